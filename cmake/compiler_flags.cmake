@@ -1,0 +1,20 @@
+# Results must be bit-identical in every build: IEEE double, one operation at a
+# time. No contraction into fused multiply-adds, no fast-math, and on 32-bit x86
+# SSE2 arithmetic instead of the x87 unit's extended precision.
+add_compile_options(-ffp-contract=off -fno-fast-math -Wall -Wextra -Wpedantic)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
+if(WIN32)
+  # The plug-in and its test programs run on machines that have nothing but
+  # Windows: the GCC and C++ runtimes (and winpthread) are linked in.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+option(VELTO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(VELTO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined,float-cast-overflow)
+endif()

@@ -1,0 +1,27 @@
+// The pixel pass: each channel lowered by its black byte and stretched by a
+// fixed-point gain (6 fractional bits), held to 0..255; the top byte becomes 0.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/block_levels.h"
+#include "host/records.h"
+
+constexpr double gainScale = 16320.0;  // 255 * 64: a gain of 64 is 1.0
+constexpr int32_t gainShift = 6;
+
+struct CorrectionBytes {
+    uint8_t gainR, gainG, gainB;
+    uint8_t blackR, blackG, blackB;
+    uint32_t blackWord;  // black bytes laid out like a pixel, top byte 0
+    uint32_t gainWord;   // gains laid out like a pixel, top byte 0
+};
+
+// Gains 16320 / (white - black) and black bytes, each truncated and held to 0..255.
+CorrectionBytes correctionBytes(const CorrectionLevels& levels);
+
+// Writes source width x height pixels to the destination, row by row in memory
+// order; each side advances by its own row gap. The bytes of the destination's
+// row gaps are left alone.
+void correctPixels(const CorrectionLevels& levels, const BitmapView& source,
+                   uint32_t* destination, intptr_t destinationRowGap);

@@ -1,0 +1,22 @@
+// The frame pass: analyse the source in a 4 x 4 grid of blocks, reduce the
+// block estimates to the frame's levels, correct every pixel.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/block_levels.h"
+#include "host/records.h"
+#include "settings/filter_settings.h"
+
+// Reads the three levels of settings once, at the start. Fills slots 1..16
+// with the block estimates and slot 0 with the frame's levels. Reads only
+// pixels, width, height and rowGap of the source.
+void analyzeFrame(const FilterSettings& settings, const BitmapView& source, BlockLevels& levels);
+
+// analyzeFrame, then the pixel pass into a destination of the source's size.
+// levels, when given, receives what the analysis found.
+void runFramePass(const FilterSettings& settings, const BitmapView& source, uint32_t* destination,
+                  intptr_t destinationRowGap, BlockLevels* levels = nullptr);
+
+// The host's frame callback: the frame pass on the context's frames; returns 0.
+int32_t VELTO_CDECL frameCallback(FrameContext* context);

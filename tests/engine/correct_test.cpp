@@ -1,0 +1,101 @@
+#include <limits>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/correct.h"
+#include "engine/correct_kernels.h"
+#include "frames.h"
+
+namespace {
+
+const CorrectionLevels workedLevels{6.0, 5.7 - 5, 15.25, 245.5, 255.0, 235.0};
+
+}  // namespace
+
+TEST(Correct, WorkedExample)
+{
+    const CorrectionBytes c = correctionBytes(workedLevels);
+    EXPECT_EQ(c.gainR, 68);
+    EXPECT_EQ(c.gainG, 64);  // 16320 / 254.3 = 64.17: copied although black is 0.7
+    EXPECT_EQ(c.gainB, 74);
+    EXPECT_EQ(c.blackWord, 0x0006000Fu);
+    EXPECT_EQ(c.gainWord, 0x0044404Au);
+
+    TestFrame src(5, 1), dst(5, 1);
+    src.at(0, 0) = 0xFF80C020;
+    src.at(1, 0) = 0x00FFFF0A;
+    src.at(2, 0) = 0x00F5FFEA;
+    src.at(3, 0) = rgb(245, 0, 235);  // at the white points: below 255
+    src.at(4, 0) = rgb(6, 0, 15);     // at the black bytes: 0
+    correctPixels(workedLevels, src.view(), dst.words.data(), 0);
+    EXPECT_EQ(dst.at(0, 0), 0x0081C013u);
+    EXPECT_EQ(dst.at(1, 0), 0x00FFFF00u);
+    EXPECT_EQ(dst.at(2, 0), 0x00FDFFFDu);
+    EXPECT_EQ(dst.at(3, 0), rgb(253, 0, 254));
+    EXPECT_EQ(dst.at(4, 0), 0u);
+}
+
+TEST(Correct, NeutralLevelsCopyColoursAndClearTopByte)
+{
+    const CorrectionBytes c = correctionBytes({0.0, 0.0, 0.0, 255.0, 255.0, 255.0});
+    EXPECT_EQ(c.gainWord, 0x00404040u);
+    EXPECT_EQ(c.blackWord, 0u);
+    for (uint32_t p : {0xFFFFFFFFu, 0x12345678u, 0x80000000u, 0x00010203u})
+        EXPECT_EQ(correctPixel(p, c.blackWord, c.gainWord), p & 0xFFFFFF);
+}
+
+TEST(Correct, GainsAndBlacksOutsideAByteAreHeld)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Spans of 63.75 (gain 256), 0 (infinite), negative and NaN; blacks of
+    // 300, -2 and NaN.
+    const CorrectionBytes c = correctionBytes({300.0, -2.0, nan, 363.75, -2.0, 10.0});
+    EXPECT_EQ(c.gainR, 255);  // not 0, which would blank red
+    EXPECT_EQ(c.gainG, 255);
+    EXPECT_EQ(c.gainB, 0);
+    EXPECT_EQ(c.blackR, 255);
+    EXPECT_EQ(c.blackG, 0);
+    EXPECT_EQ(c.blackB, 0);
+    EXPECT_EQ(correctionBytes({1.0, 1.0, 1.0, 0.5, 1.0, 1.0}).gainR, 0);  // white below black
+}
+
+TEST(Correct, DestinationKeepsItsOwnRowGap)
+{
+    TestFrame src(3, 4, 8, 0x11223344), dst(3, 4, 20, 0xDEADBEEF);
+    correctPixels({0.0, 0.0, 0.0, 255.0, 255.0, 255.0}, src.view(), dst.words.data(), 20);
+    for (int32_t y = 0; y < 4; ++y) {
+        for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(dst.at(x, y), 0x00223344u);
+        for (int32_t x = 3; x < 8 && y < 3; ++x) EXPECT_EQ(dst.at(x, y), 0xDEADBEEFu) << "gap";
+    }
+}
+
+// The SIMD kernel against the plain one, for every black byte and gain the
+// dialog's levels can produce and for the saturating ends, on random pixels and
+// odd row lengths.
+TEST(CorrectKernels, SimdMatchesScalar)
+{
+#if defined(__SSE2__)
+    std::mt19937 rng(7);
+    std::vector<uint8_t> src(4 * 67 + 1);
+    for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> a(src.size()), b(src.size());
+    auto check = [&](uint32_t black, uint32_t gain) {
+        for (int32_t count : {67, 4, 3}) {
+            correctRowScalar(src.data() + 1, a.data() + 1, count, black, gain);
+            correctRowSse2(src.data() + 1, b.data() + 1, count, black, gain);
+            ASSERT_EQ(a, b) << std::hex << black << " " << gain;
+        }
+    };
+    for (uint32_t black = 0; black <= 95; ++black)
+        for (uint32_t gain = 64; gain <= 119; ++gain)
+            check(black * 0x010101 + (rng() & 0x0F0F0F), gain * 0x010101 + (rng() & 0x030303));
+    check(0, 0xFFFFFF);
+    check(0xFFFFFF, 0xFFFFFF);
+    check(0x80FF00, 0xFF00FF);
+    for (int i = 0; i < 2000; ++i) check(rng() & 0xFFFFFF, rng() & 0xFFFFFF);
+#else
+    GTEST_SKIP() << "no SIMD kernel in this build";
+#endif
+}

@@ -1,0 +1,38 @@
+// Frames in memory for the engine tests: pixels with row gaps, wrapped in the
+// host's bitmap view.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "host/records.h"
+
+struct TestFrame {
+    int32_t width = 0, height = 0;
+    intptr_t rowGap = 0;  // bytes, a multiple of 4 here
+    std::vector<uint32_t> words;
+
+    TestFrame(int32_t w, int32_t h, intptr_t gap = 0, uint32_t fill = 0)
+        : width(w), height(h), rowGap(gap),
+          words(static_cast<size_t>(h) * static_cast<size_t>(w + gap / 4) + 1, fill)
+    {
+    }
+    size_t stride() const { return static_cast<size_t>(width + rowGap / 4); }
+    uint32_t& at(int32_t x, int32_t y) { return words[y * stride() + x]; }
+    uint32_t at(int32_t x, int32_t y) const { return words[y * stride() + x]; }
+    BitmapView view()
+    {
+        BitmapView v{};
+        v.pixels = words.data();
+        v.width = width;
+        v.height = height;
+        v.rowGap = rowGap;
+        return v;
+    }
+};
+
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b)
+{
+    return r << 16 | g << 8 | b;
+}
