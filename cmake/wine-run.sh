@@ -7,7 +7,5 @@ here=$(cd "$(dirname "$1")" && pwd)
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-case "$1" in
-  *64.exe|*/win64/*) exec wine64 "$@" ;;
-esac
+# Debian's wine runs 32-bit and 64-bit programs alike.
 exec wine "$@"
