@@ -13,5 +13,13 @@ for preset in $presets; do
   echo "== $preset =="
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
+  case "$preset" in
+    win*)
+      # Set the tree's wine prefix up once, before tests start in parallel.
+      WINEPREFIX="$PWD/build/$preset/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        wineboot -i >/dev/null 2>&1 || true
+      WINEPREFIX="$PWD/build/$preset/wineprefix" wineserver -w || true
+      ;;
+  esac
   ctest --preset "$preset" -j "$jobs"
 done
