@@ -1,0 +1,33 @@
+// Frames are independent, so several are corrected at once while they are
+// read and written in input order by the calling thread. At most two frames a
+// worker are in flight, which bounds the memory a long stream takes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "cli/status.h"
+#include "engine/block_levels.h"
+
+struct FrameJob {
+    int64_t index = 0;
+    std::vector<uint32_t> source;  // width * height words, top row first
+    std::vector<uint32_t> result;  // the corrected frame, when one is made
+    BlockLevels levels{};
+};
+
+enum class ReadStep { frame, end, stop };
+
+struct FrameSteps {
+    // Fills job.source with the next frame. On stop, status says why; the
+    // frames read before are still worked on and emitted.
+    std::function<ReadStep(FrameJob& job, Status& status)> read;
+    std::function<void(FrameJob& job)> work;  // on a worker thread; must not allocate
+    std::function<Status(FrameJob& job)> emit;
+    std::function<void(int64_t framesDone)> progress;  // may be empty
+};
+
+// threads 1 works inline. Returns the first failure: of emit (which ends the
+// run at once) or of read (after the frames before it are emitted).
+Status runFrames(int32_t threads, const FrameSteps& steps);

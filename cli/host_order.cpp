@@ -1,0 +1,38 @@
+#include "cli/host_order.h"
+
+#include "engine/frame_pass.h"
+
+BitmapView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height)
+{
+    BitmapView view{};
+    // The engine reads through this pointer only; the view's type is the host's.
+    view.pixels = const_cast<uint32_t*>(topRowFirst) + intptr_t{height - 1} * width;
+    view.width = width;
+    view.height = height;
+    // From the end of one row back to the start of the row above it.
+    view.rowGap = -intptr_t{8} * width;
+    return view;
+}
+
+FilterSettings settingsWithLevels(int32_t levelR, int32_t levelG, int32_t levelB)
+{
+    FilterSettings settings{};
+    settings.levelR = levelR;
+    settings.levelG = levelG;
+    settings.levelB = levelB;
+    return settings;
+}
+
+void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32_t* destination,
+                  int32_t width, int32_t height, BlockLevels& levels)
+{
+    const BitmapView from = hostOrderView(source, width, height);
+    runFramePass(settings, from, destination + intptr_t{height - 1} * width, from.rowGap,
+                 &levels);
+}
+
+void analyzeFrameInHostOrder(const FilterSettings& settings, const uint32_t* source,
+                             int32_t width, int32_t height, BlockLevels& levels)
+{
+    analyzeFrame(settings, hostOrderView(source, width, height), levels);
+}

@@ -1,0 +1,27 @@
+// The host keeps its frames bottom-up: the first row in memory is the
+// picture's last row. The engine takes its frame levels from blocks 8 and 9 in
+// memory order, so the tool hands over the rows of a top-down picture in the
+// host's order; otherwise the same picture would be measured from two other
+// blocks and come out different from the plug-in's.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/block_levels.h"
+#include "host/records.h"
+#include "settings/filter_settings.h"
+
+// A view of width x height words stored top row first that walks them bottom
+// row first: it starts at the last row and steps back one row per row.
+BitmapView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
+
+FilterSettings settingsWithLevels(int32_t levelR, int32_t levelG, int32_t levelB);
+
+// The frame pass as the plug-in runs it: source and destination both top row
+// first, width * height words each. levels receives the analysis.
+void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32_t* destination,
+                  int32_t width, int32_t height, BlockLevels& levels);
+
+// The analysis alone, in the same order.
+void analyzeFrameInHostOrder(const FilterSettings& settings, const uint32_t* source,
+                             int32_t width, int32_t height, BlockLevels& levels);

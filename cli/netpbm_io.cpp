@@ -1,0 +1,163 @@
+// PBM, PGM, PPM and PAM through libnetpbm. The library reports an error by
+// calling a message function and then longjmp to a buffer we lend it (without
+// one it would end the process), so the functions holding a setjmp keep no
+// object with a destructor of its own.
+#include <netpbm/pam.h>
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/image.h"
+
+namespace {
+
+// libnetpbm's message hooks take no context pointer, so the last error text
+// has to live outside any call; one per thread keeps readers independent.
+thread_local char netpbmError[160];
+
+void onNetpbmError(const char* message)
+{
+    std::snprintf(netpbmError, sizeof netpbmError, "%s", message);
+}
+
+void onNetpbmMessage(const char*) {}
+
+// The header's length up to its tuple type, which every reader fills. The
+// library's own macro for this takes a member of a null pointer.
+constexpr unsigned headerLength =
+    offsetof(struct pam, tuple_type) + sizeof(static_cast<struct pam*>(nullptr)->tuple_type);
+
+void quietNetpbm()
+{
+    pm_setusererrormsgfn(onNetpbmError);
+    pm_setusermessagefn(onNetpbmMessage);
+    netpbmError[0] = '\0';
+}
+
+const char* readNetpbm(FILE* file, struct pam* header, tuple** row, Image& image)
+{
+    jmp_buf jump;
+    jmp_buf* previous = nullptr;
+    pm_setjmpbufsave(&jump, &previous);
+    if (setjmp(jump)) {
+        pm_setjmpbuf(previous);
+        return netpbmError[0] ? netpbmError : "unreadable";
+    }
+    pnm_readpaminit(file, header, headerLength);
+    if (!imageSizeAllowed(header->width, header->height)) {
+        pm_setjmpbuf(previous);
+        return imageTooLarge;
+    }
+    const unsigned depth = header->depth;
+    if (depth < 1 || depth > 4) {
+        pm_setjmpbuf(previous);
+        return "unsupported depth (1 to 4 planes: grey, grey and alpha, RGB, RGB and alpha)";
+    }
+    const bool colour = depth >= 3;
+    const bool alpha = depth == 2 || depth == 4;
+    const uint32_t maxval = static_cast<uint32_t>(header->maxval);
+    const int32_t width = header->width, height = header->height;
+
+    image.width = width;
+    image.height = height;
+    image.hasAlpha = alpha;
+    image.format = header->format == PAM_FORMAT ? ImageFormat::pam : ImageFormat::ppm;
+    image.words.assign(size_t(width) * size_t(height), 0);
+    *row = pnm_allocpamrow(header);
+    for (int32_t y = 0; y < height; ++y) {
+        pnm_readpamrow(header, *row);
+        uint32_t* out = image.words.data() + size_t(y) * size_t(width);
+        for (int32_t x = 0; x < width; ++x) {
+            const sample* t = (*row)[x];
+            const uint32_t r = scaleSample(static_cast<uint32_t>(t[0]), maxval);
+            const uint32_t g = colour ? scaleSample(static_cast<uint32_t>(t[1]), maxval) : r;
+            const uint32_t b = colour ? scaleSample(static_cast<uint32_t>(t[2]), maxval) : r;
+            const uint32_t a =
+                alpha ? scaleSample(static_cast<uint32_t>(t[depth - 1]), maxval) : 0;
+            out[x] = a << 24 | r << 16 | g << 8 | b;
+        }
+    }
+    pm_setjmpbuf(previous);
+    return nullptr;
+}
+
+const char* writeNetpbm(struct pam* header, tuple** row, const Image& image)
+{
+    jmp_buf jump;
+    jmp_buf* previous = nullptr;
+    pm_setjmpbufsave(&jump, &previous);
+    if (setjmp(jump)) {
+        pm_setjmpbuf(previous);
+        return netpbmError[0] ? netpbmError : "cannot write";
+    }
+    pnm_writepaminit(header);
+    *row = pnm_allocpamrow(header);
+    const unsigned depth = header->depth;
+    for (int32_t y = 0; y < image.height; ++y) {
+        const uint32_t* in = image.words.data() + size_t(y) * size_t(image.width);
+        for (int32_t x = 0; x < image.width; ++x) {
+            sample* t = (*row)[x];
+            t[0] = in[x] >> 16 & 0xFF;
+            t[1] = in[x] >> 8 & 0xFF;
+            t[2] = in[x] & 0xFF;
+            if (depth == 4) t[3] = in[x] >> 24;
+        }
+        pnm_writepamrow(header, *row);
+    }
+    pm_setjmpbuf(previous);
+    return nullptr;
+}
+
+}  // namespace
+
+Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
+{
+    quietNetpbm();
+    FILE* file = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
+    if (!file) return badData(name + ": out of memory");
+    struct pam header {};
+    tuple* row = nullptr;
+    const char* wrong = readNetpbm(file, &header, &row, image);
+    if (row) pnm_freepamrow(row);
+    std::fclose(file);
+    if (wrong) {
+        image = Image{};
+        return badData(name + (wrong == imageTooLarge ? ": " : ": corrupt Netpbm image: ") + wrong);
+    }
+    return success();
+}
+
+Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
+                    std::vector<uint8_t>& bytes)
+{
+    quietNetpbm();
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* file = open_memstream(&data, &size);
+    if (!file) return badData(name + ": out of memory");
+    struct pam header {};
+    header.size = sizeof header;
+    header.len = headerLength;
+    header.file = file;
+    header.format = format == ImageFormat::pam ? PAM_FORMAT : RPPM_FORMAT;
+    header.plainformat = 0;
+    header.width = image.width;
+    header.height = image.height;
+    header.depth = image.hasAlpha ? 4 : 3;
+    header.maxval = 255;
+    header.bytes_per_sample = 1;
+    std::snprintf(header.tuple_type, sizeof header.tuple_type, "%s",
+                  image.hasAlpha ? "RGB_ALPHA" : "RGB");
+    tuple* row = nullptr;
+    const char* wrong = writeNetpbm(&header, &row, image);
+    if (row) pnm_freepamrow(row);
+    const bool closed = std::fclose(file) == 0;
+    if (!wrong && closed) bytes.assign(data, data + size);
+    std::free(data);
+    if (wrong) return badData(name + ": cannot encode image: " + wrong);
+    if (!closed) return badData(name + ": out of memory");
+    return success();
+}

@@ -1,0 +1,214 @@
+#include "cli/options.h"
+
+#include <charconv>
+
+#include "settings/filter_settings.h"
+
+bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value)
+{
+    // Digits only: from_chars would also take a minus sign, and a leading '+'
+    // or a space would be a second way of writing the same number.
+    if (text.empty() || text.size() > 10) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    int64_t v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error != std::errc{} || end != text.data() + text.size()) return false;
+    if (v < low || v > high) return false;
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
+bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b)
+{
+    const size_t first = text.find(',');
+    if (first == std::string_view::npos) return false;
+    const size_t second = text.find(',', first + 1);
+    if (second == std::string_view::npos) return false;
+    int32_t v[3];
+    if (!parseBoundedInt(text.substr(0, first), minimumLevel, maximumLevel, v[0]) ||
+        !parseBoundedInt(text.substr(first + 1, second - first - 1), minimumLevel, maximumLevel,
+                         v[1]) ||
+        !parseBoundedInt(text.substr(second + 1), minimumLevel, maximumLevel, v[2]))
+        return false;
+    r = v[0];
+    g = v[1];
+    b = v[2];
+    return true;
+}
+
+bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height)
+{
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string_view::npos) return false;
+    int32_t w = 0, h = 0;
+    if (!parseBoundedInt(text.substr(0, x), 1, maximumSide, w) ||
+        !parseBoundedInt(text.substr(x + 1), 1, maximumSide, h))
+        return false;
+    if (int64_t{w} * h * 4 > maximumFrameBytes) return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+namespace {
+
+const char* commandName(Command c)
+{
+    return c == Command::apply ? "apply" : c == Command::analyze ? "analyze" : "";
+}
+
+Status wrong(Command c, const std::string& what)
+{
+    // main puts "velto: " in front of every message.
+    if (c == Command::none) return usageError(what + " (see 'velto --help')");
+    const std::string name = commandName(c);
+    return usageError(name + ": " + what + " (see 'velto " + name + " --help')");
+}
+
+// Splits "--name=value" into name and value; value stays empty otherwise.
+bool splitInline(std::string_view arg, std::string_view& name, std::string_view& value)
+{
+    const size_t eq = arg.find('=');
+    if (eq == std::string_view::npos) {
+        name = arg;
+        return false;
+    }
+    name = arg.substr(0, eq);
+    value = arg.substr(eq + 1);
+    return true;
+}
+
+}  // namespace
+
+Status parseCommandLine(int argc, const char* const* argv, Options& options)
+{
+    options = Options{};
+    if (argc < 2) return wrong(Command::none, "no command given");
+    const std::string_view first = argv[1];
+    if (first == "--help" || first == "-h" || first == "help") {
+        options.help = true;
+        return success();
+    }
+    if (first == "--version") {
+        options.version = true;
+        return success();
+    }
+    if (first == "apply")
+        options.command = Command::apply;
+    else if (first == "analyze")
+        options.command = Command::analyze;
+    else
+        return wrong(Command::none, "unknown command '" + std::string(first) + "'");
+    const Command c = options.command;
+
+    std::string positional[3];
+    int count = 0;
+    bool optionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
+            if (count == 3) return wrong(c, "too many arguments");
+            positional[count++] = std::string(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string_view name, value;
+        const bool inlineValue = splitInline(arg, name, value);
+        const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads";
+        if (takesValue && !inlineValue) {
+            if (i + 1 == argc) return wrong(c, std::string(name) + " needs a value");
+            value = argv[++i];
+        } else if (!takesValue && inlineValue) {
+            return wrong(c, std::string(name) + " takes no value");
+        }
+        const bool analyzeOnly = name == "--json" || name == "--blocks";
+        if (analyzeOnly && c != Command::analyze)
+            return wrong(c, std::string(name) + " belongs to 'velto analyze'");
+
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--levels") {
+            if (!parseLevels(value, options.levelR, options.levelG, options.levelB))
+                return wrong(c, "--levels wants R,G,B, three whole numbers from 1 to 40, not '" +
+                                    std::string(value) + "'");
+        } else if (name == "--raw") {
+            if (!parseFrameSize(value, options.width, options.height))
+                return wrong(c, "--raw wants WIDTHxHEIGHT, each side 1 to 65536 and at most "
+                                "1 GiB a frame, not '" + std::string(value) + "'");
+            options.raw = true;
+        } else if (name == "--threads") {
+            if (!parseBoundedInt(value, 1, maximumThreads, options.threads))
+                return wrong(c, "--threads wants a whole number from 1 to 256, not '" +
+                                    std::string(value) + "'");
+        } else if (name == "--quiet" || name == "-q") {
+            options.quiet = true;
+        } else if (name == "--json") {
+            options.json = true;
+        } else if (name == "--blocks") {
+            options.blocks = true;
+        } else {
+            return wrong(c, "unknown option '" + std::string(name) + "'");
+        }
+    }
+    if (options.help) return success();
+
+    const int wanted = c == Command::apply ? 2 : 1;
+    if (count < wanted)
+        return wrong(c, c == Command::apply ? "wants INPUT and OUTPUT" : "wants INPUT");
+    if (count > wanted) return wrong(c, "too many arguments");
+    options.input = positional[0];
+    if (c == Command::apply) options.output = positional[1];
+    return success();
+}
+
+const char* toolHelp()
+{
+    return "Usage: velto COMMAND [OPTIONS] ...\n"
+           "Automatic white balance for images and raw video frames.\n"
+           "\n"
+           "Commands:\n"
+           "  apply     correct an image or a stream of raw frames\n"
+           "  analyze   print the levels found in each frame\n"
+           "\n"
+           "'velto COMMAND --help' describes each command.\n"
+           "Exit status: 0 success, 1 bad input or failed output, 2 usage error.\n";
+}
+
+const char* applyHelp()
+{
+    return "Usage: velto apply [--levels R,G,B] INPUT OUTPUT\n"
+           "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--threads N] [--quiet]\n"
+           "                   INPUT OUTPUT\n"
+           "Corrects the colour cast of an image (PNG, PPM, PGM, PBM or PAM), or of a\n"
+           "stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in the order\n"
+           "B, G, R, A (ffmpeg's bgra). '-' is standard input or standard output.\n"
+           "\n"
+           "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
+           "  --raw WxH        read and write raw frames of this size\n"
+           "  --threads N      frames corrected at once (default: one per core)\n"
+           "  --quiet, -q      no progress on standard error\n"
+           "  --help, -h       this text\n"
+           "\n"
+           "An image's output format follows OUTPUT's extension (.png, .ppm, .pnm, .pam),\n"
+           "or the input's when there is none. Raw output frames have a fourth byte of 0.\n";
+}
+
+const char* analyzeHelp()
+{
+    return "Usage: velto analyze [--levels R,G,B] [--raw WIDTHxHEIGHT] [--json] [--blocks]\n"
+           "                     [--threads N] [--quiet] INPUT\n"
+           "Prints, for each frame, the black and white points of red, green and blue, the\n"
+           "three gains and the three black bytes the correction would use.\n"
+           "\n"
+           "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
+           "  --raw WxH        read raw bgra frames of this size\n"
+           "  --json           one JSON object per frame and line\n"
+           "  --blocks         also the black and white points of the sixteen blocks\n"
+           "  --threads N      frames analysed at once (default: one per core)\n"
+           "  --quiet, -q      no progress on standard error\n"
+           "  --help, -h       this text\n";
+}

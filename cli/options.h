@@ -1,0 +1,45 @@
+// The command line: subcommand, levels, raw frame size, threads and switches,
+// checked completely before any file is opened.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cli/status.h"
+
+constexpr int32_t maximumSide = 65536;                  // pixels, either way
+constexpr int64_t maximumFrameBytes = int64_t{1} << 30;  // 4 bytes a pixel
+constexpr int32_t maximumThreads = 256;
+
+enum class Command { none, apply, analyze };
+
+struct Options {
+    Command command = Command::none;
+    bool help = false;     // print the help of the command (or of the tool) and stop
+    bool version = false;
+    int32_t levelR = 20, levelG = 20, levelB = 20;
+    bool raw = false;
+    int32_t width = 0, height = 0;  // raw frame size
+    int32_t threads = 0;            // 0: one per core
+    bool quiet = false;
+    bool json = false;
+    bool blocks = false;
+    std::string input, output;
+};
+
+// Fills options from argv[1..argc-1]. A usage error names what is wrong in one
+// line and points at the help.
+Status parseCommandLine(int argc, const char* const* argv, Options& options);
+
+// "R,G,B", each a whole number from 1 to 40.
+bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);
+// "WIDTHxHEIGHT", each side 1..65536 and a frame of at most 1 GiB.
+bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height);
+// A whole decimal number within [low, high], nothing else around it.
+bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value);
+
+// The texts of --help.
+const char* toolHelp();
+const char* applyHelp();
+const char* analyzeHelp();

@@ -1,0 +1,166 @@
+// PNG through libpng. libpng reports errors by longjmp, so the functions that
+// hold a setjmp keep no object with a destructor of its own between setjmp and
+// the calls that may jump; everything they fill lives with their caller.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "cli/image.h"
+
+namespace {
+
+struct PngMemory {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+};
+
+struct PngFailure {
+    char text[160];
+};
+
+void onPngError(png_structp png, png_const_charp message)
+{
+    auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+    std::snprintf(failure->text, sizeof failure->text, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void onPngWarning(png_structp, png_const_charp) {}
+
+void readFromMemory(png_structp png, png_bytep out, size_t count)
+{
+    auto* in = static_cast<PngMemory*>(png_get_io_ptr(png));
+    if (count > in->size - in->at) png_error(png, "file ends early");
+    std::memcpy(out, in->data + in->at, count);
+    in->at += count;
+}
+
+// Returns nullptr on success, else what is wrong.
+const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* failure,
+                    Image& image)
+{
+    if (setjmp(png_jmpbuf(png))) return failure->text;
+    png_set_read_fn(png, in, readFromMemory);
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);  // the bounds are ours, below
+    png_read_info(png, info);
+
+    const uint32_t width = png_get_image_width(png, info);
+    const uint32_t height = png_get_image_height(png, info);
+    if (!imageSizeAllowed(width, height))
+        return imageTooLarge;
+    const int colorType = png_get_color_type(png, info);
+    const bool alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 ||
+                       png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+
+    // To 8-bit B, G, R, A bytes, which are the engine's words in memory.
+    png_set_expand(png);    // palette to RGB, low-bit grey to 8 bits, tRNS to alpha
+    png_set_scale_16(png);  // 16 bits to 8, rounded to nearest
+    png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    if (!alpha) png_set_filler(png, 0, PNG_FILLER_AFTER);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != size_t{width} * 4) return "unexpected row layout";
+
+    image.width = static_cast<int32_t>(width);
+    image.height = static_cast<int32_t>(height);
+    image.hasAlpha = alpha;
+    image.format = ImageFormat::png;
+    image.words.assign(size_t{width} * height, 0);
+    for (int pass = 0; pass < passes; ++pass)
+        for (uint32_t y = 0; y < height; ++y)
+            png_read_row(png, reinterpret_cast<png_bytep>(image.words.data() + size_t{y} * width),
+                         nullptr);
+    png_read_end(png, nullptr);
+    return nullptr;
+}
+
+struct PngSink {
+    uint8_t* data;
+    size_t size;
+    size_t capacity;
+};
+
+void writeToMemory(png_structp png, png_bytep bytes, size_t count)
+{
+    auto* out = static_cast<PngSink*>(png_get_io_ptr(png));
+    if (count > out->capacity - out->size) {
+        size_t capacity = out->capacity ? out->capacity : 65536;
+        while (capacity - out->size < count) {
+            if (capacity > SIZE_MAX / 2) png_error(png, "out of memory");
+            capacity *= 2;
+        }
+        void* grown = std::realloc(out->data, capacity);
+        if (!grown) png_error(png, "out of memory");
+        out->data = static_cast<uint8_t*>(grown);
+        out->capacity = capacity;
+    }
+    std::memcpy(out->data + out->size, bytes, count);
+    out->size += count;
+}
+
+void flushMemory(png_structp) {}
+
+const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* failure,
+                     const Image& image)
+{
+    if (setjmp(png_jmpbuf(png))) return failure->text;
+    png_set_write_fn(png, out, writeToMemory, flushMemory);
+    png_set_IHDR(png, info, static_cast<uint32_t>(image.width),
+                 static_cast<uint32_t>(image.height), 8,
+                 image.hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    if (!image.hasAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the top byte
+    for (int32_t y = 0; y < image.height; ++y)
+        png_write_row(png, reinterpret_cast<png_const_bytep>(
+                               image.words.data() + size_t(y) * size_t(image.width)));
+    png_write_end(png, nullptr);
+    return nullptr;
+}
+
+}  // namespace
+
+Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
+{
+    PngMemory in{bytes.data(), bytes.size(), 0};
+    PngFailure failure{};
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, onPngError, onPngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return badData(name + ": out of memory");
+    }
+    const char* wrong = readPng(png, info, &in, &failure, image);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (wrong) {
+        image = Image{};
+        return badData(name + (wrong == imageTooLarge ? ": " : ": corrupt PNG: ") + wrong);
+    }
+    return success();
+}
+
+Status encodePng(const Image& image, const std::string& name, std::vector<uint8_t>& bytes)
+{
+    PngSink out{nullptr, 0, 0};
+    PngFailure failure{};
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, onPngError, onPngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return badData(name + ": out of memory");
+    }
+    const char* wrong = writePng(png, info, &out, &failure, image);
+    png_destroy_write_struct(&png, &info);
+    if (!wrong) bytes.assign(out.data, out.data + out.size);
+    std::free(out.data);
+    if (wrong) return badData(name + ": cannot encode PNG: " + wrong);
+    return success();
+}

@@ -1,0 +1,23 @@
+#include "cli/raw_stream.h"
+
+#include <string>
+
+ReadStep RawReader::operator()(FrameJob& job, Status& status)
+{
+    const size_t words = size_t(width) * size_t(height);
+    job.source.resize(words);
+    size_t got = 0;
+    status = readFully(*in, reinterpret_cast<uint8_t*>(job.source.data()), words * 4, got);
+    if (!status.ok()) return ReadStep::stop;
+    if (got == 0) return ReadStep::end;
+    if (got < words * 4) {
+        shortFrame = true;
+        status = badData(in->name + ": frame " + std::to_string(frames) + " is incomplete (" +
+                         std::to_string(got) + " of " + std::to_string(words * 4) +
+                         " bytes); the " + std::to_string(frames) +
+                         " whole frames before it are written");
+        return ReadStep::stop;
+    }
+    ++frames;
+    return ReadStep::frame;
+}

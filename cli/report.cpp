@@ -1,0 +1,130 @@
+#include "cli/report.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/correct.h"
+
+void appendJsonNumber(std::string& out, double value)
+{
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+namespace {
+
+void appendInt(std::string& out, int64_t value)
+{
+    char text[24];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+void appendTriple(std::string& out, const char* key, double r, double g, double b)
+{
+    out += '"';
+    out += key;
+    out += "\":[";
+    appendJsonNumber(out, r);
+    out += ',';
+    appendJsonNumber(out, g);
+    out += ',';
+    appendJsonNumber(out, b);
+    out += ']';
+}
+
+void appendIntTriple(std::string& out, const char* key, int64_t r, int64_t g, int64_t b)
+{
+    out += '"';
+    out += key;
+    out += "\":[";
+    appendInt(out, r);
+    out += ',';
+    appendInt(out, g);
+    out += ',';
+    appendInt(out, b);
+    out += ']';
+}
+
+std::string fixed(double value)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    return text;
+}
+
+std::string textTriple(const char* label, double r, double g, double b)
+{
+    return std::string(label) + "R " + fixed(r) + "  G " + fixed(g) + "  B " + fixed(b) + "\n";
+}
+
+}  // namespace
+
+std::string jsonReport(const FrameReport& report)
+{
+    const BlockLevels& l = *report.levels;
+    const CorrectionBytes c = correctionBytes(correctionLevels(l));
+    std::string out = "{\"frame\":";
+    appendInt(out, report.frame);
+    out += ",\"width\":";
+    appendInt(out, report.width);
+    out += ",\"height\":";
+    appendInt(out, report.height);
+    out += ',';
+    appendIntTriple(out, "levels", report.levelR, report.levelG, report.levelB);
+    out += ',';
+    appendTriple(out, "black", l.blackR[0], l.blackG[0], l.blackB[0]);
+    out += ',';
+    appendTriple(out, "white", l.whiteR[0], l.whiteG[0], l.whiteB[0]);
+    out += ',';
+    appendIntTriple(out, "gain", c.gainR, c.gainG, c.gainB);
+    out += ',';
+    appendIntTriple(out, "blackByte", c.blackR, c.blackG, c.blackB);
+    if (report.blocks) {
+        out += ",\"blocks\":[";
+        for (int32_t k = 1; k <= blockCount; ++k) {
+            if (k > 1) out += ',';
+            out += "{\"index\":";
+            appendInt(out, k);
+            out += ',';
+            appendTriple(out, "black", l.blackR[k], l.blackG[k], l.blackB[k]);
+            out += ',';
+            appendTriple(out, "white", l.whiteR[k], l.whiteG[k], l.whiteB[k]);
+            out += '}';
+        }
+        out += ']';
+    }
+    out += "}\n";
+    return out;
+}
+
+std::string textReport(const FrameReport& report)
+{
+    const BlockLevels& l = *report.levels;
+    const CorrectionBytes c = correctionBytes(correctionLevels(l));
+    std::string out = "frame " + std::to_string(report.frame) + ": " +
+                      std::to_string(report.width) + "x" + std::to_string(report.height) +
+                      ", levels " + std::to_string(report.levelR) + "," +
+                      std::to_string(report.levelG) + "," + std::to_string(report.levelB) + "\n";
+    out += textTriple("  black  ", l.blackR[0], l.blackG[0], l.blackB[0]);
+    out += textTriple("  white  ", l.whiteR[0], l.whiteG[0], l.whiteB[0]);
+    out += "  gain        R " + std::to_string(c.gainR) + "  G " + std::to_string(c.gainG) +
+           "  B " + std::to_string(c.gainB) + "\n";
+    out += "  black byte  R " + std::to_string(c.blackR) + "  G " + std::to_string(c.blackG) +
+           "  B " + std::to_string(c.blackB) + "\n";
+    if (report.blocks) {
+        for (int32_t k = 1; k <= blockCount; ++k) {
+            const std::string name = "  block " + std::string(k < 10 ? " " : "") +
+                                     std::to_string(k);
+            out += textTriple((name + " black  ").c_str(), l.blackR[k], l.blackG[k], l.blackB[k]);
+            out += textTriple((name + " white  ").c_str(), l.whiteR[k], l.whiteG[k], l.whiteB[k]);
+        }
+    }
+    return out;
+}

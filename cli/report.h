@@ -1,0 +1,25 @@
+// What `velto analyze` prints for a frame: plain text for people, or one JSON
+// object a line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/block_levels.h"
+
+struct FrameReport {
+    int64_t frame;
+    int32_t width, height;
+    int32_t levelR, levelG, levelB;
+    const BlockLevels* levels;
+    bool blocks;  // also the sixteen block estimates
+};
+
+// The shortest text that reads back as the same double; "null" for a value
+// that is not finite, which JSON cannot hold (the block estimates of a frame
+// under 4 x 4 pixels are 0 / 0).
+void appendJsonNumber(std::string& out, double value);
+
+// One line, ending in '\n'.
+std::string jsonReport(const FrameReport& report);
+std::string textReport(const FrameReport& report);

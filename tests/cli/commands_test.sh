@@ -1,0 +1,184 @@
+#!/bin/sh
+# The velto program end to end: help, exit codes and messages, images with
+# and without alpha, raw streams on one and several threads, short streams,
+# and outputs that never appear half-written. Test pictures come from
+# ffmpeg's generated sources.
+# Usage: commands_test.sh VELTO WORKDIR
+set -u
+velto=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 1
+command -v ffmpeg >/dev/null || { echo "ffmpeg is missing: run tools/setup.sh"; exit 1; }
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# expect CODE TEXT COMMAND...: the exit code, and for a failure exactly one
+# line on standard error that contains TEXT.
+expect() {
+    code=$1
+    text=$2
+    shift 2
+    "$@" >stdout.txt 2>stderr.txt
+    rc=$?
+    [ "$rc" -eq "$code" ] || fail "'$*' exited $rc, not $code: $(cat stderr.txt)"
+    if [ "$code" -ne 0 ]; then
+        [ "$(wc -l <stderr.txt)" -eq 1 ] || fail "'$*': not one line on stderr: $(cat stderr.txt)"
+        grep -q -- "$text" stderr.txt || fail "'$*': stderr lacks '$text': $(cat stderr.txt)"
+    fi
+}
+
+no_temporaries() {
+    leftovers=$(find . -name '.velto-*')
+    [ -z "$leftovers" ] || fail "temporaries left behind after $1: $leftovers"
+}
+
+gen() {  # gen OUTPUT FILTER...: one generated picture or clip
+    out=$1
+    shift
+    ffmpeg -v error -y -f lavfi -i "$@" "$out" || fail "ffmpeg could not make $out"
+}
+raw_of() {  # raw_of IMAGE RAW: its pixels as bgra
+    ffmpeg -v error -y -i "$1" -f rawvideo -pix_fmt bgra "$2" || fail "ffmpeg could not read $1"
+}
+
+# --- help and usage ---
+for cmd in "" apply analyze; do
+    # shellcheck disable=SC2086
+    $velto $cmd --help >help.txt 2>&1 || fail "velto $cmd --help failed"
+    grep -q '^Usage: velto' help.txt || fail "velto $cmd --help shows no usage"
+done
+# (The option checks themselves are unit-tested; here the program's side.)
+expect 2 "no command" "$velto"
+expect 2 "velto apply --help" "$velto" apply --levels 20,41,20 a.png b.png
+expect 2 "WIDTHxHEIGHT" "$velto" analyze --raw 65536x65536 a
+expect 2 "unknown image extension" "$velto" apply a.png b.jpg
+
+# --- bad data: one line naming the file, exit 1, no output ---
+gen rgb.png "testsrc2=size=96x64" -frames:v 1 -vf "colorchannelmixer=rr=0.9:gg=0.75:bb=0.5"
+printf 'not a picture' >junk.png
+head -c 300 rgb.png >cut.png
+: >empty.png
+printf 'P6\n100000 100000\n255\n' >huge.ppm
+echo precious >keep.png
+expect 1 "missing.png: cannot open" "$velto" apply missing.png out.png
+expect 1 "junk.png: not a PNG" "$velto" apply junk.png out.png
+expect 1 "cut.png: corrupt PNG" "$velto" apply cut.png out.png
+expect 1 "empty.png: empty file" "$velto" apply empty.png out.png
+expect 1 "huge.ppm: image too large" "$velto" analyze huge.ppm
+expect 1 "is a directory" "$velto" analyze .
+expect 1 "junk.png: not a PNG" "$velto" apply junk.png keep.png
+expect 1 "nowhere/out.png: cannot create" "$velto" apply rgb.png nowhere/out.png
+[ -e out.png ] && fail "a failed run left out.png"
+[ "$(cat keep.png)" = precious ] || fail "a failed run touched an existing output"
+no_temporaries "bad inputs"
+
+# --- images ---
+expect 0 "" "$velto" apply rgb.png out.png
+[ -s out.png ] || fail "apply wrote no out.png"
+cmp -s rgb.png out.png && fail "apply left the cast picture unchanged"
+expect 0 "" "$velto" apply --levels 5,30,12 rgb.png out.ppm
+head -c 2 out.ppm | grep -q P6 || fail "out.ppm is not a PPM"
+"$velto" apply - - <rgb.png >piped.png || fail "apply - - failed"
+cmp -s piped.png out.png || fail "apply through pipes differs from files"
+"$velto" apply rgb.png noextension && cmp -s noextension out.png ||
+    fail "an output without extension is not written like the input"
+
+# The image path and the raw path give the same colours.
+raw_of rgb.png rgb.bgra
+"$velto" apply --raw 96x64 rgb.bgra rgb.out.bgra || fail "apply --raw failed"
+raw_of out.png out.bgra
+ffmpeg -v error -y -f rawvideo -pix_fmt bgra -s 96x64 -i rgb.out.bgra -pix_fmt bgr24 -f rawvideo a.bgr
+ffmpeg -v error -y -i out.png -pix_fmt bgr24 -f rawvideo b.bgr
+cmp -s a.bgr b.bgr || fail "an image and its raw frame are corrected differently"
+"$velto" analyze --json --blocks rgb.png >image.json
+"$velto" analyze --json --blocks --raw 96x64 rgb.bgra >raw.json
+cmp -s image.json raw.json || fail "analyze of an image and of its raw frame differ"
+grep -q '^{"frame":0,"width":96,"height":64,"levels":\[20,20,20\],"black":\[' image.json ||
+    fail "analyze --json line does not start as documented: $(cat image.json)"
+[ "$(grep -o '"index":' image.json | wc -l)" -eq 16 ] || fail "analyze --blocks lists not 16 blocks"
+
+# Alpha comes through unchanged; grey and 16-bit inputs are read.
+gen rgba.png "testsrc2=size=64x48" -frames:v 1 \
+    -vf "format=rgba,geq=r='r(X,Y)*0.6':g='g(X,Y)':b='b(X,Y)':a='4*X+Y'"
+expect 0 "" "$velto" apply rgba.png rgba.out.png
+expect 0 "" "$velto" apply rgba.png rgba.out.pam
+for f in rgba.png rgba.out.png rgba.out.pam; do
+    ffmpeg -v error -y -i "$f" -vf alphaextract -f rawvideo -pix_fmt gray "$f.alpha"
+done
+cmp -s rgba.png.alpha rgba.out.png.alpha || fail "PNG output lost the alpha"
+cmp -s rgba.png.alpha rgba.out.pam.alpha || fail "PAM output lost the alpha"
+expect 2 "holds no alpha" "$velto" apply rgba.png rgba.out.ppm
+[ -e rgba.out.ppm ] && fail "a refused PPM output was written"
+/usr/bin/convert rgb.png -interlace PNG interlaced.png || fail "ImageMagick is missing"
+"$velto" apply interlaced.png interlaced.out.png && cmp -s interlaced.out.png out.png ||
+    fail "an interlaced PNG is not read like the plain one"
+gen grey.png "testsrc2=size=64x48" -frames:v 1 -pix_fmt gray
+gen deep.png "testsrc2=size=64x48" -frames:v 1 -pix_fmt rgb48be
+expect 0 "" "$velto" apply grey.png grey.out.png
+expect 0 "" "$velto" apply deep.png deep.out.png
+expect 0 "" "$velto" analyze grey.png
+grep -q 'gain        R 64  G 64  B 64' stdout.txt || fail "grey at equal levels is not left alone"
+
+# --- streams ---
+gen clip.bgra "testsrc2=size=72x40:rate=10:duration=2" -vf "colorbalance=rs=0.3:bs=-0.3" \
+    -f rawvideo -pix_fmt bgra
+frames=20
+[ "$(wc -c <clip.bgra)" -eq $((72 * 40 * 4 * frames)) ] || fail "ffmpeg made the wrong clip"
+"$velto" apply --raw 72x40 --threads 1 clip.bgra one.bgra || fail "one thread failed"
+for n in 2 3 7; do
+    "$velto" apply --raw 72x40 --threads $n clip.bgra many.bgra || fail "$n threads failed"
+    cmp -s one.bgra many.bgra || fail "$n threads give other bytes than one"
+done
+"$velto" apply --raw 72x40 - - <clip.bgra >piped.bgra || fail "stream through pipes failed"
+cmp -s one.bgra piped.bgra || fail "stream through pipes differs"
+od -An -tx1 -v one.bgra | awk '{ for (i = 4; i <= NF; i += 4) if ($i != "00") bad = 1 }
+    END { exit bad }' || fail "raw output frames have a fourth byte other than 0"
+"$velto" analyze --raw 72x40 --json --threads 3 clip.bgra >clip.json
+[ "$(wc -l <clip.json)" -eq $frames ] || fail "analyze --json wrote not one line a frame"
+[ "$(sed -n '20p' clip.json | cut -c1-12)" = '{"frame":19,' ] || fail "frames out of order"
+"$velto" analyze --raw 72x40 --threads 1 clip.bgra >clip1.txt
+"$velto" analyze --raw 72x40 --threads 4 clip.bgra >clip4.txt
+cmp -s clip1.txt clip4.txt || fail "analyze differs between thread counts"
+: >nothing.bgra
+expect 0 "" "$velto" apply --raw 72x40 nothing.bgra nothing.out
+[ -e nothing.out ] && [ ! -s nothing.out ] || fail "an empty stream gives no empty output"
+
+# A stream cut inside frame 5: the five whole frames are written, exit 1.
+head -c $((72 * 40 * 4 * 5 + 999)) clip.bgra >cut.bgra
+head -c $((72 * 40 * 4 * 5)) one.bgra >five.bgra
+for n in 1 4; do
+    expect 1 "cut.bgra: frame 5 is incomplete (999 of 11520 bytes)" \
+        "$velto" apply --raw 72x40 --threads $n cut.bgra cut.out
+    cmp -s five.bgra cut.out || fail "the whole frames before a short one are not kept ($n threads)"
+done
+"$velto" apply --raw 72x40 - - <cut.bgra >cut.piped 2>stderr.txt && fail "a short stream succeeded"
+grep -q "standard input: frame 5 is incomplete" stderr.txt || fail "no short-frame message: $(cat stderr.txt)"
+cmp -s five.bgra cut.piped || fail "standard output lacks the whole frames before a short one"
+expect 1 "frame 5 is incomplete" "$velto" analyze --raw 72x40 cut.bgra
+[ "$(wc -l <stdout.txt)" -eq 25 ] || fail "analyze of a short stream did not report the five frames"
+
+# A failed write says so and leaves nothing behind.
+if [ -w /dev/full ]; then
+    expect 1 "standard output: write error" sh -c "'$velto' apply --raw 72x40 clip.bgra - >/dev/full"
+    expect 1 "standard output: write error" sh -c "'$velto' analyze rgb.png >/dev/full"
+fi
+# An interrupted stream leaves neither its output nor its temporary. (A
+# background job of this shell ignores SIGINT, and velto keeps it ignored.)
+for signal in TERM HUP; do
+    (cat clip.bgra; sleep 3) | "$velto" apply --raw 72x40 --quiet - stopped.bgra &
+    pid=$!
+    sleep 0.5
+    kill -s $signal $pid
+    wait $pid && fail "velto went on after SIG$signal"
+    [ -e stopped.bgra ] && fail "SIG$signal left an output"
+done
+no_temporaries "all runs"
+
+[ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
+echo "all command tests passed"

@@ -1,0 +1,164 @@
+#include <png.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/image.h"
+
+namespace {
+
+std::vector<uint8_t> bytesOf(const std::string& text)
+{
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+// Test inputs in layouts the tool itself never writes, through libpng's
+// simplified writer.
+std::vector<uint8_t> simplePng(uint32_t format, int32_t width, int32_t height, const void* pixels,
+                               const void* colormap = nullptr, uint32_t entries = 0)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<uint32_t>(width);
+    image.height = static_cast<uint32_t>(height);
+    image.format = format;
+    image.colormap_entries = entries;
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels, 0, colormap));
+    std::vector<uint8_t> bytes(size);
+    EXPECT_TRUE(png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels, 0, colormap));
+    bytes.resize(size);
+    return bytes;
+}
+
+Image decoded(const std::vector<uint8_t>& bytes)
+{
+    Image image;
+    const Status s = decodeImage(bytes, "test", image);
+    EXPECT_TRUE(s.ok()) << s.message;
+    return image;
+}
+
+Image sample(bool alpha)
+{
+    Image image;
+    image.width = 5;
+    image.height = 3;
+    image.hasAlpha = alpha;
+    for (uint32_t i = 0; i < 15; ++i)
+        image.words.push_back((alpha ? (i * 17) << 24 : 0) | (i * 13) << 16 | (250 - i) << 8 | i);
+    return image;
+}
+
+}  // namespace
+
+TEST(Image, SixteenBitPngAndPamReduceAlike)
+{
+    EXPECT_EQ(scaleSample(128, 65535), 0);  // 0.498
+    EXPECT_EQ(scaleSample(129, 65535), 1);  // 0.502
+    EXPECT_EQ(scaleSample(7, 1), 255);      // held to maxval first
+    // Every 16-bit value once, as a 256 x 256 grey image, in both formats.
+    std::vector<uint16_t> grey(65536);
+    std::string pam = "P5\n256 256\n65535\n";
+    for (uint32_t v = 0; v < 65536; ++v) {
+        grey[v] = static_cast<uint16_t>(v);
+        pam += static_cast<char>(v >> 8);
+        pam += static_cast<char>(v & 0xFF);
+    }
+    const Image fromPng = decoded(simplePng(PNG_FORMAT_LINEAR_Y, 256, 256, grey.data()));
+    const Image fromPgm = decoded(bytesOf(pam));
+    ASSERT_EQ(fromPng.words.size(), 65536u);
+    ASSERT_EQ(fromPgm.words.size(), 65536u);
+    for (uint32_t v = 0; v < 65536; ++v) {
+        const uint32_t s = scaleSample(v, 65535);
+        ASSERT_EQ(fromPng.words[v], s << 16 | s << 8 | s) << v;
+        ASSERT_EQ(fromPgm.words[v], s << 16 | s << 8 | s) << v;
+    }
+}
+
+TEST(Image, GreyPaletteAndAlphaInputs)
+{
+    const uint8_t grey[4] = {0, 90, 180, 255};
+    Image g = decoded(simplePng(PNG_FORMAT_GRAY, 2, 2, grey));
+    EXPECT_FALSE(g.hasAlpha);
+    EXPECT_EQ(g.words[1], 0x005A5A5Au);
+
+    const uint8_t greyAlpha[4] = {200, 7, 10, 255};
+    g = decoded(simplePng(PNG_FORMAT_GA, 2, 1, greyAlpha));
+    EXPECT_TRUE(g.hasAlpha);
+    EXPECT_EQ(g.words[0], 0x07C8C8C8u);
+    EXPECT_EQ(g.words[1], 0xFF0A0A0Au);
+
+    const uint8_t colormap[8] = {10, 20, 30, 0, 200, 150, 100, 255};  // RGBA entries
+    const uint8_t indices[3] = {1, 0, 1};
+    const Image p = decoded(simplePng(PNG_FORMAT_RGBA_COLORMAP, 3, 1, indices, colormap, 2));
+    EXPECT_TRUE(p.hasAlpha);  // the palette's transparency becomes alpha
+    EXPECT_EQ(p.words[0], 0xFFC89664u);
+    EXPECT_EQ(p.words[1], 0x000A141Eu);
+
+    const Image n = decoded(bytesOf("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 2\nMAXVAL 255\n"
+                                    "TUPLTYPE GRAYSCALE_ALPHA\nENDHDR\n\x40\x80"));
+    EXPECT_TRUE(n.hasAlpha);
+    EXPECT_EQ(n.format, ImageFormat::pam);
+    EXPECT_EQ(n.words[0], 0x80404040u);
+
+    const Image plain = decoded(bytesOf("P3\n2 1\n100\n100 50 0  1 2 3\n"));
+    EXPECT_EQ(plain.format, ImageFormat::ppm);
+    EXPECT_EQ(plain.words[0], 0x00FF8000u);
+    EXPECT_EQ(plain.words[1], 0x00030508u);
+}
+
+TEST(Image, EncodedImagesReadBackExactly)
+{
+    for (bool alpha : {false, true})
+        for (ImageFormat f : {ImageFormat::png, ImageFormat::pam, ImageFormat::ppm}) {
+            const Image in = sample(alpha);
+            std::vector<uint8_t> bytes;
+            const Status s = encodeImage(in, f, "out", bytes);
+            if (alpha && f == ImageFormat::ppm) {
+                EXPECT_EQ(s.exitCode, exitUsage);  // no place for the alpha
+                continue;
+            }
+            ASSERT_TRUE(s.ok()) << s.message;
+            const Image out = decoded(bytes);
+            EXPECT_EQ(out.hasAlpha, alpha);
+            EXPECT_EQ(out.words, in.words);
+        }
+}
+
+TEST(Image, CorruptAndAbsurdInputsAreBadData)
+{
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(encodeImage(sample(false), ImageFormat::png, "x", png).ok());
+    std::vector<uint8_t> cut(png.begin(), png.begin() + static_cast<long>(png.size() / 2));
+    std::vector<uint8_t> badCrc = png;
+    badCrc[29] ^= 0xFF;  // the IHDR checksum
+
+    const std::vector<std::vector<uint8_t>> inputs = {
+        {},
+        bytesOf("GIF89a"),
+        cut,
+        badCrc,
+        bytesOf("P6\n70000 1\n255\n"),
+        bytesOf("P6\n65536 65536\n255\n"),
+        bytesOf("P6\n0 0\n255\n"),
+        bytesOf("P6\n2 2\n255\nabcde"),
+        bytesOf("P6\n2 2\n0\n"),
+        bytesOf("P6\n2 2\n70000\n"),
+        bytesOf("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 5\nMAXVAL 255\nENDHDR\nabcde"),
+        bytesOf("P3\n1 1\n255\n1 2 x\n"),
+        bytesOf("P9\n"),
+    };
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        Image image;
+        const Status s = decodeImage(inputs[i], "in.img", image);
+        EXPECT_EQ(s.exitCode, exitBadData) << "input " << i;
+        EXPECT_EQ(s.message.rfind("in.img: ", 0), 0u) << s.message;
+        EXPECT_EQ(s.message.find('\n'), std::string::npos) << s.message;
+        EXPECT_TRUE(image.words.empty()) << "input " << i;
+    }
+    // After all those errors the readers still work.
+    EXPECT_EQ(decoded(png).words, sample(false).words);
+}

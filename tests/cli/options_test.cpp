@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "cli/image.h"
+#include "cli/options.h"
+
+namespace {
+
+Status parse(std::vector<const char*> args, Options& options)
+{
+    args.insert(args.begin(), "velto");
+    return parseCommandLine(static_cast<int>(args.size()), args.data(), options);
+}
+
+int exitOf(std::vector<const char*> args)
+{
+    Options options;
+    return parse(std::move(args), options).exitCode;
+}
+
+}  // namespace
+
+TEST(Options, LevelsHoldToTheDialogRange)
+{
+    int32_t r = 0, g = 0, b = 0;
+    EXPECT_TRUE(parseLevels("1,20,40", r, g, b));
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(g, 20);
+    EXPECT_EQ(b, 40);
+    for (const char* bad : {"0,20,20", "20,41,20", "20,20,-1", "20,20", "20,20,20,20", "+5,5,5",
+                            " 5,5,5", "5,5,5x", "", ",,", "99999999999,1,1"})
+        EXPECT_FALSE(parseLevels(bad, r, g, b)) << bad;
+}
+
+TEST(Options, FrameSizesAreBoundedBeforeAnyAllocation)
+{
+    int32_t w = 0, h = 0;
+    EXPECT_TRUE(parseFrameSize("640x480", w, h));
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_TRUE(parseFrameSize("1X1", w, h));
+    EXPECT_TRUE(parseFrameSize("65536x4096", w, h));  // exactly 1 GiB
+    for (const char* bad : {"0x480", "640x0", "65537x1", "65536x4097", "640", "640x", "x480",
+                            "640x480x2", "-640x480", "4294967297x1"})
+        EXPECT_FALSE(parseFrameSize(bad, w, h)) << bad;
+}
+
+TEST(Options, CommandLines)
+{
+    Options o;
+    ASSERT_TRUE(parse({"apply", "--levels=5,6,7", "in.png", "out.png"}, o).ok());
+    EXPECT_EQ(o.command, Command::apply);
+    EXPECT_EQ(o.levelB, 7);
+    EXPECT_EQ(o.input, "in.png");
+    EXPECT_EQ(o.output, "out.png");
+    EXPECT_FALSE(o.raw);
+
+    ASSERT_TRUE(parse({"apply", "--raw", "8x4", "--threads", "3", "-q", "-", "-"}, o).ok());
+    EXPECT_TRUE(o.raw && o.quiet);
+    EXPECT_EQ(o.width, 8);
+    EXPECT_EQ(o.height, 4);
+    EXPECT_EQ(o.threads, 3);
+    EXPECT_EQ(o.input, "-");
+    EXPECT_EQ(o.levelR, 20);  // the default
+
+    ASSERT_TRUE(parse({"analyze", "--json", "--blocks", "--", "-odd-name.png"}, o).ok());
+    EXPECT_TRUE(o.json && o.blocks);
+    EXPECT_EQ(o.input, "-odd-name.png");
+
+    ASSERT_TRUE(parse({"analyze", "--help"}, o).ok());
+    EXPECT_TRUE(o.help);
+    EXPECT_EQ(o.command, Command::analyze);
+}
+
+TEST(Options, UsageErrorsExitWithTwo)
+{
+    EXPECT_EQ(exitOf({}), exitUsage);
+    EXPECT_EQ(exitOf({"frobnicate"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "in.png"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "a", "b", "c"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--levels"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--levels", "20,20,0", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--raw", "0x0", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--threads", "0", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--json", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--quiet=yes", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--bogus", "a", "b"}), exitUsage);
+
+    Options o;
+    const Status s = parse({"apply", "--levels", "20,20,41", "a", "b"}, o);
+    EXPECT_NE(s.message.find("20,20,41"), std::string::npos);
+    EXPECT_NE(s.message.find("velto apply --help"), std::string::npos);
+    EXPECT_EQ(s.message.find('\n'), std::string::npos);
+}
+
+TEST(Options, OutputFormatFollowsTheExtensionOrTheInput)
+{
+    ImageFormat f;
+    ASSERT_TRUE(outputFormatFor("a/b.PNG", ImageFormat::ppm, false, f));
+    EXPECT_EQ(f, ImageFormat::png);
+    ASSERT_TRUE(outputFormatFor("b.pnm", ImageFormat::png, false, f));
+    EXPECT_EQ(f, ImageFormat::ppm);
+    ASSERT_TRUE(outputFormatFor("b.pam", ImageFormat::png, false, f));
+    EXPECT_EQ(f, ImageFormat::pam);
+    ASSERT_TRUE(outputFormatFor("-", ImageFormat::ppm, true, f));
+    EXPECT_EQ(f, ImageFormat::pam);  // a PPM could not hold the alpha
+    ASSERT_TRUE(outputFormatFor("dir.d/noext", ImageFormat::png, false, f));
+    EXPECT_EQ(f, ImageFormat::png);
+    ASSERT_TRUE(outputFormatFor(".hidden", ImageFormat::png, false, f));
+    EXPECT_FALSE(outputFormatFor("b.jpg", ImageFormat::png, false, f));
+    EXPECT_FALSE(outputFormatFor("b.pgm", ImageFormat::png, false, f));  // output is colour
+}
