@@ -26,7 +26,9 @@ constexpr int32_t filterSettingsSize = 40;
 static_assert(sizeof(FilterSettings) == filterSettingsSize);
 static_assert(offsetof(FilterSettings, levelR) == sizeof(void*));
 #if defined(_WIN64)
-static_assert(offsetof(FilterSettings, savedB) == 28);
+static_assert(offsetof(FilterSettings, levelR) == 8 && offsetof(FilterSettings, levelG) == 12);
+static_assert(offsetof(FilterSettings, levelB) == 16 && offsetof(FilterSettings, savedR) == 20);
+static_assert(offsetof(FilterSettings, savedG) == 24 && offsetof(FilterSettings, savedB) == 28);
 #elif defined(_WIN32)
 static_assert(offsetof(FilterSettings, levelR) == 4 && offsetof(FilterSettings, savedB) == 24);
 #endif

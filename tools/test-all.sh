@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 tools/setup.sh
 
-presets="native sanitize win32"
+presets="native sanitize win32 win64"
 [ -n "${VELTO_PRESETS:-}" ] && presets="$VELTO_PRESETS"
 
 jobs=$(nproc 2>/dev/null || echo 2)

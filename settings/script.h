@@ -1,0 +1,26 @@
+// The script command "Config" and the two text forms of an instance's levels:
+// the script line that restores them and the one-line description.
+#pragma once
+
+#include <cstdint>
+
+#include "host/records.h"
+
+constexpr const char* configCommandName = "Config";
+constexpr const char* configSignature = "0iii";  // no result, three integers
+constexpr const char* scriptLineFormat = "Config(%d,%d,%d)";
+constexpr const char* describeFormat = " (R= %d, G=%d, B=%d)";
+
+// Longest texts with any 32-bit levels, terminator included.
+constexpr int32_t scriptLineCapacity = 44;
+constexpr int32_t describeCapacity = 48;
+
+// Stores the three integers of args in levelR, levelG, levelB, unchecked.
+void VELTO_CDECL configCommand(void* host, FrameContext* context, ScriptArg* args);
+
+// Writes the script line into buffer, never more than size bytes: a size of 0
+// or less writes nothing, a cut line is still NUL-terminated. Returns true.
+bool VELTO_CDECL scriptLineCallback(FrameContext* context, void* host, char* buffer, int32_t size);
+
+// Writes the description into buffer, which holds describeCapacity bytes.
+void VELTO_CDECL describeCallback(FrameContext* context, void* host, char* buffer);

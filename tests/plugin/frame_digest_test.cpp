@@ -1,0 +1,15 @@
+// The engine on the native trees gives the same bytes as the plug-ins give
+// on Windows (their tests check the same digest).
+#include <gtest/gtest.h>
+
+#include "engine/frame_pass.h"
+#include "tests/plugin/host_frames.h"
+
+TEST(FramesDigest, EngineGivesThePluginsBytes)
+{
+    const uint64_t digest =
+        digestOfFrames([](FilterSettings& settings, BitmapView& source, BitmapView& destination) {
+            runFramePass(settings, source, destination.pixels, destination.rowGap);
+        });
+    EXPECT_EQ(digest, framesDigest);
+}
