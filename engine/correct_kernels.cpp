@@ -18,23 +18,47 @@ void correctRowScalar(const uint8_t* source, uint8_t* destination, int32_t count
 }
 
 #if defined(__SSE2__)
-// Four pixels a step: bytes widened to 16-bit lanes, black subtracted with
-// unsigned saturation, multiplied keeping the low 16 bits (at most 255 * 255,
-// so exact), shifted right by 6 and packed back with unsigned saturation.
+// Eight pixels a step, in two groups of four:
+// - the black bytes come off with unsigned byte saturation, which is
+//   max(0, v - b) in every lane at once;
+// - interleaving zero bytes below the result widens each byte t to t * 256 in
+//   a 16-bit lane;
+// - the high half of its product with gain * 4 is (t * 256 * gain * 4) >> 16,
+//   exactly (t * gain) >> 6, with no shift of its own (gain * 4 <= 1020 and
+//   t * gain * 1024 < 2^26, so nothing is lost);
+// - packing with unsigned saturation holds each result, at most 1016, to 255.
+// Fewer instructions per pixel than widening, multiplying and shifting, which
+// matters once the frame sits in the cache and arithmetic is what is left.
+namespace {
+
+inline __m128i correctFour(__m128i pixels, __m128i black, __m128i gain4)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i t = _mm_subs_epu8(pixels, black);
+    const __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, t), gain4);
+    const __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, t), gain4);
+    return _mm_packus_epi16(lo, hi);
+}
+
+}  // namespace
+
 void correctRowSse2(const uint8_t* source, uint8_t* destination, int32_t count,
                     uint32_t blackWord, uint32_t gainWord)
 {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i black = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(blackWord)), zero);
-    const __m128i gain = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(gainWord)), zero);
+    const __m128i black = _mm_set1_epi32(static_cast<int>(blackWord));
+    const __m128i gain4 =
+        _mm_slli_epi16(_mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(gainWord)), _mm_setzero_si128()), 2);
     int32_t x = 0;
-    for (; x + 4 <= count; x += 4) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * x));
-        __m128i lo = _mm_unpacklo_epi8(p, zero);
-        __m128i hi = _mm_unpackhi_epi8(p, zero);
-        lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_subs_epu16(lo, black), gain), 6);
-        hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_subs_epu16(hi, black), gain), 6);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 4 * x), _mm_packus_epi16(lo, hi));
+    for (; x + 8 <= count; x += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * x));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * x + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 4 * x), correctFour(a, black, gain4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 4 * x + 16), correctFour(b, black, gain4));
+    }
+    if (x + 4 <= count) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 4 * x), correctFour(a, black, gain4));
+        x += 4;
     }
     correctRowScalar(source + 4 * x, destination + 4 * x, count - x, blackWord, gainWord);
 }

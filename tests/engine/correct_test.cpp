@@ -78,11 +78,11 @@ TEST(CorrectKernels, SimdMatchesScalar)
 {
 #if defined(__SSE2__)
     std::mt19937 rng(7);
-    std::vector<uint8_t> src(4 * 67 + 1);
+    std::vector<uint8_t> src(4 * 71 + 1);
     for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
     std::vector<uint8_t> a(src.size()), b(src.size());
     auto check = [&](uint32_t black, uint32_t gain) {
-        for (int32_t count : {67, 4, 3}) {
+        for (int32_t count : {67, 71, 12, 4, 3}) {  // every tail: 8 + 4 + scalar
             correctRowScalar(src.data() + 1, a.data() + 1, count, black, gain);
             correctRowSse2(src.data() + 1, b.data() + 1, count, black, gain);
             ASSERT_EQ(a, b) << std::hex << black << " " << gain;
