@@ -26,29 +26,28 @@ void appendInt(std::string& out, int64_t value)
     out.append(text, result.ptr);
 }
 
-void appendTriple(std::string& out, const char* key, double r, double g, double b)
+void appendValue(std::string& out, double value)
 {
-    out += '"';
-    out += key;
-    out += "\":[";
-    appendJsonNumber(out, r);
-    out += ',';
-    appendJsonNumber(out, g);
-    out += ',';
-    appendJsonNumber(out, b);
-    out += ']';
+    appendJsonNumber(out, value);
 }
 
-void appendIntTriple(std::string& out, const char* key, int64_t r, int64_t g, int64_t b)
+void appendValue(std::string& out, int64_t value)
+{
+    appendInt(out, value);
+}
+
+// "key":[r,g,b]
+template <typename T>
+void appendTriple(std::string& out, const char* key, T r, T g, T b)
 {
     out += '"';
     out += key;
     out += "\":[";
-    appendInt(out, r);
+    appendValue(out, r);
     out += ',';
-    appendInt(out, g);
+    appendValue(out, g);
     out += ',';
-    appendInt(out, b);
+    appendValue(out, b);
     out += ']';
 }
 
@@ -77,15 +76,15 @@ std::string jsonReport(const FrameReport& report)
     out += ",\"height\":";
     appendInt(out, report.height);
     out += ',';
-    appendIntTriple(out, "levels", report.levelR, report.levelG, report.levelB);
+    appendTriple<int64_t>(out, "levels", report.levelR, report.levelG, report.levelB);
     out += ',';
     appendTriple(out, "black", l.blackR[0], l.blackG[0], l.blackB[0]);
     out += ',';
     appendTriple(out, "white", l.whiteR[0], l.whiteG[0], l.whiteB[0]);
     out += ',';
-    appendIntTriple(out, "gain", c.gainR, c.gainG, c.gainB);
+    appendTriple<int64_t>(out, "gain", c.gainR, c.gainG, c.gainB);
     out += ',';
-    appendIntTriple(out, "blackByte", c.blackR, c.blackG, c.blackB);
+    appendTriple<int64_t>(out, "blackByte", c.blackR, c.blackG, c.blackB);
     if (report.blocks) {
         out += ",\"blocks\":[";
         for (int32_t k = 1; k <= blockCount; ++k) {

@@ -1,13 +1,4 @@
-# 64-bit Windows, cross-built with Debian's mingw-w64 toolchain; programs run under wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows, cross-built with Debian's mingw-w64 toolchain.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(triple x86_64-w64-mingw32)
-# The posix thread model: its C++ runtime has std::mutex, which GoogleTest needs.
-set(CMAKE_C_COMPILER ${triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
