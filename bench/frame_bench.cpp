@@ -31,9 +31,7 @@ namespace {
 
 FilterSettings defaultLevels()
 {
-    FilterSettings s{};
-    s.levelR = s.levelG = s.levelB = 20;
-    return s;
+    return settingsWithLevels(defaultLevel, defaultLevel, defaultLevel);
 }
 
 // Frames are built on first use and kept for the whole run.

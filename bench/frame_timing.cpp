@@ -43,9 +43,7 @@ volatile uint32_t sink;  // keeps the histogram work observable
 
 FilterSettings defaultLevels()
 {
-    FilterSettings s{};
-    s.levelR = s.levelG = s.levelB = 20;
-    return s;
+    return settingsWithLevels(defaultLevel, defaultLevel, defaultLevel);
 }
 
 void runOnce(Case& c)

@@ -14,15 +14,6 @@ BitmapView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t hei
     return view;
 }
 
-FilterSettings settingsWithLevels(int32_t levelR, int32_t levelG, int32_t levelB)
-{
-    FilterSettings settings{};
-    settings.levelR = levelR;
-    settings.levelG = levelG;
-    settings.levelB = levelB;
-    return settings;
-}
-
 void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels)
 {

@@ -15,8 +15,6 @@
 // row first: it starts at the last row and steps back one row per row.
 BitmapView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
 
-FilterSettings settingsWithLevels(int32_t levelR, int32_t levelG, int32_t levelB);
-
 // The frame pass as the plug-in runs it: source and destination both top row
 // first, width * height words each. levels receives the analysis.
 void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32_t* destination,

@@ -1,6 +1,7 @@
 // Six level estimates of one block from its smoothed histograms and sums.
 #pragma once
 
+#include "engine/block_levels.h"
 #include "engine/grid.h"
 #include "engine/histogram.h"
 
@@ -27,6 +28,17 @@ struct ChannelMeasure {
     double brightMass;   // smoothed count of bins 176..255
     double mean;         // sum / blockPixels
 };
+
+// Puts the six estimates of block blockIndex into its slot of the six arrays.
+inline void storeBlockEstimate(BlockLevels& levels, int32_t blockIndex, const BlockEstimate& e)
+{
+    levels.blackR[blockIndex] = e.blackR;
+    levels.blackG[blockIndex] = e.blackG;
+    levels.blackB[blockIndex] = e.blackB;
+    levels.whiteR[blockIndex] = e.whiteR;
+    levels.whiteG[blockIndex] = e.whiteG;
+    levels.whiteB[blockIndex] = e.whiteB;
+}
 
 ChannelMeasure measureChannel(const double smooth[binCount], int64_t sum, double blockPixels,
                               double cut);

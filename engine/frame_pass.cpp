@@ -20,13 +20,7 @@ void analyzeFrame(const FilterSettings& settings, const BitmapView& source, Bloc
         smoothHistogram(tables.histR, tables.smoothR);
         smoothHistogram(tables.histG, tables.smoothG);
         smoothHistogram(tables.histB, tables.smoothB);
-        const BlockEstimate e = estimateBlock(tables, k);
-        levels.blackR[blockIndex] = e.blackR;
-        levels.blackG[blockIndex] = e.blackG;
-        levels.blackB[blockIndex] = e.blackB;
-        levels.whiteR[blockIndex] = e.whiteR;
-        levels.whiteG[blockIndex] = e.whiteG;
-        levels.whiteB[blockIndex] = e.whiteB;
+        storeBlockEstimate(levels, blockIndex, estimateBlock(tables, k));
     }
     reduceFrameLevels(levels);
     // Under 4 pixels wide or 4 rows high every block is empty and each estimate

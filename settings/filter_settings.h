@@ -23,6 +23,16 @@ struct FilterSettings {
 };
 
 constexpr int32_t filterSettingsSize = 40;
+
+// A record holding just these levels, for running the engine outside a host.
+constexpr FilterSettings settingsWithLevels(int32_t levelR, int32_t levelG, int32_t levelB)
+{
+    FilterSettings settings{};
+    settings.levelR = levelR;
+    settings.levelG = levelG;
+    settings.levelB = levelB;
+    return settings;
+}
 static_assert(sizeof(FilterSettings) == filterSettingsSize);
 static_assert(offsetof(FilterSettings, levelR) == sizeof(void*));
 #if defined(_WIN64)

@@ -150,10 +150,7 @@ TEST(FastFramePass, AnalysisMatchesPlainCounting)
             fillRandom(f, rng, palette);
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) f.at(x, y) += 0x00302010;  // a warm cast
-            FilterSettings settings{};
-            settings.levelR = 11;
-            settings.levelG = 20;
-            settings.levelB = 37;
+            const FilterSettings settings = settingsWithLevels(11, 20, 37);
 
             const BitmapView v = f.view();
             const FrameConstants k = frameConstants(11, 20, 37, width, height);
@@ -166,13 +163,7 @@ TEST(FastFramePass, AnalysisMatchesPlainCounting)
                 smoothHistogram(t.histR, t.smoothR);
                 smoothHistogram(t.histG, t.smoothG);
                 smoothHistogram(t.histB, t.smoothB);
-                const BlockEstimate e = estimateBlock(t, k);
-                expected.blackR[blockIndex] = e.blackR;
-                expected.blackG[blockIndex] = e.blackG;
-                expected.blackB[blockIndex] = e.blackB;
-                expected.whiteR[blockIndex] = e.whiteR;
-                expected.whiteG[blockIndex] = e.whiteG;
-                expected.whiteB[blockIndex] = e.whiteB;
+                storeBlockEstimate(expected, blockIndex, estimateBlock(t, k));
             }
             reduceFrameLevels(expected);
 

@@ -10,15 +10,6 @@
 
 namespace {
 
-FilterSettings levels(int32_t r, int32_t g, int32_t b)
-{
-    FilterSettings s{};
-    s.levelR = r;
-    s.levelG = g;
-    s.levelB = b;
-    return s;
-}
-
 // Runs the frame callback as the host does, with destination size fields that
 // must not be read.
 int32_t callFrame(FilterSettings& settings, TestFrame& src, TestFrame& dst)
@@ -40,7 +31,7 @@ constexpr double sixDecimals = 5e-7;
 TEST(FramePass, SolidColourFrame)
 {
     TestFrame src(8, 8, 0, rgb(150, 100, 60) | 0xAB000000), dst(8, 8);
-    FilterSettings s = levels(20, 20, 20);
+    FilterSettings s = settingsWithLevels(20, 20, 20);
     BlockLevels l;
     runFramePass(s, src.view(), dst.words.data(), 0, &l);
     EXPECT_NEAR(l.blackR[0], 14.986081, sixDecimals);
@@ -66,7 +57,7 @@ TEST(FramePass, GreyFramesComeThroughUnchanged)
             const uint32_t v = rng() & 0xFF;
             p = rgb(v, v, v) | (rng() & 0xFF000000);
         }
-        FilterSettings s = levels(level, level, level);
+        FilterSettings s = settingsWithLevels(level, level, level);
         ASSERT_EQ(callFrame(s, src, dst), 0);
         for (int32_t y = 0; y < 23; ++y)
             for (int32_t x = 0; x < 37; ++x) ASSERT_EQ(dst.at(x, y), src.at(x, y) & 0xFFFFFF);
@@ -84,7 +75,7 @@ TEST(FramePass, OnlyTheAnalysedAreaDecidesTheLevels)
             // Outside columns 0..639 and rows 0..479, and in the top byte, b differs.
             b.at(x, y) = (x >= 640 || y >= 480) ? rng() : p | 0x5A000000;
         }
-    FilterSettings s = levels(12, 30, 7);
+    FilterSettings s = settingsWithLevels(12, 30, 7);
     BlockLevels la, lb;
     runFramePass(s, a.view(), outA.words.data(), 0, &la);
     runFramePass(s, b.view(), outB.words.data(), 16, &lb);
@@ -101,7 +92,7 @@ TEST(FramePass, FramesUnderFourPixelsPassThrough)
         TestFrame src(w, h, 4), dst(w, h, 4, 0xCDCDCDCD);
         std::mt19937 rng(w * 10 + h);
         for (uint32_t& p : src.words) p = rng();
-        FilterSettings s = levels(20, 20, 20);
+        FilterSettings s = settingsWithLevels(20, 20, 20);
         ASSERT_EQ(callFrame(s, src, dst), 0);
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) EXPECT_EQ(dst.at(x, y), src.at(x, y) & 0xFFFFFF);
@@ -125,7 +116,7 @@ TEST(FramePass, RandomFramesAndLevels)
         TestFrame src(w, h, srcGap), dst(w, h, dstGap, 0xA5A5A5A5);
         const uint32_t cast = rng() & 0x3F3F3F;
         for (uint32_t& p : src.words) p = (rng() & 0xFFBFBFBF) + cast;
-        FilterSettings s = levels(anyLevel(), anyLevel(), anyLevel());
+        FilterSettings s = settingsWithLevels(anyLevel(), anyLevel(), anyLevel());
         const bool dialogLevels = s.levelR >= 1 && s.levelR <= 40 && s.levelG >= 1 &&
                                   s.levelG <= 40 && s.levelB >= 1 && s.levelB <= 40;
         BlockLevels l;
