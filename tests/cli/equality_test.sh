@@ -21,26 +21,8 @@ rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
 
-failures=0
 # width height frames seed levelR levelG levelB
-while read -r w h n seed r g b; do
-    if ! "$emulator" "$pass" "$w" "$h" "$n" "$seed" "$r" "$g" "$b" frames.bgra plugin.bgra; then
-        echo "FAIL: host_layout_pass ${w}x$h did not run"
-        failures=$((failures + 1))
-        continue
-    fi
-    for threads in 1 3; do
-        "$velto" apply --raw "${w}x$h" --levels "$r,$g,$b" --threads $threads --quiet \
-            frames.bgra cli.bgra
-        if ! cmp -s plugin.bgra cli.bgra; then
-            echo "FAIL: ${w}x$h levels $r,$g,$b seed $seed, $threads threads: the tool differs" \
-                 "from the engine in the host's layout ($(cmp plugin.bgra cli.bgra | head -n 1))"
-            failures=$((failures + 1))
-        fi
-    done
-    echo "${w}x$h x $n frames, levels $r,$g,$b: equal"
-done <<'CASES'
-640 480 3 1 20 20 20
+cases='640 480 3 1 20 20 20
 643 483 2 2 1 40 7
 720 576 2 3 40 1 20
 37 29 5 4 33 5 20
@@ -48,6 +30,38 @@ done <<'CASES'
 5 3 2 6 20 20 20
 1 1 2 7 40 40 40
 1920 1080 1 8 12 25 38
-17 1500 2 9 20 30 10
+17 1500 2 9 20 30 10'
+
+# Every case in one start of the Windows program: a start of wine costs more
+# than all the frames, most of all where 32-bit programs run under emulation.
+set --
+n=0
+while read -r w h frames seed r g b; do
+    n=$((n + 1))
+    set -- "$@" "$w" "$h" "$frames" "$seed" "$r" "$g" "$b" "frames-$n.bgra" "plugin-$n.bgra"
+done <<CASES
+$cases
+CASES
+if ! "$emulator" "$pass" "$@"; then
+    echo "FAIL: host_layout_pass did not run"
+    exit 1
+fi
+
+failures=0
+n=0
+while read -r w h frames seed r g b; do
+    n=$((n + 1))
+    for threads in 1 3; do
+        "$velto" apply --raw "${w}x$h" --levels "$r,$g,$b" --threads $threads --quiet \
+            "frames-$n.bgra" cli.bgra
+        if ! cmp -s "plugin-$n.bgra" cli.bgra; then
+            echo "FAIL: ${w}x$h levels $r,$g,$b seed $seed, $threads threads: the tool differs" \
+                 "from the engine in the host's layout ($(cmp "plugin-$n.bgra" cli.bgra | head -n 1))"
+            failures=$((failures + 1))
+        fi
+    done
+    echo "${w}x$h x $frames frames, levels $r,$g,$b: equal"
+done <<CASES
+$cases
 CASES
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }

@@ -4,10 +4,12 @@
 // It also makes its own test frames, so that the native tool and this program
 // see the same bytes.
 //
-//   host_layout_pass WIDTH HEIGHT FRAMES SEED R G B FRAMES_OUT RESULT_OUT
+//   host_layout_pass WIDTH HEIGHT FRAMES SEED R G B FRAMES_OUT RESULT_OUT [...]
 //
 // writes FRAMES generated frames (raw bgra, top row first) to FRAMES_OUT and
-// their corrected frames, in the same layout, to RESULT_OUT.
+// their corrected frames, in the same layout, to RESULT_OUT. Any number of
+// such cases, nine arguments each, run in one start of the program: under
+// wine, and above all under processor emulation, each start is what costs.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -66,26 +68,24 @@ void makeFrame(Random& random, int32_t width, int32_t height, std::vector<uint32
         }
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// One case: argv holds its nine arguments. 0 on success, 1 on a failed
+// output, 2 on arguments out of range.
+int runCase(char** argv)
 {
-    if (argc != 10) {
-        std::fprintf(stderr, "usage: host_layout_pass W H FRAMES SEED R G B FRAMES_OUT RESULT_OUT\n");
-        return 2;
-    }
-    const int32_t width = std::atoi(argv[1]), height = std::atoi(argv[2]);
-    const int32_t frames = std::atoi(argv[3]);
-    Random random{static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10)) | 1u};
+    const int32_t width = std::atoi(argv[0]), height = std::atoi(argv[1]);
+    const int32_t frames = std::atoi(argv[2]);
+    Random random{static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)) | 1u};
     FilterSettings settings{};
-    settings.levelR = std::atoi(argv[5]);
-    settings.levelG = std::atoi(argv[6]);
-    settings.levelB = std::atoi(argv[7]);
+    settings.levelR = std::atoi(argv[4]);
+    settings.levelG = std::atoi(argv[5]);
+    settings.levelB = std::atoi(argv[6]);
     if (width < 1 || height < 1 || width > 8192 || height > 8192 || frames < 1) return 2;
-    std::FILE* framesOut = std::fopen(argv[8], "wb");
-    std::FILE* resultOut = std::fopen(argv[9], "wb");
+    std::FILE* framesOut = std::fopen(argv[7], "wb");
+    std::FILE* resultOut = std::fopen(argv[8], "wb");
     if (!framesOut || !resultOut) {
-        std::fprintf(stderr, "host_layout_pass: cannot create the outputs\n");
+        std::fprintf(stderr, "host_layout_pass: cannot create %s or %s\n", argv[7], argv[8]);
+        if (framesOut) std::fclose(framesOut);
+        if (resultOut) std::fclose(resultOut);
         return 1;
     }
 
@@ -118,13 +118,34 @@ int main(int argc, char** argv)
             for (int32_t x = 0; x < width; ++x)
                 source[size_t(height - 1 - y) * size_t(sourcePitch / 4) + size_t(x)] =
                     picture[size_t(y) * size_t(width) + size_t(x)];
-        if (frameCallback(&context) != 0) return 1;
+        if (frameCallback(&context) != 0) {
+            std::fclose(framesOut);
+            std::fclose(resultOut);
+            return 1;
+        }
         for (int32_t y = height - 1; y >= 0; --y) {
             const uint32_t* memoryRow = destination.data() + size_t(y) * size_t(destinationPitch / 4);
             for (int32_t x = 0; x < width; ++x) row[size_t(x)] = memoryRow[x];
             std::fwrite(row.data(), 4, row.size(), resultOut);
         }
     }
-    const bool written = std::fclose(framesOut) == 0 && std::fclose(resultOut) == 0;
-    return written ? 0 : 1;
+    const bool framesWritten = std::fclose(framesOut) == 0;
+    const bool resultWritten = std::fclose(resultOut) == 0;
+    return framesWritten && resultWritten ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    constexpr int caseArguments = 9;
+    if (argc < 1 + caseArguments || (argc - 1) % caseArguments != 0) {
+        std::fprintf(stderr, "usage: host_layout_pass W H FRAMES SEED R G B FRAMES_OUT RESULT_OUT [...]\n");
+        return 2;
+    }
+    for (int i = 1; i < argc; i += caseArguments) {
+        const int status = runCase(argv + i);
+        if (status != 0) return status;
+    }
+    return 0;
 }

@@ -10,13 +10,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 WINEPREFIX=$1
 shift
 export WINEPREFIX
-export WINEDEBUG="${WINEDEBUG:--all}"
-mkdir -p "$WINEPREFIX"
+sh "$here/../../cmake/wine-prefix.sh" "$WINEPREFIX"
 wineserver -w
 # There is no window manager on the virtual display: wine draws the windows'
 # frames itself and does not wait for a manager to confirm each window.
 if [ ! -f "$WINEPREFIX/.unmanaged" ]; then
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+  WINEDEBUG=-all /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
   wineserver -w
   touch "$WINEPREFIX/.unmanaged"
 fi
