@@ -103,6 +103,51 @@ grep -q '^{"frame":0,"width":96,"height":64,"levels":\[20,20,20\],"black":\[' im
     fail "analyze --json line does not start as documented: $(cat image.json)"
 [ "$(grep -o '"index":' image.json | wc -l)" -eq 16 ] || fail "analyze --blocks lists not 16 blocks"
 
+# --- outputs: a file is replaced whole, keeping its mode; a symbolic link is
+# followed; devices and FIFOs are written, never replaced ---
+echo old >target.png
+chmod 640 target.png
+ln -s target.png link.png
+mkdir -p elsewhere
+ln -s ../target.png elsewhere/link.png
+ln -s made.png dangling.png
+for name in link.png elsewhere/link.png; do
+    expect 0 "" "$velto" apply rgb.png $name
+    [ -L $name ] || fail "$name, a symbolic link, was replaced by a file"
+done
+cmp -s target.png out.png || fail "a symbolic link's target was not written"
+[ "$(stat -c %a target.png)" = 640 ] || fail "a replaced file lost its mode: $(stat -c %a target.png)"
+expect 0 "" "$velto" apply rgb.png dangling.png
+[ -L dangling.png ] && cmp -s made.png out.png || fail "a link to a missing file was not followed"
+expect 1 "is a directory" "$velto" apply rgb.png elsewhere
+mkfifo fifo
+timeout 20 cat fifo >fifo.out &
+reader=$!
+expect 0 "" "$velto" apply rgb.png fifo
+wait $reader
+[ -p fifo ] && cmp -s fifo.out out.png || fail "a FIFO's reader did not get the output"
+ln -s /dev/stdout tostdout
+"$velto" apply rgb.png tostdout >std.png && [ -L tostdout ] && cmp -s std.png out.png ||
+    fail "a name for standard output was not written through it"
+if [ "$(id -u)" -eq 0 ]; then
+    mknod null c 1 3 && mknod full c 1 7 && mknod block b 7 0 || fail "mknod failed"
+    expect 0 "" "$velto" apply --raw 96x64 rgb.bgra null
+    expect 1 "full: write error: No space left on device" "$velto" apply rgb.png full
+    expect 1 "block: is a block device" "$velto" apply rgb.png block
+    [ -c null ] && [ -c full ] && [ -b block ] || fail "a device node was replaced"
+    chown 65534:65534 target.png
+    expect 0 "" "$velto" apply rgb.png target.png
+    [ "$(stat -c %u:%g:%a target.png)" = 65534:65534:640 ] ||
+        fail "a replaced file lost its owner: $(stat -c %u:%g:%a target.png)"
+    # A user who may not write /dev, where /dev/stdout lives, writes to it.
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$velto" apply rgb.png /dev/stdout |
+        cat >asuser.png
+    cmp -s asuser.png out.png || fail "/dev/stdout was not written for a user without root"
+else
+    echo "skipped (needs root): device nodes, owners, another user's /dev/stdout"
+fi
+no_temporaries "outputs"
+
 # Alpha comes through unchanged; grey and 16-bit inputs are read.
 gen rgba.png "testsrc2=size=64x48" -frames:v 1 \
     -vf "format=rgba,geq=r='r(X,Y)*0.6':g='g(X,Y)':b='b(X,Y)':a='4*X+Y'"
