@@ -191,8 +191,9 @@ od -An -tx1 -v one.bgra | awk '{ for (i = 4; i <= NF; i += 4) if ($i != "00") ba
 "$velto" analyze --raw 72x40 --threads 4 clip.bgra >clip4.txt
 cmp -s clip1.txt clip4.txt || fail "analyze differs between thread counts"
 : >nothing.bgra
-expect 0 "" "$velto" apply --raw 72x40 nothing.bgra nothing.out
-[ -e nothing.out ] && [ ! -s nothing.out ] || fail "an empty stream gives no empty output"
+expect 1 "nothing.bgra: holds no frame" "$velto" apply --raw 72x40 nothing.bgra nothing.out
+[ -e nothing.out ] && fail "an empty stream made an output"
+expect 1 "standard input: holds no frame" sh -c "'$velto' analyze --raw 72x40 - </dev/null"
 
 # A stream cut inside frame 5: the five whole frames are written, exit 1.
 head -c $((72 * 40 * 4 * 5 + 999)) clip.bgra >cut.bgra
@@ -201,6 +202,23 @@ for n in 1 4; do
     expect 1 "cut.bgra: frame 5 is incomplete (999 of 11520 bytes)" \
         "$velto" apply --raw 72x40 --threads $n cut.bgra cut.out
     cmp -s five.bgra cut.out || fail "the whole frames before a short one are not kept ($n threads)"
+done
+head -c $((72 * 40 * 4 + 5)) clip.bgra >one-cut.bgra
+expect 1 "frame 1 is incomplete (5 of 11520 bytes); the 1 whole frame before it is written" \
+    "$velto" apply --raw 72x40 one-cut.bgra one-cut.out
+head -c 999 clip.bgra >tiny.bgra
+echo precious >keep.bgra
+expect 1 "frame 0 is incomplete (999 of 11520 bytes); nothing is written" \
+    "$velto" apply --raw 72x40 tiny.bgra keep.bgra
+[ "$(cat keep.bgra)" = precious ] || fail "a stream without a whole frame replaced a file"
+# A write that fails after the reader has met the cut: the error wins and the
+# torn output is dropped, on any thread count. (A file size limit makes the
+# write fail; with SIGXFSZ ignored it fails with EFBIG instead of a signal.)
+for n in 4 1; do
+    rm -f limited.bgra
+    expect 1 "limited.bgra: write error: File too large" sh -c \
+        "trap '' XFSZ; ulimit -f 30; exec '$velto' apply --raw 72x40 --threads $n cut.bgra limited.bgra"
+    [ -e limited.bgra ] && fail "a failed write left an output ($n threads)"
 done
 "$velto" apply --raw 72x40 - - <cut.bgra >cut.piped 2>stderr.txt && fail "a short stream succeeded"
 grep -q "standard input: frame 5 is incomplete" stderr.txt || fail "no short-frame message: $(cat stderr.txt)"
