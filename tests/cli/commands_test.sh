@@ -231,16 +231,27 @@ if [ -w /dev/full ]; then
     expect 1 "standard output: write error" sh -c "'$velto' apply --raw 72x40 clip.bgra - >/dev/full"
     expect 1 "standard output: write error" sh -c "'$velto' analyze rgb.png >/dev/full"
 fi
-# An interrupted stream leaves neither its output nor its temporary. (A
-# background job of this shell ignores SIGINT, and velto keeps it ignored.)
-for signal in TERM HUP; do
-    (cat clip.bgra; sleep 3) | "$velto" apply --raw 72x40 --quiet - stopped.bgra &
+# An interrupted stream leaves neither its output nor its temporary, whatever
+# the signal that ends it, and dies of that signal.
+for signal in TERM HUP PIPE USR1 ALRM RTMIN; do
+    (cat clip.bgra; sleep 2) | "$velto" apply --raw 72x40 --quiet - stopped.bgra &
     pid=$!
     sleep 0.5
     kill -s $signal $pid
-    wait $pid && fail "velto went on after SIG$signal"
+    wait $pid
+    [ $? -gt 128 ] || fail "velto did not die of SIG$signal"
     [ -e stopped.bgra ] && fail "SIG$signal left an output"
 done
+sh -c "ulimit -f 30; exec '$velto' apply --raw 72x40 clip.bgra stopped.bgra" 2>/dev/null
+[ $? -gt 128 ] && [ ! -e stopped.bgra ] || fail "SIGXFSZ did not end velto cleanly"
+# A signal the caller ignores stays ignored: a background job of this shell
+# ignores SIGINT.
+(cat clip.bgra; sleep 1) | "$velto" apply --raw 72x40 --quiet - kept.bgra &
+pid=$!
+sleep 0.5
+kill -s INT $pid
+wait $pid && cmp -s kept.bgra one.bgra || fail "an ignored SIGINT stopped velto"
+wait
 no_temporaries "all runs"
 
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
