@@ -101,6 +101,7 @@ Status applyToStream(const Options& options)
         return w;
     };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };
+    steps.jobBytes = 2 * 4 * size_t(width) * size_t(height);  // source and result
     s = runFrames(threadCount(options), steps);
     finishProgress(meter);
 
@@ -161,6 +162,7 @@ Status runAnalyze(const Options& options)
     };
     steps.emit = [&](FrameJob& job) { return print(job, width, height); };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };
+    steps.jobBytes = 4 * size_t(width) * size_t(height);
     s = runFrames(threadCount(options), steps);
     finishProgress(meter);
     return s;

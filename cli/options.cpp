@@ -189,7 +189,8 @@ const char* applyHelp()
            "\n"
            "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
            "  --raw WxH        read and write raw frames of this size\n"
-           "  --threads N      frames corrected at once (default: one per core)\n"
+           "  --threads N      frames corrected at once, 1 to 256 (default: one per core);\n"
+           "                   the frames in flight take at most 256 MiB (or one frame)\n"
            "  --quiet, -q      no progress on standard error\n"
            "  --help, -h       this text\n"
            "\n"
@@ -208,7 +209,8 @@ const char* analyzeHelp()
            "  --raw WxH        read raw bgra frames of this size\n"
            "  --json           one JSON object per frame and line\n"
            "  --blocks         also the black and white points of the sixteen blocks\n"
-           "  --threads N      frames analysed at once (default: one per core)\n"
+           "  --threads N      frames analysed at once, 1 to 256 (default: one per core);\n"
+           "                   the frames in flight take at most 256 MiB (or one frame)\n"
            "  --quiet, -q      no progress on standard error\n"
            "  --help, -h       this text\n";
 }
