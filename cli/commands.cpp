@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include <unistd.h>
+
 #include <bit>
 #include <thread>
 
@@ -123,6 +125,11 @@ Status applyToStream(const Options& options)
 
 Status runApply(const Options& options)
 {
+    // Pictures on a terminal are noise to the reader and can upset the
+    // terminal: a missing redirection is refused, as compressors do.
+    if (options.output == "-" && !options.force && isatty(STDOUT_FILENO) == 1)
+        return usageError("standard output is a terminal; redirect it, or add --force to write "
+                          "there (see 'velto apply --help')");
     return options.raw ? applyToStream(options) : applyToImage(options);
 }
 

@@ -128,6 +128,9 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         const bool analyzeOnly = name == "--json" || name == "--blocks";
         if (analyzeOnly && c != Command::analyze)
             return wrong(c, std::string(name) + " belongs to 'velto analyze'");
+        const bool applyOnly = name == "--force" || name == "-f";
+        if (applyOnly && c != Command::apply)
+            return wrong(c, std::string(name) + " belongs to 'velto apply'");
 
         if (name == "--help" || name == "-h") {
             options.help = true;
@@ -146,6 +149,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
                                     std::string(value) + "'");
         } else if (name == "--quiet" || name == "-q") {
             options.quiet = true;
+        } else if (name == "--force" || name == "-f") {
+            options.force = true;
         } else if (name == "--json") {
             options.json = true;
         } else if (name == "--blocks") {
@@ -174,15 +179,19 @@ const char* toolHelp()
            "  apply     correct an image or a stream of raw frames\n"
            "  analyze   print the levels found in each frame\n"
            "\n"
+           "Options:\n"
+           "  --help, -h  this text\n"
+           "  --version   the version of velto\n"
+           "\n"
            "'velto COMMAND --help' describes each command.\n"
            "Exit status: 0 success, 1 bad input or failed output, 2 usage error.\n";
 }
 
 const char* applyHelp()
 {
-    return "Usage: velto apply [--levels R,G,B] INPUT OUTPUT\n"
+    return "Usage: velto apply [--levels R,G,B] [--force] INPUT OUTPUT\n"
            "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--threads N] [--quiet]\n"
-           "                   INPUT OUTPUT\n"
+           "                   [--force] INPUT OUTPUT\n"
            "Corrects the colour cast of an image (PNG, PPM, PGM, PBM or PAM), or of a\n"
            "stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in the order\n"
            "B, G, R, A (ffmpeg's bgra). '-' is standard input or standard output.\n"
@@ -192,6 +201,7 @@ const char* applyHelp()
            "  --threads N      frames corrected at once, 1 to 256 (default: one per core);\n"
            "                   the frames in flight take at most 256 MiB (or one frame)\n"
            "  --quiet, -q      no progress on standard error\n"
+           "  --force, -f      write to standard output even when it is a terminal\n"
            "  --help, -h       this text\n"
            "\n"
            "An image's output format follows OUTPUT's extension (.png, .ppm, .pnm, .pam),\n"

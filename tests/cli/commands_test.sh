@@ -53,6 +53,7 @@ for cmd in "" apply analyze; do
     $velto $cmd --help >help.txt 2>&1 || fail "velto $cmd --help failed"
     grep -q '^Usage: velto' help.txt || fail "velto $cmd --help shows no usage"
 done
+"$velto" --help | grep -q -- '--version' || fail "velto --help does not list --version"
 # (The option checks themselves are unit-tested; here the program's side.)
 expect 2 "no command" "$velto"
 expect 2 "velto apply --help" "$velto" apply --levels 20,41,20 a.png b.png
@@ -82,6 +83,13 @@ no_temporaries "bad inputs"
 expect 0 "" "$velto" apply rgb.png out.png
 [ -s out.png ] || fail "apply wrote no out.png"
 cmp -s rgb.png out.png && fail "apply left the cast picture unchanged"
+# Binary output is not written to a terminal (here a pseudo-terminal) unless
+# forced.
+script -qec "'$velto' apply rgb.png - 2>tty.err" /dev/null </dev/null >/dev/null
+[ $? -eq 2 ] && grep -q "standard output is a terminal" tty.err ||
+    fail "binary output to a terminal was not refused: $(cat tty.err)"
+script -qec "'$velto' apply --force rgb.png -" /dev/null </dev/null >tty.out &&
+    [ "$(wc -c <tty.out)" -ge "$(wc -c <out.png)" ] || fail "--force did not write to a terminal"
 expect 0 "" "$velto" apply --levels 5,30,12 rgb.png out.ppm
 head -c 2 out.ppm | grep -q P6 || fail "out.ppm is not a PPM"
 "$velto" apply - - <rgb.png >piped.png || fail "apply - - failed"
