@@ -110,6 +110,26 @@ cmp -s image.json raw.json || fail "analyze of an image and of its raw frame dif
 grep -q '^{"frame":0,"width":96,"height":64,"levels":\[20,20,20\],"black":\[' image.json ||
     fail "analyze --json line does not start as documented: $(cat image.json)"
 [ "$(grep -o '"index":' image.json | wc -l)" -eq 16 ] || fail "analyze --blocks lists not 16 blocks"
+# Which blocks decide: blocks 8 and 9 of the host's bottom-up order, in the
+# picture the left-most block of the second block row and the right-most of
+# the third; and --blocks numbers bottom-up too: the top-left block is 13.
+patch() {  # patch X Y: analyze rgb.png with one of its 24 x 16 blocks, at X,Y, painted blue
+    ffmpeg -v error -y -i rgb.png -vf "drawbox=x=$1:y=$2:w=24:h=16:color=blue:t=fill" patch.png
+    "$velto" analyze --json --blocks patch.png >patch.json
+}
+levels() { sed 's/,"blocks".*//' "$1"; }
+block() { grep -o "{\"index\":$2,[^}]*}" "$1"; }
+patch 36 24
+[ "$(levels patch.json)" = "$(levels image.json)" ] || fail "a patch at the centre changed the levels"
+for at in "0 16" "72 32"; do
+    patch $at
+    [ "$(levels patch.json)" != "$(levels image.json)" ] || fail "a patch at $at left the levels alone"
+done
+patch 0 0
+[ "$(block patch.json 13)" != "$(block image.json 13)" ] &&
+    [ "$(block patch.json 1)" = "$(block image.json 1)" ] || fail "the top-left block is not block 13"
+"$velto" analyze --help | grep -q "left-most block of the second block row" ||
+    fail "analyze --help does not say which blocks decide"
 
 # --- outputs: a file is replaced whole, keeping its mode; a symbolic link is
 # followed; devices and FIFOs are written, never replaced ---
