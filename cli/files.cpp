@@ -30,9 +30,8 @@ std::atomic<bool> temporaryPending{false};
 // Every signal whose default action ends the process. SIGKILL cannot be
 // caught; the real-time signals are added at run time.
 constexpr int endingSignals[] = {
-    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1,
-    SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF,
-    SIGSYS,
+    SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1, SIGSEGV,
+    SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
@@ -162,15 +161,16 @@ Status openReplacement(const std::string& target, const struct stat* existing, O
     sigset_t all, previous;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, &previous);
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
     int createError = errno;
     if (fd >= 0 && !publishTemporary(temp)) {
         unlink(temp.c_str());
         close(fd);
+        fd = -1;
         createError = ENAMETOOLONG;
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (fd < 0 || createError == ENAMETOOLONG) {
+    if (fd < 0) {
         errno = createError;
         return badData(out.path + ": cannot create a file in its directory: " + reason());
     }
