@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include <unistd.h>
+
 #include <bit>
 #include <thread>
 
@@ -88,22 +90,30 @@ Status applyToStream(const Options& options)
     FrameSteps steps;
     steps.read = [&](FrameJob& job, Status& status) {
         const ReadStep step = reader(job, status);
-        job.result.resize(job.source.size());  // here, not on a worker
+        if (step == ReadStep::frame) job.result.resize(job.source.size());  // not on a worker
         return step;
     };
     steps.work = [&](FrameJob& job) {
         correctFrame(settings, job.source.data(), job.result.data(), width, height, job.levels);
     };
+    int64_t written = 0;
     steps.emit = [&](FrameJob& job) {
-        return writeOutput(out, job.result.data(), job.result.size() * 4);
+        const Status w = writeOutput(out, job.result.data(), job.result.size() * 4);
+        if (w.ok()) ++written;
+        return w;
     };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };
+    steps.jobBytes = 2 * 4 * size_t(width) * size_t(height);  // source and result
     s = runFrames(threadCount(options), steps);
     finishProgress(meter);
 
     // A stream cut inside a frame keeps the whole frames before it: the
-    // output holds exactly those, never part of a frame.
-    if (s.ok() || reader.shortFrame) {
+    // output holds exactly those, never part of a frame. Only when that cut
+    // is the one thing wrong: a failed write (which several threads can meet
+    // after the reader has found the cut) discards the output, and a stream
+    // without a whole frame leaves an existing file alone.
+    const bool onlyCut = reader.shortFrame && reader.frames > 0 && written == reader.frames;
+    if (s.ok() || onlyCut) {
         const Status committed = commitOutput(out);
         return committed.ok() ? s : committed;
     }
@@ -115,6 +125,11 @@ Status applyToStream(const Options& options)
 
 Status runApply(const Options& options)
 {
+    // Pictures on a terminal are noise to the reader and can upset the
+    // terminal: a missing redirection is refused, as compressors do.
+    if (options.output == "-" && !options.force && isatty(STDOUT_FILENO) == 1)
+        return usageError("standard output is a terminal; redirect it, or add --force to write "
+                          "there (see 'velto apply --help')");
     return options.raw ? applyToStream(options) : applyToImage(options);
 }
 
@@ -154,6 +169,7 @@ Status runAnalyze(const Options& options)
     };
     steps.emit = [&](FrameJob& job) { return print(job, width, height); };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };
+    steps.jobBytes = 4 * size_t(width) * size_t(height);
     s = runFrames(threadCount(options), steps);
     finishProgress(meter);
     return s;

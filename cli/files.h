@@ -30,10 +30,21 @@ Status openInput(const std::string& path, InputStream& in);
 // got says how many arrived.
 Status readFully(InputStream& in, uint8_t* buffer, size_t count, size_t& got);
 
+// Where an output goes:
+// - "-": standard output, written as it comes;
+// - a character device, FIFO or socket (and a name for our own standard
+//   output, such as /dev/stdout): opened and written in place, never replaced;
+// - a regular file, or a name not yet taken: written to a temporary in the
+//   directory of the file itself (symbolic links followed) and renamed over
+//   it when complete, keeping its permission bits and, where allowed, its
+//   owner and group;
+// - a directory or a block device: refused.
 struct OutputFile {
     int fd = -1;
-    std::string path;      // the final name; "-" for standard output
-    std::string tempPath;  // empty for standard output
+    bool ownsFd = false;   // standard output is not ours to close
+    std::string path;      // as the user named it; "-" for standard output
+    std::string target;    // the file the temporary replaces
+    std::string tempPath;  // empty when written in place
     bool committed = false;
 
     OutputFile() = default;
@@ -44,7 +55,8 @@ struct OutputFile {
 
 Status openOutput(const std::string& path, OutputFile& out);
 Status writeOutput(OutputFile& out, const void* data, size_t count);
-// Closes and renames into place; on failure the temporary is removed.
+// Puts the output in place: a temporary is flushed to disk and renamed over
+// its target; on failure it is removed and the target left as it was.
 Status commitOutput(OutputFile& out);
 // Closes and removes the temporary; nothing appears under the final name.
 void discardOutput(OutputFile& out);

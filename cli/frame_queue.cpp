@@ -1,5 +1,6 @@
 #include "cli/frame_queue.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -92,13 +93,24 @@ void pump(const FrameSteps& steps, WorkQueue& queue, std::vector<FrameJob>& slot
     }
 }
 
+// How many jobs may be in flight: two a worker, so that a worker finds the
+// next frame read when it is done, within the memory budget.
+size_t windowFor(int32_t threads, size_t jobBytes)
+{
+    const size_t byThreads = 2 * static_cast<size_t>(threads);
+    const size_t byBytes = jobBytes == 0 ? byThreads : framesInFlightBudget / jobBytes;
+    return std::max<size_t>(1, std::min(byThreads, byBytes));
+}
+
 }  // namespace
 
 Status runFrames(int32_t threads, const FrameSteps& steps)
 {
-    if (threads <= 1) return runInline(steps);
+    const size_t window = threads <= 1 ? 1 : windowFor(threads, steps.jobBytes);
+    if (window == 1) return runInline(steps);
+    // More workers than jobs in flight would have nothing to do.
+    threads = static_cast<int32_t>(std::min(static_cast<size_t>(threads), window));
 
-    const size_t window = 2 * static_cast<size_t>(threads);
     std::vector<FrameJob> slots(window);
     WorkQueue queue;
     queue.done.assign(window, 0);

@@ -4,11 +4,13 @@
 // object with a destructor of its own.
 #include <netpbm/pam.h>
 
+#include <cctype>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "cli/image.h"
 
@@ -16,7 +18,7 @@ namespace {
 
 // libnetpbm's message hooks take no context pointer, so the last error text
 // has to live outside any call; one per thread keeps readers independent.
-thread_local char netpbmError[160];
+thread_local char netpbmError[256];
 
 void onNetpbmError(const char* message)
 {
@@ -24,6 +26,38 @@ void onNetpbmError(const char* message)
 }
 
 void onNetpbmMessage(const char*) {}
+
+// The library writes sentences, some across lines ("...too large.  The
+// maximum allowed..."); a message of ours is one line after a colon.
+std::string oneLine(const char* text)
+{
+    std::string line;
+    bool space = false;
+    for (const char* p = text; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (std::isspace(c)) {
+            space = !line.empty();
+            continue;
+        }
+        if (space) {
+            if (line.back() == '.' && std::isupper(c)) line.back() = ';';
+            line += ' ';
+            space = false;
+        }
+        line += *p;
+    }
+    while (!line.empty() && line.back() == '.') line.pop_back();
+    // "End of file" reads "end of file" after a colon; "EOF" stays.
+    const auto lowerWordAt = [&line](size_t at) {
+        if (at + 1 < line.size() && std::isupper(static_cast<unsigned char>(line[at])) &&
+            std::islower(static_cast<unsigned char>(line[at + 1])))
+            line[at] = static_cast<char>(std::tolower(static_cast<unsigned char>(line[at])));
+    };
+    lowerWordAt(0);
+    for (size_t at = line.find("; "); at != std::string::npos; at = line.find("; ", at + 2))
+        lowerWordAt(at + 2);
+    return line;
+}
 
 // The header's length up to its tuple type, which every reader fills. The
 // library's own macro for this takes a member of a null pointer.
@@ -37,7 +71,25 @@ void quietNetpbm()
     netpbmError[0] = '\0';
 }
 
-const char* readNetpbm(FILE* file, struct pam* header, tuple** row, Image& image)
+// The fewest bytes the pixels of a header can take: packed bits in a binary
+// PBM, whole samples in the other binary forms, and in the plain (text) forms
+// a character a sample, with a separator between samples of PGM and PPM.
+uint64_t leastRasterBytes(const struct pam& header)
+{
+    const uint64_t width = static_cast<uint64_t>(header.width);
+    const uint64_t height = static_cast<uint64_t>(header.height);
+    const uint64_t samples = width * height * header.depth;
+    switch (header.format) {
+    case RPBM_FORMAT: return (width + 7) / 8 * height;
+    case PBM_FORMAT: return samples;
+    case PGM_FORMAT:
+    case PPM_FORMAT: return 2 * samples - 1;
+    default: return samples * header.bytes_per_sample;
+    }
+}
+
+const char* readNetpbm(FILE* file, uint64_t fileSize, struct pam* header, tuple** row,
+                       Image& image)
 {
     jmp_buf jump;
     jmp_buf* previous = nullptr;
@@ -55,6 +107,19 @@ const char* readNetpbm(FILE* file, struct pam* header, tuple** row, Image& image
     if (depth < 1 || depth > 4) {
         pm_setjmpbuf(previous);
         return "unsupported depth (1 to 4 planes: grey, grey and alpha, RGB, RGB and alpha)";
+    }
+    // A header can claim any size: before the picture is allocated, the
+    // file must hold at least the bytes its pixels take.
+    const long at = std::ftell(file);
+    const uint64_t needed = leastRasterBytes(*header);
+    const uint64_t there = at < 0 ? 0 : fileSize - static_cast<uint64_t>(at);
+    if (needed > there) {
+        pm_setjmpbuf(previous);
+        std::snprintf(netpbmError, sizeof netpbmError,
+                      "the file ends early: %dx%d pixels take at least %llu bytes, it holds %llu",
+                      header->width, header->height, static_cast<unsigned long long>(needed),
+                      static_cast<unsigned long long>(there));
+        return netpbmError;
     }
     const bool colour = depth >= 3;
     const bool alpha = depth == 2 || depth == 4;
@@ -120,12 +185,13 @@ Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, 
     if (!file) return badData(name + ": out of memory");
     struct pam header {};
     tuple* row = nullptr;
-    const char* wrong = readNetpbm(file, &header, &row, image);
+    const char* wrong = readNetpbm(file, bytes.size(), &header, &row, image);
     if (row) pnm_freepamrow(row);
     std::fclose(file);
     if (wrong) {
         image = Image{};
-        return badData(name + (wrong == imageTooLarge ? ": " : ": corrupt Netpbm image: ") + wrong);
+        return badData(name + (wrong == imageTooLarge ? ": " : ": corrupt Netpbm image: ") +
+                       oneLine(wrong));
     }
     return success();
 }
@@ -157,7 +223,7 @@ Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& n
     const bool closed = std::fclose(file) == 0;
     if (!wrong && closed) bytes.assign(data, data + size);
     std::free(data);
-    if (wrong) return badData(name + ": cannot encode image: " + wrong);
+    if (wrong) return badData(name + ": cannot encode image: " + oneLine(wrong));
     if (!closed) return badData(name + ": out of memory");
     return success();
 }

@@ -128,6 +128,9 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         const bool analyzeOnly = name == "--json" || name == "--blocks";
         if (analyzeOnly && c != Command::analyze)
             return wrong(c, std::string(name) + " belongs to 'velto analyze'");
+        const bool applyOnly = name == "--force" || name == "-f";
+        if (applyOnly && c != Command::apply)
+            return wrong(c, std::string(name) + " belongs to 'velto apply'");
 
         if (name == "--help" || name == "-h") {
             options.help = true;
@@ -146,6 +149,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
                                     std::string(value) + "'");
         } else if (name == "--quiet" || name == "-q") {
             options.quiet = true;
+        } else if (name == "--force" || name == "-f") {
+            options.force = true;
         } else if (name == "--json") {
             options.json = true;
         } else if (name == "--blocks") {
@@ -174,23 +179,29 @@ const char* toolHelp()
            "  apply     correct an image or a stream of raw frames\n"
            "  analyze   print the levels found in each frame\n"
            "\n"
+           "Options:\n"
+           "  --help, -h  this text\n"
+           "  --version   the version of velto\n"
+           "\n"
            "'velto COMMAND --help' describes each command.\n"
            "Exit status: 0 success, 1 bad input or failed output, 2 usage error.\n";
 }
 
 const char* applyHelp()
 {
-    return "Usage: velto apply [--levels R,G,B] INPUT OUTPUT\n"
+    return "Usage: velto apply [--levels R,G,B] [--force] INPUT OUTPUT\n"
            "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--threads N] [--quiet]\n"
-           "                   INPUT OUTPUT\n"
+           "                   [--force] INPUT OUTPUT\n"
            "Corrects the colour cast of an image (PNG, PPM, PGM, PBM or PAM), or of a\n"
            "stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in the order\n"
            "B, G, R, A (ffmpeg's bgra). '-' is standard input or standard output.\n"
            "\n"
            "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
            "  --raw WxH        read and write raw frames of this size\n"
-           "  --threads N      frames corrected at once (default: one per core)\n"
+           "  --threads N      frames corrected at once, 1 to 256 (default: one per core);\n"
+           "                   the frames in flight take at most 256 MiB (or one frame)\n"
            "  --quiet, -q      no progress on standard error\n"
+           "  --force, -f      write to standard output even when it is a terminal\n"
            "  --help, -h       this text\n"
            "\n"
            "An image's output format follows OUTPUT's extension (.png, .ppm, .pnm, .pam),\n"
@@ -204,11 +215,18 @@ const char* analyzeHelp()
            "Prints, for each frame, the black and white points of red, green and blue, the\n"
            "three gains and the three black bytes the correction would use.\n"
            "\n"
+           "The frame is cut into 4 x 4 blocks, and its levels come from two of them\n"
+           "alone, blocks 8 and 9. In a picture shown top row first, these are\n"
+           "the left-most block of the second block row and the right-most block of the\n"
+           "third. --blocks numbers the blocks as the filter does, bottom row first: 1 to\n"
+           "4 are the bottom block row, left to right, and 13 to 16 the top row.\n"
+           "\n"
            "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
            "  --raw WxH        read raw bgra frames of this size\n"
            "  --json           one JSON object per frame and line\n"
            "  --blocks         also the black and white points of the sixteen blocks\n"
-           "  --threads N      frames analysed at once (default: one per core)\n"
+           "  --threads N      frames analysed at once, 1 to 256 (default: one per core);\n"
+           "                   the frames in flight take at most 256 MiB (or one frame)\n"
            "  --quiet, -q      no progress on standard error\n"
            "  --help, -h       this text\n";
 }

@@ -23,6 +23,7 @@ struct Options {
     int32_t width = 0, height = 0;  // raw frame size
     int32_t threads = 0;            // 0: one per core
     bool quiet = false;
+    bool force = false;  // write binary output to a terminal all the same
     bool json = false;
     bool blocks = false;
     std::string input, output;

@@ -3,6 +3,7 @@
 // the calls that may jump; everything they fill lives with their caller.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,43 @@ void readFromMemory(png_structp png, png_bytep out, size_t count)
     in->at += count;
 }
 
+// Deflate codes a run of 258 bytes in two bits at best, so no stream inflates
+// to more than 1032 times its size.
+constexpr uint64_t deflateMostInflation = 1032;
+
+uint32_t bigEndian32(const uint8_t* p)
+{
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// The bytes of all IDAT chunks in the file, the compressed pixels: each chunk
+// is a length, a type, the data and a checksum.
+uint64_t compressedPixelBytes(const uint8_t* data, size_t size)
+{
+    uint64_t total = 0;
+    for (size_t at = 8; size >= at && size - at >= 12;) {
+        const size_t length = std::min<size_t>(bigEndian32(data + at), size - at - 12);
+        if (std::memcmp(data + at + 4, "IDAT", 4) == 0) total += length;
+        at += 12 + length;
+    }
+    return total;
+}
+
+// What the pixels inflate to: a filter byte and the packed samples of every
+// row, of each of the seven passes when the image is interlaced.
+uint64_t filteredPixelBytes(uint64_t width, uint64_t height, uint64_t bitsPerPixel,
+                            bool interlaced)
+{
+    const auto rows = [bitsPerPixel](uint64_t columns, uint64_t count) {
+        return columns == 0 ? 0 : count * (1 + (columns * bitsPerPixel + 7) / 8);
+    };
+    if (!interlaced) return rows(width, height);
+    uint64_t total = 0;
+    for (int pass = 0; pass < 7; ++pass)
+        total += rows(PNG_PASS_COLS(width, pass), PNG_PASS_ROWS(height, pass));
+    return total;
+}
+
 // Returns nullptr on success, else what is wrong.
 const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* failure,
                     Image& image)
@@ -52,6 +90,17 @@ const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* 
     const uint32_t height = png_get_image_height(png, info);
     if (!imageSizeAllowed(width, height))
         return imageTooLarge;
+    // A header can claim any size: before the picture is allocated, the
+    // compressed data must be able to hold it.
+    const uint64_t bitsPerPixel =
+        uint64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
+    const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    if (filteredPixelBytes(width, height, bitsPerPixel, interlaced) >
+        deflateMostInflation * compressedPixelBytes(in->data, in->size)) {
+        std::snprintf(failure->text, sizeof failure->text,
+                      "too little image data for %ux%u pixels", width, height);
+        return failure->text;
+    }
     const int colorType = png_get_color_type(png, info);
     const bool alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 ||
                        png_get_valid(png, info, PNG_INFO_tRNS) != 0;

@@ -8,7 +8,8 @@
 #include "cli/frame_queue.h"
 
 // The read step of runFrames. A stream that ends inside a frame stops the run
-// with a message naming that frame; the frames before it still go out.
+// with a message naming that frame; the frames before it still go out. A
+// stream without a single byte is an error too: it holds no frame.
 struct RawReader {
     InputStream* in;
     int32_t width, height;

@@ -53,6 +53,7 @@ for cmd in "" apply analyze; do
     $velto $cmd --help >help.txt 2>&1 || fail "velto $cmd --help failed"
     grep -q '^Usage: velto' help.txt || fail "velto $cmd --help shows no usage"
 done
+"$velto" --help | grep -q -- '--version' || fail "velto --help does not list --version"
 # (The option checks themselves are unit-tested; here the program's side.)
 expect 2 "no command" "$velto"
 expect 2 "velto apply --help" "$velto" apply --levels 20,41,20 a.png b.png
@@ -82,6 +83,13 @@ no_temporaries "bad inputs"
 expect 0 "" "$velto" apply rgb.png out.png
 [ -s out.png ] || fail "apply wrote no out.png"
 cmp -s rgb.png out.png && fail "apply left the cast picture unchanged"
+# Binary output is not written to a terminal (here a pseudo-terminal) unless
+# forced.
+script -qec "'$velto' apply rgb.png - 2>tty.err" /dev/null </dev/null >/dev/null
+[ $? -eq 2 ] && grep -q "standard output is a terminal" tty.err ||
+    fail "binary output to a terminal was not refused: $(cat tty.err)"
+script -qec "'$velto' apply --force rgb.png -" /dev/null </dev/null >tty.out &&
+    [ "$(wc -c <tty.out)" -ge "$(wc -c <out.png)" ] || fail "--force did not write to a terminal"
 expect 0 "" "$velto" apply --levels 5,30,12 rgb.png out.ppm
 head -c 2 out.ppm | grep -q P6 || fail "out.ppm is not a PPM"
 "$velto" apply - - <rgb.png >piped.png || fail "apply - - failed"
@@ -102,6 +110,71 @@ cmp -s image.json raw.json || fail "analyze of an image and of its raw frame dif
 grep -q '^{"frame":0,"width":96,"height":64,"levels":\[20,20,20\],"black":\[' image.json ||
     fail "analyze --json line does not start as documented: $(cat image.json)"
 [ "$(grep -o '"index":' image.json | wc -l)" -eq 16 ] || fail "analyze --blocks lists not 16 blocks"
+# Which blocks decide: blocks 8 and 9 of the host's bottom-up order, in the
+# picture the left-most block of the second block row and the right-most of
+# the third; and --blocks numbers bottom-up too: the top-left block is 13.
+patch() {  # patch X Y: analyze rgb.png with one of its 24 x 16 blocks, at X,Y, painted blue
+    ffmpeg -v error -y -i rgb.png -vf "drawbox=x=$1:y=$2:w=24:h=16:color=blue:t=fill" patch.png
+    "$velto" analyze --json --blocks patch.png >patch.json
+}
+levels() { sed 's/,"blocks".*//' "$1"; }
+block() { grep -o "{\"index\":$2,[^}]*}" "$1"; }
+patch 36 24
+[ "$(levels patch.json)" = "$(levels image.json)" ] || fail "a patch at the centre changed the levels"
+for at in "0 16" "72 32"; do
+    patch $at
+    [ "$(levels patch.json)" != "$(levels image.json)" ] || fail "a patch at $at left the levels alone"
+done
+patch 0 0
+[ "$(block patch.json 13)" != "$(block image.json 13)" ] &&
+    [ "$(block patch.json 1)" = "$(block image.json 1)" ] || fail "the top-left block is not block 13"
+"$velto" analyze --help | grep -q "left-most block of the second block row" ||
+    fail "analyze --help does not say which blocks decide"
+
+# --- outputs: a file is replaced whole, keeping its mode; a symbolic link is
+# followed; devices and FIFOs are written, never replaced ---
+echo old >target.png
+chmod 640 target.png
+ln -s target.png link.png
+mkdir -p elsewhere
+ln -s ../target.png elsewhere/link.png
+ln -s made.png dangling.png
+for name in link.png elsewhere/link.png; do
+    expect 0 "" "$velto" apply rgb.png $name
+    [ -L $name ] || fail "$name, a symbolic link, was replaced by a file"
+done
+cmp -s target.png out.png || fail "a symbolic link's target was not written"
+[ "$(stat -c %a target.png)" = 640 ] || fail "a replaced file lost its mode: $(stat -c %a target.png)"
+expect 0 "" "$velto" apply rgb.png dangling.png
+[ -L dangling.png ] && cmp -s made.png out.png || fail "a link to a missing file was not followed"
+expect 1 "is a directory" "$velto" apply rgb.png elsewhere
+mkfifo fifo
+timeout 20 cat fifo >fifo.out &
+reader=$!
+expect 0 "" "$velto" apply rgb.png fifo
+wait $reader
+[ -p fifo ] && cmp -s fifo.out out.png || fail "a FIFO's reader did not get the output"
+ln -s /dev/stdout tostdout
+"$velto" apply rgb.png tostdout >std.png && [ -L tostdout ] && cmp -s std.png out.png ||
+    fail "a name for standard output was not written through it"
+if [ "$(id -u)" -eq 0 ]; then
+    mknod null c 1 3 && mknod full c 1 7 && mknod block b 7 0 || fail "mknod failed"
+    expect 0 "" "$velto" apply --raw 96x64 rgb.bgra null
+    expect 1 "full: write error: No space left on device" "$velto" apply rgb.png full
+    expect 1 "block: is a block device" "$velto" apply rgb.png block
+    [ -c null ] && [ -c full ] && [ -b block ] || fail "a device node was replaced"
+    chown 65534:65534 target.png
+    expect 0 "" "$velto" apply rgb.png target.png
+    [ "$(stat -c %u:%g:%a target.png)" = 65534:65534:640 ] ||
+        fail "a replaced file lost its owner: $(stat -c %u:%g:%a target.png)"
+    # A user who may not write /dev, where /dev/stdout lives, writes to it.
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$velto" apply rgb.png /dev/stdout |
+        cat >asuser.png
+    cmp -s asuser.png out.png || fail "/dev/stdout was not written for a user without root"
+else
+    echo "skipped (needs root): device nodes, owners, another user's /dev/stdout"
+fi
+no_temporaries "outputs"
 
 # Alpha comes through unchanged; grey and 16-bit inputs are read.
 gen rgba.png "testsrc2=size=64x48" -frames:v 1 \
@@ -146,8 +219,9 @@ od -An -tx1 -v one.bgra | awk '{ for (i = 4; i <= NF; i += 4) if ($i != "00") ba
 "$velto" analyze --raw 72x40 --threads 4 clip.bgra >clip4.txt
 cmp -s clip1.txt clip4.txt || fail "analyze differs between thread counts"
 : >nothing.bgra
-expect 0 "" "$velto" apply --raw 72x40 nothing.bgra nothing.out
-[ -e nothing.out ] && [ ! -s nothing.out ] || fail "an empty stream gives no empty output"
+expect 1 "nothing.bgra: holds no frame" "$velto" apply --raw 72x40 nothing.bgra nothing.out
+[ -e nothing.out ] && fail "an empty stream made an output"
+expect 1 "standard input: holds no frame" sh -c "'$velto' analyze --raw 72x40 - </dev/null"
 
 # A stream cut inside frame 5: the five whole frames are written, exit 1.
 head -c $((72 * 40 * 4 * 5 + 999)) clip.bgra >cut.bgra
@@ -156,6 +230,23 @@ for n in 1 4; do
     expect 1 "cut.bgra: frame 5 is incomplete (999 of 11520 bytes)" \
         "$velto" apply --raw 72x40 --threads $n cut.bgra cut.out
     cmp -s five.bgra cut.out || fail "the whole frames before a short one are not kept ($n threads)"
+done
+head -c $((72 * 40 * 4 + 5)) clip.bgra >one-cut.bgra
+expect 1 "frame 1 is incomplete (5 of 11520 bytes); the 1 whole frame before it is written" \
+    "$velto" apply --raw 72x40 one-cut.bgra one-cut.out
+head -c 999 clip.bgra >tiny.bgra
+echo precious >keep.bgra
+expect 1 "frame 0 is incomplete (999 of 11520 bytes); nothing is written" \
+    "$velto" apply --raw 72x40 tiny.bgra keep.bgra
+[ "$(cat keep.bgra)" = precious ] || fail "a stream without a whole frame replaced a file"
+# A write that fails after the reader has met the cut: the error wins and the
+# torn output is dropped, on any thread count. (A file size limit makes the
+# write fail; with SIGXFSZ ignored it fails with EFBIG instead of a signal.)
+for n in 4 1; do
+    rm -f limited.bgra
+    expect 1 "limited.bgra: write error: File too large" sh -c \
+        "trap '' XFSZ; ulimit -f 30; exec '$velto' apply --raw 72x40 --threads $n cut.bgra limited.bgra"
+    [ -e limited.bgra ] && fail "a failed write left an output ($n threads)"
 done
 "$velto" apply --raw 72x40 - - <cut.bgra >cut.piped 2>stderr.txt && fail "a short stream succeeded"
 grep -q "standard input: frame 5 is incomplete" stderr.txt || fail "no short-frame message: $(cat stderr.txt)"
@@ -168,16 +259,27 @@ if [ -w /dev/full ]; then
     expect 1 "standard output: write error" sh -c "'$velto' apply --raw 72x40 clip.bgra - >/dev/full"
     expect 1 "standard output: write error" sh -c "'$velto' analyze rgb.png >/dev/full"
 fi
-# An interrupted stream leaves neither its output nor its temporary. (A
-# background job of this shell ignores SIGINT, and velto keeps it ignored.)
-for signal in TERM HUP; do
-    (cat clip.bgra; sleep 3) | "$velto" apply --raw 72x40 --quiet - stopped.bgra &
+# An interrupted stream leaves neither its output nor its temporary, whatever
+# the signal that ends it, and dies of that signal.
+for signal in TERM HUP PIPE USR1 ALRM RTMIN; do
+    (cat clip.bgra; sleep 2) | "$velto" apply --raw 72x40 --quiet - stopped.bgra &
     pid=$!
     sleep 0.5
     kill -s $signal $pid
-    wait $pid && fail "velto went on after SIG$signal"
+    wait $pid
+    [ $? -gt 128 ] || fail "velto did not die of SIG$signal"
     [ -e stopped.bgra ] && fail "SIG$signal left an output"
 done
+sh -c "ulimit -f 30; exec '$velto' apply --raw 72x40 clip.bgra stopped.bgra" 2>/dev/null
+[ $? -gt 128 ] && [ ! -e stopped.bgra ] || fail "SIGXFSZ did not end velto cleanly"
+# A signal the caller ignores stays ignored: a background job of this shell
+# ignores SIGINT.
+(cat clip.bgra; sleep 1) | "$velto" apply --raw 72x40 --quiet - kept.bgra &
+pid=$!
+sleep 0.5
+kill -s INT $pid
+wait $pid && cmp -s kept.bgra one.bgra || fail "an ignored SIGINT stopped velto"
+wait
 no_temporaries "all runs"
 
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }

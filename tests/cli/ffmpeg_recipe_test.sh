@@ -1,29 +1,35 @@
 #!/bin/sh
-# The README's ffmpeg recipe on a short generated clip with a colour cast:
-# ffmpeg decodes to raw bgra frames, velto corrects them, ffmpeg encodes
-# losslessly. Checks that every frame comes through and that the cast, the
-# spread between the mean red, green and blue, is clearly reduced.
+# The README's ffmpeg recipe, taken from the README itself, on a short
+# generated clip with a colour cast, sound and uneven frame timing: ffmpeg
+# decodes to raw bgra frames, velto corrects them, ffmpeg encodes losslessly.
+# Checks that every frame comes through once, that the video is opaque, that
+# the sound is kept and that the cast, the spread between the mean red, green
+# and blue, is clearly reduced.
 # Usage: ffmpeg_recipe_test.sh VELTO WORKDIR
 set -eu
 velto=$1
 work=$2
+readme=$(cd "$(dirname "$0")/../.." && pwd)/README.md
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
 command -v ffmpeg >/dev/null || { echo "ffmpeg is missing: run tools/setup.sh"; exit 1; }
 
-# Two seconds of a test pattern with red lifted and blue held down.
-ffmpeg -v error -f lavfi \
-    -i "testsrc2=size=160x120:rate=25:duration=2,format=rgb24,lutrgb=r=val*0.8+40:g=val*0.9+10:b=val*0.75" \
-    -c:v ffv1 input.mkv
+# The first sh block after the recipe's heading, run with our velto.
+awk '/^### Correcting a video with ffmpeg/ { found = 1 }
+     found && /^```sh$/ { inside = 1; next }
+     inside && /^```$/ { exit }
+     inside { print }' "$readme" | sed 's|build/native/velto|"$velto"|' >recipe.sh
+grep -q '"$velto" apply --raw' recipe.sh || { echo "no recipe found in $readme"; exit 1; }
 
-# The recipe, as the README shows it.
-size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 input.mkv)
-rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 input.mkv)
-ffmpeg -v error -i input.mkv -f rawvideo -pix_fmt bgra - |
-  "$velto" apply --raw "$size" - - |
-  ffmpeg -v error -f rawvideo -pix_fmt bgra -s "$size" -r "$rate" -i - -i input.mkv \
-         -map 0:v -map '1:a?' -c:v ffv1 -c:a copy corrected.mkv
+# Two seconds of a test pattern with red lifted and blue held down, and one
+# frame slot skipped after frame 25, as a camera that drops a frame: made
+# even, the stream would get a repeated frame there.
+ffmpeg -v error -f lavfi \
+    -i "testsrc2=size=160x120:rate=25:duration=2,format=rgb24,lutrgb=r=val*0.8+40:g=val*0.9+10:b=val*0.75,setpts=N/25/TB+gte(N\,25)*0.04/TB" \
+    -f lavfi -i "sine=frequency=440:duration=2.04" -c:v ffv1 -c:a flac input.mkv
+: >corrected.mkv  # the recipe overwrites
+velto=$velto sh -eu recipe.sh
 
 count() {
     ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
@@ -41,10 +47,15 @@ cast() {
         }'
 }
 
-[ "$size" = 160x120 ] || { echo "ffprobe gave the size '$size'"; exit 1; }
 before=$(count input.mkv)
 after=$(count corrected.mkv)
 [ "$before" -eq 50 ] && [ "$after" -eq 50 ] || { echo "frames: $before in, $after out"; exit 1; }
+# Opaque: every pixel's alpha, as a player composes it, is 255.
+ffmpeg -v error -i corrected.mkv -vf format=rgba,alphaextract -f rawvideo -pix_fmt gray - |
+    od -An -tu1 -v | awk '{ for (i = 1; i <= NF; i++) if ($i != 255) bad++ } END { exit bad > 0 }' ||
+    { echo "the corrected video is not opaque"; exit 1; }
+[ "$(ffprobe -v error -select_streams a -show_entries stream=codec_type -of csv=p=0 corrected.mkv)" = audio ] ||
+    { echo "the corrected video lost its sound"; exit 1; }
 spreadBefore=$(cast input.mkv)
 spreadAfter=$(cast corrected.mkv)
 echo "mean channel spread: $spreadBefore before, $spreadAfter after"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <random>
@@ -91,6 +92,7 @@ struct CountingSteps {
     int64_t failEmitAt = -1;
     int64_t read = 0;
     std::vector<int64_t> emitted{};
+    int64_t mostInFlight = 0;  // read and not yet emitted
 
     FrameSteps steps()
     {
@@ -102,6 +104,7 @@ struct CountingSteps {
             }
             if (read == frames) return ReadStep::end;
             job.source.assign(1, static_cast<uint32_t>(read++));
+            mostInFlight = std::max(mostInFlight, read - static_cast<int64_t>(emitted.size()));
             return ReadStep::frame;
         };
         s.work = [](FrameJob& job) {
@@ -152,5 +155,19 @@ TEST(FrameQueue, AFailedWriteEndsTheRun)
         EXPECT_EQ(s.message, "out: write error");
         EXPECT_EQ(c.emitted.size(), 9u);
         EXPECT_LE(c.read, 9 + 2 * threads);  // the window bounds what is read ahead
+    }
+}
+
+TEST(FrameQueue, FramesInFlightFitTheMemoryBudget)
+{
+    for (const auto& [jobBytes, most] : {std::pair{framesInFlightBudget / 3, 3},
+                                         std::pair{framesInFlightBudget * 2, 1},
+                                         std::pair{size_t{1}, 16}}) {
+        CountingSteps c{60};
+        FrameSteps steps = c.steps();
+        steps.jobBytes = jobBytes;
+        EXPECT_TRUE(runFrames(8, steps).ok());
+        EXPECT_EQ(c.emitted.size(), 60u);
+        EXPECT_LE(c.mostInFlight, most) << jobBytes;
     }
 }

@@ -1,4 +1,5 @@
 #include <png.h>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,21 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
     std::vector<uint8_t> badCrc = png;
     badCrc[29] ^= 0xFF;  // the IHDR checksum
 
+    // Headers that claim a huge picture over a few bytes: refused before the
+    // picture is allocated, by what the bytes can hold.
+    std::vector<uint8_t> hugePng = png;
+    for (int i : {16, 20}) hugePng[size_t(i) + 2] = 0x3E, hugePng[size_t(i) + 3] = 0x80;  // 16000
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, hugePng.data() + 12, 17));
+    for (int i = 0; i < 4; ++i) hugePng[29 + size_t(i)] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    std::vector<uint8_t> hugePpm = bytesOf("P6\n16384 16384\n255\n");
+    hugePpm.resize(hugePpm.size() + 100, 7);
+    for (const auto& [bytes, says] : {std::pair{hugePng, "too little image data for 16000x16000"},
+                                      std::pair{hugePpm, "the file ends early: 16384x16384"}}) {
+        Image image;
+        const Status s = decodeImage(bytes, "in.img", image);
+        EXPECT_NE(s.message.find(says), std::string::npos) << s.message;
+    }
+
     const std::vector<std::vector<uint8_t>> inputs = {
         {},
         bytesOf("GIF89a"),
@@ -150,13 +166,19 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
         bytesOf("P7\nWIDTH 1\nHEIGHT 1\nDEPTH 5\nMAXVAL 255\nENDHDR\nabcde"),
         bytesOf("P3\n1 1\n255\n1 2 x\n"),
         bytesOf("P9\n"),
+        bytesOf("P3\n3 1\n255\n1 2 3 4 5 6 7 8\n"),
+        hugePng,
+        hugePpm,
     };
     for (size_t i = 0; i < inputs.size(); ++i) {
         Image image;
         const Status s = decodeImage(inputs[i], "in.img", image);
         EXPECT_EQ(s.exitCode, exitBadData) << "input " << i;
         EXPECT_EQ(s.message.rfind("in.img: ", 0), 0u) << s.message;
-        EXPECT_EQ(s.message.find('\n'), std::string::npos) << s.message;
+        // One line, one phrase: no line break, no sentence after sentence.
+        EXPECT_EQ(s.message.find_first_of("\n\t"), std::string::npos) << s.message;
+        EXPECT_EQ(s.message.find("  "), std::string::npos) << s.message;
+        EXPECT_NE(s.message.back(), '.') << s.message;
         EXPECT_TRUE(image.words.empty()) << "input " << i;
     }
     // After all those errors the readers still work.

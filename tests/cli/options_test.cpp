@@ -68,6 +68,9 @@ TEST(Options, CommandLines)
     EXPECT_TRUE(o.json && o.blocks);
     EXPECT_EQ(o.input, "-odd-name.png");
 
+    ASSERT_TRUE(parse({"apply", "-f", "in.png", "-"}, o).ok());
+    EXPECT_TRUE(o.force);
+
     ASSERT_TRUE(parse({"analyze", "--help"}, o).ok());
     EXPECT_TRUE(o.help);
     EXPECT_EQ(o.command, Command::analyze);
@@ -85,6 +88,7 @@ TEST(Options, UsageErrorsExitWithTwo)
     EXPECT_EQ(exitOf({"apply", "--raw", "0x0", "a", "b"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--threads", "0", "a", "b"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--json", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "--force", "a"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--quiet=yes", "a", "b"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--bogus", "a", "b"}), exitUsage);
 
