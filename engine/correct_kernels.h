@@ -19,6 +19,10 @@ inline uint32_t correctPixel(uint32_t pixel, uint32_t blackWord, uint32_t gainWo
     return out;
 }
 
+// Corrects count pixels from source to destination.
+using CorrectRowKernel = void (*)(const uint8_t* source, uint8_t* destination, int32_t count,
+                                  uint32_t blackWord, uint32_t gainWord);
+
 void correctRowScalar(const uint8_t* source, uint8_t* destination, int32_t count,
                       uint32_t blackWord, uint32_t gainWord);
 
@@ -27,13 +31,11 @@ void correctRowSse2(const uint8_t* source, uint8_t* destination, int32_t count,
                     uint32_t blackWord, uint32_t gainWord);
 #endif
 
-// The fastest kernel this build has.
-inline void correctRow(const uint8_t* source, uint8_t* destination, int32_t count,
-                       uint32_t blackWord, uint32_t gainWord)
-{
-#if defined(__SSE2__)
-    correctRowSse2(source, destination, count, blackWord, gainWord);
-#else
-    correctRowScalar(source, destination, count, blackWord, gainWord);
+// Built into every x86 program, whatever its compiler flags: the kernel alone
+// is compiled for AVX2, so a program that must run on SSE2 processors still
+// does, as long as it calls this only where cpuRunsAvx2().
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+#define VELTO_HAS_AVX2_KERNEL 1
+void correctRowAvx2(const uint8_t* source, uint8_t* destination, int32_t count,
+                    uint32_t blackWord, uint32_t gainWord);
 #endif
-}
