@@ -83,15 +83,40 @@ void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
                        const BitmapView& source, uint32_t* destination, intptr_t destinationRowGap)
 {
     const CorrectionBytes c = correctionBytes(levels);
-    const int32_t width = source.width;
+    const int32_t width = source.width, height = source.height;
     const uint8_t* from = reinterpret_cast<const uint8_t*>(source.pixels);
     uint8_t* to = reinterpret_cast<uint8_t*>(destination);
-    if (width <= 0 || source.height <= 0) return;
+    if (width <= 0 || height <= 0) return;
     const intptr_t rowBytes = intptr_t{width} * 4;
+
+    // Rows that follow one another in memory without a gap, on both sides,
+    // form one run of pixels, and so do rows stored bottom-up (a row gap of
+    // minus two rows), from the row that comes first in memory. Each pixel
+    // still goes to its own place; the kernel merely starts and ends once a
+    // frame instead of once a row, which at 640 pixels a row is a tenth of
+    // the time.
+    const intptr_t gap = source.rowGap;
+    if (gap == destinationRowGap && (gap == 0 || gap == -2 * rowBytes)) {
+        if (gap != 0) {
+            from -= (height - 1) * rowBytes;
+            to -= (height - 1) * rowBytes;
+        }
+        constexpr int64_t longestRun = int64_t{1} << 28;  // 4 * count stays within int32
+        for (int64_t left = int64_t{width} * height; left > 0;) {
+            const int32_t count = static_cast<int32_t>(left < longestRun ? left : longestRun);
+            kernel(from, to, count, c.blackWord, c.gainWord);
+            left -= count;
+            if (left > 0) {
+                from += intptr_t{count} * 4;
+                to += intptr_t{count} * 4;
+            }
+        }
+        return;
+    }
     // Positions advance only between rows, so they never leave the frames.
     for (int32_t y = 0;;) {
         kernel(from, to, width, c.blackWord, c.gainWord);
-        if (++y == source.height) break;
+        if (++y == height) break;
         from += rowBytes + source.rowGap;
         to += rowBytes + destinationRowGap;
     }
