@@ -90,7 +90,7 @@ TEST_P(CorrectKernels, MatchThePlainBytes)
 #if defined(VELTO_HAS_AVX2_KERNEL)
         GTEST_SKIP() << "this processor or its operating system cannot run it";
 #else
-        GTEST_SKIP() << "not in a build for this processor";
+        GTEST_SKIP() << "not in this build: only 64-bit x86 builds have it";
 #endif
     }
     std::printf("kernel %s runs on this machine\n", correctKernelName(GetParam()));
