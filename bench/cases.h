@@ -10,6 +10,8 @@
 //                     blocks 8 and 9, reduce to the frame's levels
 //   counting          counting blocks 8 and 9 alone
 //   counting_plain    the same with the one-table reference counting
+//   store_floor       three plain stores a pixel of blocks 8 and 9, natural
+//                     frame only: the floor under counting into three tables
 //   correction_KERNEL the pixel pass alone with that kernel (avx2, sse2,
 //                     plain), with the frame's own levels; only the kernels
 //                     this machine runs
