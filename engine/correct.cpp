@@ -66,10 +66,11 @@ CorrectRowKernel correctKernel(CorrectKernelId id)
 CorrectRowKernel fastestCorrectKernel()
 {
     // Asking the processor takes about 15 microseconds under a hypervisor,
-    // half the time of a whole 640 x 480 pixel pass, so it is asked once per
-    // process. The answer cannot change while the process runs, and the
-    // language makes this initialisation thread-safe: a host that runs frames
-    // on several threads has the first caller choose and the others wait.
+    // more than half the time of a whole 640 x 480 pixel pass, so it is asked
+    // once per process. The answer cannot change while the process runs, and
+    // the language makes this initialisation thread-safe: a host that runs
+    // frames on several threads has the first caller choose and the others
+    // wait. After that the value is only read.
     static const CorrectRowKernel kernel = [] {
         CorrectRowKernel best = nullptr;
         for (const CorrectKernelId id : correctKernelIds)
@@ -93,8 +94,8 @@ void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
     // form one run of pixels, and so do rows stored bottom-up (a row gap of
     // minus two rows), from the row that comes first in memory. Each pixel
     // still goes to its own place; the kernel merely starts and ends once a
-    // frame instead of once a row, which at 640 pixels a row is a tenth of
-    // the time.
+    // frame instead of once a row, which saved about 15 % of the AVX2 pass
+    // at 640 x 480.
     const intptr_t gap = source.rowGap;
     if (gap == destinationRowGap && (gap == 0 || gap == -2 * rowBytes)) {
         if (gap != 0) {
