@@ -1,25 +1,27 @@
-// The frame pass against a memcpy of the same frame, timed with a plain loop:
-// the program for the 32-bit build, which runs under wine where Google
-// Benchmark is not at hand. The native build has it too, so both can be
-// compared number for number.
+// The cases of bench/cases.h timed with a plain loop: the Windows trees have
+// no Google Benchmark, so this is their benchmark program, run under wine.
+// With --plugin it also times a built plug-in the way a host runs it: loaded
+// by LoadLibrary, registered through VirtualdubFilterModuleInit2 with the
+// host of the plug-in tests, an instance created, and its frame callback
+// called on a FrameContext, against the memcpy of the same frame in the same
+// process.
 //
-//   frame_timing [--repetitions N] [--min-ms M] [--size WxH]
+//   frame_timing [--repetitions N] [--min-ms M] [--size WxH]... [--plugin PATH]
 //
 // Each repetition times every case once, in a rotating order, for at least M
-// milliseconds; the table shows the median over the repetitions.
+// milliseconds of wall-clock time; the table shows the median over the
+// repetitions.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/cases.h"
 #include "bench/ratio_table.h"
-#include "bench/scene.h"
-#include "engine/correct.h"
-#include "engine/frame_pass.h"
-#include "engine/histogram.h"
+#include "tests/plugin/test_host.h"
 
 namespace {
 
@@ -27,76 +29,8 @@ struct Options {
     int repetitions = 9;
     double minSeconds = 0.2;
     std::vector<FrameSize> sizes{std::begin(benchSizes), std::end(benchSizes)};
+    const char* plugin = nullptr;
 };
-
-enum class Kind { copy, framePass, histograms, correction };
-
-struct Case {
-    std::string name;
-    Kind kind;
-    BenchFrame* frame;
-    CorrectionLevels levels;
-    std::vector<double> times;  // seconds per frame, one per repetition
-};
-
-volatile uint32_t sink;  // keeps the histogram work observable
-
-FilterSettings defaultLevels()
-{
-    return settingsWithLevels(defaultLevel, defaultLevel, defaultLevel);
-}
-
-void runOnce(Case& c)
-{
-    BenchFrame& f = *c.frame;
-    const BitmapView source = f.sourceView();
-    const FilterSettings settings = defaultLevels();
-    switch (c.kind) {
-    case Kind::copy:
-        std::memcpy(f.destination.data(), f.source.data(), f.pixelCount() * 4);
-        break;
-    case Kind::framePass:
-        runFramePass(settings, source, f.destination.data(), 0);
-        break;
-    case Kind::histograms: {
-        const FrameConstants k = frameConstants(20, 20, 20, f.width, f.height);
-        BlockTables tables;
-        for (int32_t blockIndex = 1; blockIndex <= blockCount; ++blockIndex) {
-            clearBlockTables(tables);
-            accumulateBlock(f.source.data(), f.width, 0, blockBounds(k.blockWidth, k.blockHeight, blockIndex),
-                            tables);
-            sink = tables.histR[blockIndex] + static_cast<uint32_t>(tables.sumB);
-        }
-        break;
-    }
-    case Kind::correction:
-        correctPixels(c.levels, source, f.destination.data(), 0);
-        break;
-    }
-    sink = f.destination[f.pixelCount() / 2];
-}
-
-// Seconds per frame over at least minSeconds of back-to-back runs.
-double timeCase(Case& c, double minSeconds)
-{
-    using Clock = std::chrono::steady_clock;
-    int64_t runs = 0;
-    const Clock::time_point start = Clock::now();
-    double elapsed = 0.0;
-    do {
-        runOnce(c);
-        ++runs;
-        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (elapsed < minSeconds);
-    return elapsed / static_cast<double>(runs);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
 
 bool parseSize(const char* text, FrameSize& size)
 {
@@ -125,11 +59,86 @@ bool parseOptions(int argc, char** argv, Options& o)
             if (!sizeGiven) o.sizes.clear();
             sizeGiven = true;
             o.sizes.push_back(s);
+        } else if (flag == "--plugin") {
+            o.plugin = value;
         } else {
             return false;
         }
     }
     return argc % 2 == 1 && o.repetitions >= 1 && o.minSeconds >= 0.0;
+}
+
+// The plug-in as a host holds it: loaded, registered, one instance with its
+// default levels, and the frames it is handed.
+struct PluginHost {
+    Plugin plugin;
+    Registration registration;
+    Instance instance;
+    BitmapView source, destination;
+
+    ~PluginHost()
+    {
+        if (plugin.deinit) {
+            HostServices services = recordingServices();
+            plugin.deinit(&registration.moduleRecord, &services);
+        }
+        unloadPlugin(plugin);
+    }
+};
+
+// Loads and registers the plug-in and creates its instance; null when the
+// plug-in does not load or register.
+std::unique_ptr<PluginHost> hostPlugin(const char* path)
+{
+    auto host = std::make_unique<PluginHost>();
+    host->plugin = loadPluginFrom(path);
+    if (!host->plugin.init || !host->plugin.deinit) return nullptr;
+    registerPlugin(host->plugin, host->registration);
+    if (host->registration.result != 0 || !host->registration.descriptor.frameCallback) return nullptr;
+    initInstance(host->instance, &host->registration.descriptor, false);
+    host->registration.descriptor.createCallback(&host->instance.context);
+    return host;
+}
+
+// The frame callback on the natural and the flat frame of one size, each a
+// case named like the engine's "plugin/scene/WxH".
+void addPluginCases(PluginHost& host, BenchFrames& frames, FrameSize size, std::vector<BenchCase>& cases)
+{
+    for (const Scene scene : {Scene::natural, Scene::flat}) {
+        BenchFrame& f = frames.get(scene, size);
+        cases.push_back({"plugin/" + std::string(sceneName(scene)) + "/" + sizeName(size),
+                         static_cast<double>(f.pixelCount()), [&host, &f] {
+                             host.source = f.sourceView();
+                             host.destination = host.source;
+                             host.destination.pixels = f.destination.data();
+                             FrameContext& context = host.instance.context;
+                             context.source = &host.source;
+                             context.destination = &host.destination;
+                             host.registration.descriptor.frameCallback(&context);
+                         }});
+    }
+}
+
+// Seconds per frame over at least minSeconds of back-to-back runs.
+double timeCase(const BenchCase& c, double minSeconds)
+{
+    using Clock = std::chrono::steady_clock;
+    int64_t runs = 0;
+    const Clock::time_point start = Clock::now();
+    double elapsed = 0.0;
+    do {
+        c.run();
+        ++runs;
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    } while (elapsed < minSeconds);
+    return elapsed / static_cast<double>(runs);
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
 }  // namespace
@@ -138,36 +147,35 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: frame_timing [--repetitions N] [--min-ms M] [--size WxH]...\n");
+        std::fprintf(stderr,
+                     "usage: frame_timing [--repetitions N] [--min-ms M] [--size WxH]... [--plugin PATH]\n");
         return 2;
     }
-    std::vector<BenchFrame> frames;
-    frames.reserve(2 * options.sizes.size());
-    std::vector<Case> cases;
-    for (const FrameSize size : options.sizes) {
-        const std::string at = std::to_string(size.width) + "x" + std::to_string(size.height);
-        BenchFrame& natural = frames.emplace_back(makeBenchFrame(Scene::natural, size));
-        BenchFrame& flat = frames.emplace_back(makeBenchFrame(Scene::flat, size));
-        BlockLevels levels;
-        analyzeFrame(defaultLevels(), natural.sourceView(), levels);
-        const CorrectionLevels found = correctionLevels(levels);
-        cases.push_back({"memcpy/" + at, Kind::copy, &natural, found, {}});
-        cases.push_back({"frame_pass/natural/" + at, Kind::framePass, &natural, found, {}});
-        cases.push_back({"frame_pass/flat/" + at, Kind::framePass, &flat, found, {}});
-        cases.push_back({"histograms/natural/" + at, Kind::histograms, &natural, found, {}});
-        cases.push_back({"histograms/flat/" + at, Kind::histograms, &flat, found, {}});
-        cases.push_back({"correction/natural/" + at, Kind::correction, &natural, found, {}});
+    std::unique_ptr<PluginHost> host;
+    if (options.plugin && !(host = hostPlugin(options.plugin))) {
+        std::fprintf(stderr, "frame_timing: %s does not load or register as a plug-in\n", options.plugin);
+        return 1;
     }
+
+    BenchFrames frames;
+    std::vector<BenchCase> cases;
+    for (const FrameSize size : options.sizes) {
+        for (BenchCase& c : frameCases(frames, {size})) cases.push_back(std::move(c));
+        if (host) addPluginCases(*host, frames, size, cases);
+    }
+
+    std::vector<std::vector<double>> times(cases.size());
     for (int r = 0; r < options.repetitions; ++r)
         for (size_t i = 0; i < cases.size(); ++i) {
-            Case& c = cases[(i + static_cast<size_t>(r)) % cases.size()];
-            c.times.push_back(timeCase(c, options.minSeconds));
+            const size_t k = (i + static_cast<size_t>(r)) % cases.size();
+            times[k].push_back(timeCase(cases[k], options.minSeconds));
         }
     std::vector<CaseTime> table;
-    for (const Case& c : cases)
-        table.push_back({c.name, median(c.times), static_cast<double>(c.frame->pixelCount())});
-    std::printf("frame_timing, %d-bit build, median of %d repetitions of at least %.0f ms each\n",
-                static_cast<int>(8 * sizeof(void*)), options.repetitions, options.minSeconds * 1000.0);
-    printRatioTable(stdout, table, "x memcpy = time / memcpy of the same frame in this run.");
+    for (size_t k = 0; k < cases.size(); ++k) table.push_back({cases[k].name, median(times[k]), cases[k].pixels});
+
+    std::printf("frame_timing, %d-bit build, median of %d repetitions of at least %.0f ms each%s%s\n",
+                static_cast<int>(8 * sizeof(void*)), options.repetitions, options.minSeconds * 1000.0,
+                host ? ", plug-in " : "", host ? options.plugin : "");
+    printRatioTable(stdout, table, "Wall-clock time; x memcpy = time / memcpy of the same frame in this run.");
     return 0;
 }

@@ -138,6 +138,7 @@ BitmapView BenchFrame::sourceView()
 BenchFrame makeBenchFrame(Scene scene, FrameSize size)
 {
     BenchFrame f;
+    f.scene = scene;
     f.width = size.width;
     f.height = size.height;
     const size_t count = static_cast<size_t>(size.width) * static_cast<size_t>(size.height);

@@ -20,6 +20,7 @@ enum class Scene { natural, flat };
 
 // A source frame and a destination of the same size, rows without gaps.
 struct BenchFrame {
+    Scene scene = Scene::flat;
     int32_t width = 0, height = 0;
     std::vector<uint32_t> source, destination;
 

@@ -16,10 +16,11 @@
 BitmapView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
 
 // The frame pass as the plug-in runs it: source and destination both top row
-// first, width * height words each. levels receives the analysis.
+// first, width * height words each. levels receives the pass's analysis: the
+// frame's levels and blocks 8 and 9, the only blocks it measures.
 void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels);
 
-// The analysis alone, in the same order.
+// The analysis alone, in the same order, of all sixteen blocks.
 void analyzeFrameInHostOrder(const FilterSettings& settings, const uint32_t* source,
                              int32_t width, int32_t height, BlockLevels& levels);

@@ -1,6 +1,6 @@
 #include "engine/correct.h"
 
-#include "engine/correct_kernels.h"
+#include "engine/cpu_features.h"
 #include "engine/truncate.h"
 
 namespace {
@@ -32,20 +32,99 @@ CorrectionBytes correctionBytes(const CorrectionLevels& levels)
     return c;
 }
 
-void correctPixels(const CorrectionLevels& levels, const BitmapView& source,
-                   uint32_t* destination, intptr_t destinationRowGap)
+const char* correctKernelName(CorrectKernelId id)
+{
+    switch (id) {
+    case CorrectKernelId::plain: return "plain";
+    case CorrectKernelId::sse2: return "sse2";
+    case CorrectKernelId::avx2: return "avx2";
+    }
+    return "?";
+}
+
+CorrectRowKernel correctKernel(CorrectKernelId id)
+{
+    switch (id) {
+    case CorrectKernelId::plain:
+        return correctRowScalar;
+    case CorrectKernelId::sse2:
+#if defined(__SSE2__)
+        return correctRowSse2;  // the build requires SSE2: every x86-64, and -msse2 on 32-bit
+#else
+        return nullptr;
+#endif
+    case CorrectKernelId::avx2:
+#if defined(VELTO_HAS_AVX2_KERNEL)
+        return cpuRunsAvx2() ? correctRowAvx2 : nullptr;
+#else
+        return nullptr;
+#endif
+    }
+    return nullptr;
+}
+
+CorrectRowKernel fastestCorrectKernel()
+{
+    // Asking the processor takes about 15 microseconds under a hypervisor,
+    // more than half the time of a whole 640 x 480 pixel pass, so it is asked
+    // once per process. The answer cannot change while the process runs, and
+    // the language makes this initialisation thread-safe: a host that runs
+    // frames on several threads has the first caller choose and the others
+    // wait. After that the value is only read.
+    static const CorrectRowKernel kernel = [] {
+        CorrectRowKernel best = nullptr;
+        for (const CorrectKernelId id : correctKernelIds)
+            if (const CorrectRowKernel k = correctKernel(id)) best = k;
+        return best;
+    }();
+    return kernel;
+}
+
+void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
+                       const BitmapView& source, uint32_t* destination, intptr_t destinationRowGap)
 {
     const CorrectionBytes c = correctionBytes(levels);
-    const int32_t width = source.width;
+    const int32_t width = source.width, height = source.height;
     const uint8_t* from = reinterpret_cast<const uint8_t*>(source.pixels);
     uint8_t* to = reinterpret_cast<uint8_t*>(destination);
-    if (width <= 0 || source.height <= 0) return;
+    if (width <= 0 || height <= 0) return;
     const intptr_t rowBytes = intptr_t{width} * 4;
+
+    // Rows that follow one another in memory without a gap, on both sides,
+    // form one run of pixels, and so do rows stored bottom-up (a row gap of
+    // minus two rows), from the row that comes first in memory. Each pixel
+    // still goes to its own place; the kernel merely starts and ends once a
+    // frame instead of once a row, which saved about 15 % of the AVX2 pass
+    // at 640 x 480.
+    const intptr_t gap = source.rowGap;
+    if (gap == destinationRowGap && (gap == 0 || gap == -2 * rowBytes)) {
+        if (gap != 0) {
+            from -= (height - 1) * rowBytes;
+            to -= (height - 1) * rowBytes;
+        }
+        constexpr int64_t longestRun = int64_t{1} << 28;  // 4 * count stays within int32
+        for (int64_t left = int64_t{width} * height; left > 0;) {
+            const int32_t count = static_cast<int32_t>(left < longestRun ? left : longestRun);
+            kernel(from, to, count, c.blackWord, c.gainWord);
+            left -= count;
+            if (left > 0) {
+                from += intptr_t{count} * 4;
+                to += intptr_t{count} * 4;
+            }
+        }
+        return;
+    }
     // Positions advance only between rows, so they never leave the frames.
     for (int32_t y = 0;;) {
-        correctRow(from, to, width, c.blackWord, c.gainWord);
-        if (++y == source.height) break;
+        kernel(from, to, width, c.blackWord, c.gainWord);
+        if (++y == height) break;
         from += rowBytes + source.rowGap;
         to += rowBytes + destinationRowGap;
     }
+}
+
+void correctPixels(const CorrectionLevels& levels, const BitmapView& source,
+                   uint32_t* destination, intptr_t destinationRowGap)
+{
+    correctPixelsWith(fastestCorrectKernel(), levels, source, destination, destinationRowGap);
 }

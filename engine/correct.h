@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/block_levels.h"
+#include "engine/correct_kernels.h"
 #include "host/records.h"
 
 constexpr double gainScale = 16320.0;  // 255 * 64: a gain of 64 is 1.0
@@ -20,8 +21,26 @@ struct CorrectionBytes {
 // Gains 16320 / (white - black) and black bytes, each truncated and held to 0..255.
 CorrectionBytes correctionBytes(const CorrectionLevels& levels);
 
+// The row kernels, slowest first. All give the same bytes.
+enum class CorrectKernelId { plain, sse2, avx2 };
+constexpr CorrectKernelId correctKernelIds[] = {CorrectKernelId::plain, CorrectKernelId::sse2,
+                                                CorrectKernelId::avx2};
+const char* correctKernelName(CorrectKernelId id);
+
+// The kernel, or nullptr when this build has none of that kind or this
+// processor and its operating system cannot run it. Asks the processor each
+// call, which is slow under a hypervisor.
+CorrectRowKernel correctKernel(CorrectKernelId id);
+
+// The fastest kernel this machine runs, chosen once, on the first call.
+CorrectRowKernel fastestCorrectKernel();
+
 // Writes source width x height pixels to the destination, row by row in memory
 // order; each side advances by its own row gap. The bytes of the destination's
-// row gaps are left alone.
+// row gaps are left alone. Uses the fastest kernel.
 void correctPixels(const CorrectionLevels& levels, const BitmapView& source,
                    uint32_t* destination, intptr_t destinationRowGap);
+
+// The same with the given kernel.
+void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
+                       const BitmapView& source, uint32_t* destination, intptr_t destinationRowGap);

@@ -1,5 +1,7 @@
 // The frame pass: analyse the source in a 4 x 4 grid of blocks, reduce the
-// block estimates to the frame's levels, correct every pixel.
+// block estimates to the frame's levels, correct every pixel. The frame's
+// levels come from blocks 8 and 9 alone, so the pass analyses only those two;
+// the analysis of all sixteen is there for whoever wants every block's levels.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +15,14 @@
 // pixels, width, height and rowGap of the source.
 void analyzeFrame(const FilterSettings& settings, const BitmapView& source, BlockLevels& levels);
 
-// analyzeFrame, then the pixel pass into a destination of the source's size.
-// levels, when given, receives what the analysis found.
+// The same analysis for blocks 8 and 9 only, the blocks the frame's levels are
+// taken from: slots 0, 8 and 9 come out exactly as from analyzeFrame, the
+// other fourteen slots stay 0.0. An eighth of the counting.
+void analyzeCentreBlocks(const FilterSettings& settings, const BitmapView& source,
+                         BlockLevels& levels);
+
+// analyzeCentreBlocks, then the pixel pass into a destination of the source's
+// size. levels, when given, receives what the analysis found.
 void runFramePass(const FilterSettings& settings, const BitmapView& source, uint32_t* destination,
                   intptr_t destinationRowGap, BlockLevels* levels = nullptr);
 

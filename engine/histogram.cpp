@@ -1,5 +1,6 @@
 #include "engine/histogram.h"
 
+#include <bit>
 #include <cstring>
 
 void clearBlockTables(BlockTables& tables)
@@ -35,9 +36,10 @@ namespace {
 // The pixels of a row count in the partial tables in turn (the last few of a
 // row in table 0). A flat block then updates each bin once per four pixels
 // instead of every pixel, and the increments no longer queue behind one
-// another's stores. Three counts a pixel remain, each a store: on a processor
-// that retires one store a cycle, counting costs about three cycles a pixel,
-// whatever the picture (bench/ measures this floor as store_floor).
+// another's stores: on the natural frame this counts a quarter faster than
+// one table per channel (bench/ has both). Three counts a pixel remain, each a
+// store, and they are what bounds the counting: about one store a cycle on the
+// machine measured, whatever the picture.
 constexpr int32_t partialTables = 4;
 
 // Each table is longer by one cache line of padding. Unpadded, bin v of
@@ -52,21 +54,25 @@ struct PartialCounts {
     uint32_t b[partialTables][paddedBins];
 };
 
-inline void countFour(const uint32_t* p, PartialCounts& c)
+// A pixel is a little-endian word: blue is its byte 0, green byte 1, red
+// byte 2. Each channel's byte is loaded on its own, which takes fewer
+// instructions than shifting and masking the word (2-3 % faster counting).
+static_assert(std::endian::native == std::endian::little);
+constexpr int32_t blueByte = 0, greenByte = 1, redByte = 2;
+
+inline void countPixel(const uint8_t* pixel, int32_t table, PartialCounts& c)
 {
-    const uint32_t p0 = p[0], p1 = p[1], p2 = p[2], p3 = p[3];
-    ++c.r[0][(p0 >> 16) & 0xFF];
-    ++c.g[0][(p0 >> 8) & 0xFF];
-    ++c.b[0][p0 & 0xFF];
-    ++c.r[1][(p1 >> 16) & 0xFF];
-    ++c.g[1][(p1 >> 8) & 0xFF];
-    ++c.b[1][p1 & 0xFF];
-    ++c.r[2][(p2 >> 16) & 0xFF];
-    ++c.g[2][(p2 >> 8) & 0xFF];
-    ++c.b[2][p2 & 0xFF];
-    ++c.r[3][(p3 >> 16) & 0xFF];
-    ++c.g[3][(p3 >> 8) & 0xFF];
-    ++c.b[3][p3 & 0xFF];
+    ++c.r[table][pixel[redByte]];
+    ++c.g[table][pixel[greenByte]];
+    ++c.b[table][pixel[blueByte]];
+}
+
+inline void countFour(const uint8_t* pixels, PartialCounts& c)
+{
+    countPixel(pixels, 0, c);
+    countPixel(pixels + 4, 1, c);
+    countPixel(pixels + 8, 2, c);
+    countPixel(pixels + 12, 3, c);
 }
 
 // Counts one row of a block and asks for the block's next row, a cache line
@@ -75,21 +81,17 @@ inline void countFour(const uint32_t* p, PartialCounts& c)
 // larger than the cache no longer waits on memory at the start of each row.
 void countRow(const uint32_t* row, const uint32_t* nextRow, int32_t count, PartialCounts& c)
 {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(row);
     int32_t x = 0;
     for (; x + 16 <= count; x += 16) {
         __builtin_prefetch(nextRow + x);
-        countFour(row + x, c);
-        countFour(row + x + 4, c);
-        countFour(row + x + 8, c);
-        countFour(row + x + 12, c);
+        countFour(bytes + 4 * x, c);
+        countFour(bytes + 4 * x + 16, c);
+        countFour(bytes + 4 * x + 32, c);
+        countFour(bytes + 4 * x + 48, c);
     }
-    for (; x + partialTables <= count; x += partialTables) countFour(row + x, c);
-    for (; x < count; ++x) {
-        const uint32_t p = row[x];
-        ++c.r[0][(p >> 16) & 0xFF];
-        ++c.g[0][(p >> 8) & 0xFF];
-        ++c.b[0][p & 0xFF];
-    }
+    for (; x + partialTables <= count; x += partialTables) countFour(bytes + 4 * x, c);
+    for (; x < count; ++x) countPixel(bytes + 4 * x, 0, c);
 }
 
 // Adds one channel's partial tables to its count table (modulo 2^32, as the

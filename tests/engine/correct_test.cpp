@@ -1,5 +1,9 @@
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -71,31 +75,57 @@ TEST(Correct, DestinationKeepsItsOwnRowGap)
     }
 }
 
-// The SIMD kernel against the plain one, for every black byte and gain the
-// dialog's levels can produce and for the saturating ends, on random pixels and
-// odd row lengths.
-TEST(CorrectKernels, SimdMatchesScalar)
+// Every row kernel against the per-pixel reference, which makes the plain
+// kernel's loop the first one checked. Rows of every length up to 40 (the
+// widest kernel takes 16 pixels a step, then 8, then a masked 0 to 7), at
+// every byte offset and at odd word offsets on either side, with guard bytes
+// around the destination row; every black byte and gain the dialog's levels
+// can produce, the saturating ends and random words.
+class CorrectKernels : public ::testing::TestWithParam<CorrectKernelId> {};
+
+TEST_P(CorrectKernels, MatchThePlainBytes)
 {
-#if defined(__SSE2__)
+    const CorrectRowKernel kernel = correctKernel(GetParam());
+    if (!kernel) {
+#if defined(VELTO_HAS_AVX2_KERNEL)
+        GTEST_SKIP() << "this processor or its operating system cannot run it";
+#else
+        GTEST_SKIP() << "not in this build: only 64-bit x86 builds have it";
+#endif
+    }
+    std::printf("kernel %s runs on this machine\n", correctKernelName(GetParam()));
     std::mt19937 rng(7);
-    std::vector<uint8_t> src(4 * 71 + 1);
+    constexpr int32_t longest = 40;
+    std::vector<uint8_t> src(4 * longest + 32), want(src.size()), got(src.size());
     for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
-    std::vector<uint8_t> a(src.size()), b(src.size());
-    auto check = [&](uint32_t black, uint32_t gain) {
-        for (int32_t count : {67, 71, 12, 4, 3}) {  // every tail: 8 + 4 + scalar
-            correctRowScalar(src.data() + 1, a.data() + 1, count, black, gain);
-            correctRowSse2(src.data() + 1, b.data() + 1, count, black, gain);
-            ASSERT_EQ(a, b) << std::hex << black << " " << gain;
+    auto check = [&](int32_t count, size_t from, size_t to, uint32_t black, uint32_t gain) {
+        std::fill(want.begin(), want.end(), 0x5A);
+        std::fill(got.begin(), got.end(), 0x5A);
+        for (int32_t x = 0; x < count; ++x) {
+            uint32_t p;
+            std::memcpy(&p, &src[from + 4 * size_t(x)], 4);
+            p = correctPixel(p, black, gain);
+            std::memcpy(&want[to + 4 * size_t(x)], &p, 4);
         }
+        kernel(&src[from], &got[to], count, black, gain);
+        ASSERT_EQ(want, got) << count << " pixels from +" << from << " to +" << to << std::hex << " black "
+                             << black << " gain " << gain;
     };
+    const size_t offsets[] = {0, 1, 2, 3, 4, 12, 20, 28};
+    auto anyOffset = [&] { return offsets[rng() % std::size(offsets)]; };
+    for (int32_t count = 0; count <= longest; ++count)
+        for (size_t from : offsets)
+            for (size_t to : offsets) check(count, from, to, rng() & 0x3F3F3F, 0x404040 + (rng() & 0x1F1F1F));
     for (uint32_t black = 0; black <= 95; ++black)
         for (uint32_t gain = 64; gain <= 119; ++gain)
-            check(black * 0x010101 + (rng() & 0x0F0F0F), gain * 0x010101 + (rng() & 0x030303));
-    check(0, 0xFFFFFF);
-    check(0xFFFFFF, 0xFFFFFF);
-    check(0x80FF00, 0xFF00FF);
-    for (int i = 0; i < 2000; ++i) check(rng() & 0xFFFFFF, rng() & 0xFFFFFF);
-#else
-    GTEST_SKIP() << "no SIMD kernel in this build";
-#endif
+            check(static_cast<int32_t>(rng() % (longest + 1)), anyOffset(), anyOffset(),
+                  black * 0x010101 + (rng() & 0x0F0F0F), gain * 0x010101 + (rng() & 0x030303));
+    for (auto [black, gain] : {std::pair{0u, 0xFFFFFFu}, {0xFFFFFFu, 0xFFFFFFu}, {0x80FF00u, 0xFF00FFu}})
+        check(longest, 1, 3, black, gain);
+    for (int i = 0; i < 2000; ++i)
+        check(static_cast<int32_t>(rng() % (longest + 1)), anyOffset(), anyOffset(), rng() & 0xFFFFFF,
+              rng() & 0xFFFFFF);
 }
+
+INSTANTIATE_TEST_SUITE_P(, CorrectKernels, ::testing::ValuesIn(correctKernelIds),
+                         [](const auto& info) { return std::string(correctKernelName(info.param)); });

@@ -119,21 +119,30 @@ TEST(FastHistogram, EmptyBlocksLeaveTablesAlone)
 }
 
 // The whole pixel pass, driver and kernel, against the plain kernel row by
-// row: rows of every length modulo 8, with row gaps on both sides.
+// row: rows of every length modulo 16, with row gaps on both sides, and rows
+// without gaps, top-down and bottom-up, which the pass corrects as one run.
 TEST(FastCorrection, PixelPassMatchesPlainKernel)
 {
     std::mt19937 rng(99);
-    for (int32_t width = 1; width <= 19; ++width) {
-        TestFrame src(width, 5, 8 + 4 * (width % 3)), dst(width, 5, 4 * (width % 5), 0x55555555);
-        fillRandom(src, rng, 0xFFFFFFFF);
-        TestFrame expected = dst;
-        const CorrectionLevels levels{width * 4.5, 3.25, 90.0, 200.0 + width, 240.0, 255.0};
-        const CorrectionBytes c = correctionBytes(levels);
-        for (int32_t y = 0; y < src.height; ++y)
-            correctRowScalar(reinterpret_cast<const uint8_t*>(&src.at(0, y)),
-                             reinterpret_cast<uint8_t*>(&expected.at(0, y)), width, c.blackWord, c.gainWord);
-        correctPixels(levels, src.view(), dst.words.data(), dst.rowGap);
-        EXPECT_EQ(dst.words, expected.words) << "width " << width;
+    for (int32_t width = 1; width <= 35; ++width) {
+        const int32_t height = 1 + width % 6;
+        const intptr_t gaps[][2] = {{8 + 4 * (width % 3), 4 * (width % 5)}, {0, 0}, {0, 4}, {4, 0}};
+        for (auto [srcGap, dstGap] : gaps)
+            for (bool backward : {false, true}) {
+                TestFrame src(width, height, srcGap), dst(width, height, dstGap, 0x55555555);
+                fillRandom(src, rng, 0xFFFFFFFF);
+                TestFrame expected = dst;
+                const CorrectionLevels levels{width * 2.5, 3.25, 90.0, 200.0 + width, 240.0, 255.0};
+                const CorrectionBytes c = correctionBytes(levels);
+                for (int32_t y = 0; y < height; ++y)
+                    correctRowScalar(reinterpret_cast<const uint8_t*>(&src.at(0, y)),
+                                     reinterpret_cast<uint8_t*>(&expected.at(0, y)), width, c.blackWord,
+                                     c.gainWord);
+                const BitmapView to = backward ? dst.backwardView() : dst.view();
+                correctPixels(levels, backward ? src.backwardView() : src.view(), to.pixels, to.rowGap);
+                EXPECT_EQ(dst.words, expected.words)
+                    << width << "x" << height << " gaps " << srcGap << "/" << dstGap << (backward ? " bottom-up" : "");
+            }
     }
 }
 

@@ -1,4 +1,5 @@
 #include <climits>
+#include <cstring>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -136,5 +137,51 @@ TEST(FramePass, RandomFramesAndLevels)
             for (int32_t x = w; x < w + dstGap / 4 && y + 1 < h; ++x)
                 ASSERT_EQ(dst.at(x, y), 0xA5A5A5A5u);
         }
+    }
+}
+
+// The pass analyses blocks 8 and 9 only. Against the analysis of all sixteen
+// blocks followed by the same pixel pass it must give the same frame levels,
+// bit for bit, and the same destination bytes: frames of every shape, under
+// 4 x 4 too, with row gaps, rows bottom-up, levels in and out of the dialog's
+// range, and pictures whose blocks differ from one another.
+TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
+{
+    std::mt19937 rng(31);
+    const int32_t wild[] = {INT_MIN, -5, 0, 41, 51, 52, 1000, INT_MAX};
+    auto anyLevel = [&] {
+        return rng() % 4 == 0 ? wild[rng() % std::size(wild)] : static_cast<int32_t>(1 + rng() % 40);
+    };
+    std::vector<std::pair<int32_t, int32_t>> sizes = {{1, 1}, {2, 3}, {3, 3}, {3, 9}, {9, 3},
+                                                      {4, 4}, {5, 7}, {8, 8}, {643, 483}, {1920, 1080}};
+    for (int i = 0; i < 80; ++i) sizes.push_back({1 + int32_t(rng() % 300), 1 + int32_t(rng() % 220)});
+    for (auto [w, h] : sizes) {
+        const bool backward = rng() % 3 == 0;
+        TestFrame src(w, h, 4 * (rng() % 9)), pass(w, h, 4 * (rng() % 5), 0xA5A5A5A5), full = pass;
+        // A gradient, so that every block sees other values, a cast, noise of
+        // a random strength (none: flat areas) and a random top byte.
+        const uint32_t castR = rng() % 64, castG = rng() % 64, castB = rng() % 64;
+        const uint32_t noise = (1u << (rng() % 9)) - 1;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                const uint32_t v = static_cast<uint32_t>(x * 160 / w + y * 60 / h) + (rng() & noise) % 40;
+                src.at(x, y) = (rng() & 0xFF000000) |
+                               rgb((v + castR) & 0xFF, (v + castG) & 0xFF, (v / 2 + castB) & 0xFF);
+            }
+        const FilterSettings s = settingsWithLevels(anyLevel(), anyLevel(), anyLevel());
+        const BitmapView from = backward ? src.backwardView() : src.view();
+        const BitmapView toPass = backward ? pass.backwardView() : pass.view();
+        const BitmapView toFull = backward ? full.backwardView() : full.view();
+
+        BlockLevels byPass, byFull;
+        runFramePass(s, from, toPass.pixels, toPass.rowGap, &byPass);
+        analyzeFrame(s, from, byFull);
+        correctPixels(correctionLevels(byFull), from, toFull.pixels, toFull.rowGap);
+
+        SCOPED_TRACE(::testing::Message() << w << "x" << h << (backward ? " bottom-up" : "") << " levels "
+                                          << s.levelR << "," << s.levelG << "," << s.levelB);
+        const CorrectionLevels a = correctionLevels(byPass), b = correctionLevels(byFull);
+        EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));  // bits, so that NaN equals NaN
+        ASSERT_EQ(pass.words, full.words);
     }
 }

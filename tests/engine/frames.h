@@ -30,6 +30,15 @@ struct TestFrame {
         v.rowGap = rowGap;
         return v;
     }
+    // The same rows from the last in memory back to the first, as a host
+    // with a negative pitch hands them over.
+    BitmapView backwardView()
+    {
+        BitmapView v = view();
+        v.pixels = words.data() + static_cast<size_t>(height - 1) * stride();
+        v.rowGap = -2 * intptr_t{width} * 4 - rowGap;
+        return v;
+    }
 };
 
 constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b)

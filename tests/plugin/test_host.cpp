@@ -78,8 +78,12 @@ ServicesLog& servicesLog()
 
 Plugin loadPlugin()
 {
+    return loadPluginFrom(std::getenv("VELTO_PLUGIN"));
+}
+
+Plugin loadPluginFrom(const char* path)
+{
     Plugin plugin;
-    const char* path = std::getenv("VELTO_PLUGIN");
     if (!path) return plugin;
     plugin.module = LoadLibraryA(path);
     if (!plugin.module) return plugin;

@@ -37,7 +37,9 @@ struct Plugin {
     ModuleDeinitFunction deinit = nullptr;
 };
 
-// Loads the DLL named by VELTO_PLUGIN; a plugin with a null module on failure.
+// Loads the DLL at path; a plugin with a null module on failure.
+Plugin loadPluginFrom(const char* path);
+// Loads the DLL named by VELTO_PLUGIN.
 Plugin loadPlugin();
 void unloadPlugin(Plugin& plugin);
 

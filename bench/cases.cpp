@@ -1,0 +1,108 @@
+#include "bench/cases.h"
+
+#include <cstring>
+
+#include "engine/correct.h"
+#include "engine/frame_levels.h"
+#include "engine/frame_pass.h"
+#include "engine/histogram.h"
+
+namespace {
+
+using Accumulate = void (*)(const uint32_t*, int32_t, intptr_t, const BlockBounds&, BlockTables&);
+
+FilterSettings defaultLevels()
+{
+    return settingsWithLevels(defaultLevel, defaultLevel, defaultLevel);
+}
+
+// Clears and counts blocks 8 and 9, as the pass's analysis does. The tables
+// are the caller's, so the counting cannot be left out.
+void countCentreBlocks(Accumulate accumulate, const BenchFrame& f, BlockTables& tables)
+{
+    const FrameConstants k = frameConstants(20, 20, 20, f.width, f.height);
+    for (const int32_t blockIndex : {centreBlockA, centreBlockB}) {
+        clearBlockTables(tables);
+        accumulate(f.source.data(), f.width, 0, blockBounds(k.blockWidth, k.blockHeight, blockIndex), tables);
+    }
+}
+
+// Three stores a pixel of blocks 8 and 9, to the entries of its three channel
+// values, without reading them first: what counting into three tables cannot
+// beat, since nothing waits on anything but the stores.
+void storeFloor(const BenchFrame& f, uint32_t (&tables)[3][binCount + 16])
+{
+    const FrameConstants k = frameConstants(20, 20, 20, f.width, f.height);
+    for (const int32_t blockIndex : {centreBlockA, centreBlockB}) {
+        const BlockBounds b = blockBounds(k.blockWidth, k.blockHeight, blockIndex);
+        for (int32_t y = b.rowStart; y < b.rowEnd; ++y) {
+            const uint8_t* row = reinterpret_cast<const uint8_t*>(f.source.data() + size_t(y) * size_t(f.width));
+            for (int32_t x = b.colStart; x < b.colEnd; ++x) {
+                tables[0][row[4 * x + 2]] = static_cast<uint32_t>(x);
+                tables[1][row[4 * x + 1]] = static_cast<uint32_t>(x);
+                tables[2][row[4 * x]] = static_cast<uint32_t>(x);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+BenchFrame& BenchFrames::get(Scene scene, FrameSize size)
+{
+    for (BenchFrame& f : frames)
+        if (f.scene == scene && f.width == size.width && f.height == size.height) return f;
+    return frames.emplace_back(makeBenchFrame(scene, size));
+}
+
+std::string sizeName(FrameSize size)
+{
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSize>& sizes)
+{
+    // Kept for the whole run: the counting cases leave their tables here.
+    static BlockTables tables;
+    static uint32_t stored[3][binCount + 16];
+    std::vector<BenchCase> cases;
+    for (const FrameSize size : sizes) {
+        const std::string at = sizeName(size);
+        BenchFrame& natural = frames.get(Scene::natural, size);
+        BenchFrame& flat = frames.get(Scene::flat, size);
+        const double pixels = static_cast<double>(natural.pixelCount());
+        cases.push_back({"memcpy/" + at, pixels, [&f = natural] {
+                             std::memcpy(f.destination.data(), f.source.data(), f.pixelCount() * 4);
+                         }});
+        for (BenchFrame* frame : {&natural, &flat}) {
+            BenchFrame& f = *frame;
+            const std::string on = std::string(sceneName(f.scene)) + "/" + at;
+            cases.push_back({"frame_pass/" + on, pixels, [&f] {
+                                 runFramePass(defaultLevels(), f.sourceView(), f.destination.data(), 0);
+                             }});
+            cases.push_back({"centre_blocks/" + on, pixels, [&f] {
+                                 BlockLevels levels;
+                                 analyzeCentreBlocks(defaultLevels(), f.sourceView(), levels);
+                                 f.destination[0] = static_cast<uint32_t>(levels.whiteB[0]);
+                             }});
+            cases.push_back({"counting/" + on, pixels, [&f] { countCentreBlocks(accumulateBlock, f, tables); }});
+            cases.push_back({"counting_plain/" + on, pixels,
+                             [&f] { countCentreBlocks(accumulateBlockPlain, f, tables); }});
+            if (f.scene == Scene::natural)
+                cases.push_back({"store_floor/" + on, pixels, [&f] { storeFloor(f, stored); }});
+            BlockLevels levels;
+            analyzeCentreBlocks(defaultLevels(), f.sourceView(), levels);
+            const CorrectionLevels found = correctionLevels(levels);
+            for (auto id = std::size(correctKernelIds); id-- > 0;) {
+                const CorrectKernelId kernelId = correctKernelIds[id];
+                const CorrectRowKernel kernel = correctKernel(kernelId);
+                if (!kernel) continue;
+                cases.push_back({"correction_" + std::string(correctKernelName(kernelId)) + "/" + on, pixels,
+                                 [&f, kernel, found] {
+                                     correctPixelsWith(kernel, found, f.sourceView(), f.destination.data(), 0);
+                                 }});
+            }
+        }
+    }
+    return cases;
+}

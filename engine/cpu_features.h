@@ -1,0 +1,12 @@
+// What the processor and its operating system let this program run, asked of
+// the processor itself.
+#pragma once
+
+// True when AVX2 instructions may run: the processor has them (CPUID leaf 7,
+// EBX bit 5, with AVX in leaf 1) and the operating system saves and restores
+// the full vector registers on a thread switch (OSXSAVE set, and XCR0 bits 1
+// and 2, the SSE and AVX state, enabled). Always false off x86.
+//
+// Asks the processor on every call. CPUID is slow where a hypervisor traps it
+// (about 15 microseconds here under KVM), so ask once, not per frame or row.
+bool cpuRunsAvx2();
