@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "cli/options.h"
 
@@ -20,23 +21,66 @@ uint8_t scaleSample(uint32_t v, uint32_t maxval)
 
 Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
 {
+    image = Image{};
     static constexpr uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (bytes.empty()) return badData(name + ": empty file");
     if (bytes.size() >= 8 && std::equal(pngSignature, pngSignature + 8, bytes.begin()))
         return decodePng(bytes, name, image);
+    if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
+        return decodeJpeg(bytes, name, image);
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
-    return badData(name + ": not a PNG, PPM, PGM, PBM or PAM image");
+    return badData(name + ": not a PNG, JPEG, PPM, PGM, PBM or PAM image");
 }
 
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
-                   std::vector<uint8_t>& bytes)
+                   std::vector<uint8_t>& bytes, int32_t jpegQuality)
 {
     if (format == ImageFormat::png) return encodePng(image, name, bytes);
-    if (format == ImageFormat::ppm && image.hasAlpha)
-        return usageError(name + ": a PPM holds no alpha and the input has some; write .png "
-                                 "or .pam instead (see 'velto apply --help')");
+    if ((format == ImageFormat::ppm || format == ImageFormat::jpeg) && image.hasAlpha)
+        return usageError(name + (format == ImageFormat::ppm ? ": a PPM" : ": a JPEG") +
+                          " holds no alpha and the input has some; write .png or .pam instead "
+                          "(see 'velto apply --help')");
+    if (format == ImageFormat::jpeg) return encodeJpeg(image, jpegQuality, name, bytes);
     return encodeNetpbm(image, format, name, bytes);
+}
+
+bool profileFitsRgb(const std::vector<uint8_t>& icc)
+{
+    // The data colour space sits at offset 16 of the profile's header.
+    return icc.size() >= 20 && std::memcmp(icc.data() + 16, "RGB ", 4) == 0;
+}
+
+bool formatOfName(std::string name, ImageFormat& format)
+{
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name == "png") format = ImageFormat::png;
+    else if (name == "ppm" || name == "pnm") format = ImageFormat::ppm;
+    else if (name == "pam") format = ImageFormat::pam;
+    else if (name == "jpeg" || name == "jpg") format = ImageFormat::jpeg;
+    else return false;
+    return true;
+}
+
+const char* extensionOf(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::png: return "png";
+    case ImageFormat::ppm: return "ppm";
+    case ImageFormat::pam: return "pam";
+    case ImageFormat::jpeg: return "jpg";
+    }
+    return "";
+}
+
+bool formatOfExtension(const std::string& path, ImageFormat& format)
+{
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    // A leading dot starts a hidden name, not an extension.
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (path == "-" || dot == std::string::npos || dot <= nameStart) return false;
+    return formatOfName(path.substr(dot + 1), format);
 }
 
 bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inputHasAlpha,
@@ -44,21 +88,12 @@ bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inpu
 {
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
-    // A leading dot starts a hidden name, not an extension.
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const bool hasExtension = path != "-" && dot != std::string::npos && dot > nameStart;
-    if (!hasExtension) {
-        if (inputFormat == ImageFormat::png)
-            format = ImageFormat::png;
-        else
-            format = inputHasAlpha ? ImageFormat::pam : ImageFormat::ppm;
-        return true;
-    }
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "png") format = ImageFormat::png;
-    else if (ext == "ppm" || ext == "pnm") format = ImageFormat::ppm;
-    else if (ext == "pam") format = ImageFormat::pam;
-    else return false;
+    if (hasExtension) return formatOfExtension(path, format);
+    if (inputFormat == ImageFormat::png || inputFormat == ImageFormat::jpeg)
+        format = inputFormat;
+    else
+        format = inputHasAlpha ? ImageFormat::pam : ImageFormat::ppm;
     return true;
 }

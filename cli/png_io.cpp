@@ -101,6 +101,17 @@ const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* 
                       "too little image data for %ux%u pixels", width, height);
         return failure->text;
     }
+    // The profile and the EXIF block that come before the pixels.
+    png_charp profileName = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileSize = 0;
+    if (png_get_iCCP(png, info, &profileName, &compression, &profile, &profileSize) != 0)
+        image.icc.assign(profile, profile + profileSize);
+    png_bytep exif = nullptr;
+    png_uint_32 exifSize = 0;
+    if (png_get_eXIf_1(png, info, &exifSize, &exif) != 0) image.exif.assign(exif, exif + exifSize);
+
     const int colorType = png_get_color_type(png, info);
     const bool alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 ||
                        png_get_valid(png, info, PNG_INFO_tRNS) != 0;
@@ -163,6 +174,15 @@ const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* 
                  static_cast<uint32_t>(image.height), 8,
                  image.hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // A profile libpng finds unfit (inconsistent, or not RGB) is left out
+    // rather than failing the picture.
+    png_set_benign_errors(png, 1);
+    if (profileFitsRgb(image.icc))
+        png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, image.icc.data(),
+                     static_cast<png_uint_32>(image.icc.size()));
+    if (!image.exif.empty())
+        png_set_eXIf_1(png, info, static_cast<png_uint_32>(image.exif.size()),
+                       const_cast<png_bytep>(image.exif.data()));
     png_write_info(png, info);
     png_set_bgr(png);
     if (!image.hasAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the top byte

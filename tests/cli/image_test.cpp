@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,21 @@ Image decoded(const std::vector<uint8_t>& bytes)
     const Status s = decodeImage(bytes, "test", image);
     EXPECT_TRUE(s.ok()) << s.message;
     return image;
+}
+
+// An RGB (or grey) display profile without tags, as libpng accepts it,
+// padded to size bytes.
+std::vector<uint8_t> profile(uint32_t size, const char* space = "RGB ")
+{
+    std::vector<uint8_t> icc(size, 0);
+    for (int i = 0; i < 4; ++i) icc[size_t(i)] = static_cast<uint8_t>(size >> (24 - 8 * i));
+    std::memcpy(&icc[12], "mntr", 4);
+    std::memcpy(&icc[16], space, 4);
+    std::memcpy(&icc[20], "XYZ ", 4);
+    std::memcpy(&icc[36], "acsp", 4);
+    icc[9] = 0x40;  // version 4
+    for (size_t i = 132; i < size; ++i) icc[i] = static_cast<uint8_t>(i * 7);
+    return icc;
 }
 
 Image sample(bool alpha)
@@ -129,6 +146,43 @@ TEST(Image, EncodedImagesReadBackExactly)
         }
 }
 
+TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
+{
+    Image in = sample(false);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes, 100).ok());
+    Image out = decoded(bytes);
+    EXPECT_EQ(out.format, ImageFormat::jpeg);
+    ASSERT_EQ(out.words.size(), in.words.size());
+    for (size_t i = 0; i < in.words.size(); ++i)
+        for (int shift : {0, 8, 16, 24})
+            EXPECT_LE(std::abs(int(in.words[i] >> shift & 0xFF) - int(out.words[i] >> shift & 0xFF)),
+                      6) << i;
+    std::vector<uint8_t> smaller;
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", smaller, 1).ok());
+    EXPECT_LT(smaller.size(), bytes.size());
+
+    // EXIF and the profile, one too large for a single marker, come through
+    // JPEG and PNG byte for byte, and from one to the other.
+    in.exif = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 1, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0};
+    in.icc = profile(70000);
+    for (ImageFormat first : {ImageFormat::jpeg, ImageFormat::png})
+        for (ImageFormat second : {ImageFormat::jpeg, ImageFormat::png}) {
+            ASSERT_TRUE(encodeImage(in, first, "out", bytes).ok());
+            ASSERT_TRUE(encodeImage(decoded(bytes), second, "out", bytes).ok());
+            out = decoded(bytes);
+            EXPECT_EQ(out.exif, in.exif);
+            EXPECT_EQ(out.icc, in.icc);
+        }
+    // A grey picture's profile does not describe the colour output.
+    in.icc = profile(200, "GRAY");
+    for (ImageFormat f : {ImageFormat::jpeg, ImageFormat::png}) {
+        ASSERT_TRUE(encodeImage(in, f, "out", bytes).ok());
+        EXPECT_TRUE(decoded(bytes).icc.empty());
+    }
+    EXPECT_EQ(encodeImage(sample(true), ImageFormat::jpeg, "out", bytes).exitCode, exitUsage);
+}
+
 TEST(Image, CorruptAndAbsurdInputsAreBadData)
 {
     std::vector<uint8_t> png;
@@ -145,7 +199,16 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
     for (int i = 0; i < 4; ++i) hugePng[29 + size_t(i)] = static_cast<uint8_t>(crc >> (24 - 8 * i));
     std::vector<uint8_t> hugePpm = bytesOf("P6\n16384 16384\n255\n");
     hugePpm.resize(hugePpm.size() + 100, 7);
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(encodeImage(sample(false), ImageFormat::jpeg, "x", jpeg).ok());
+    std::vector<uint8_t> hugeJpeg = jpeg;
+    for (size_t i = 0; i + 8 < hugeJpeg.size(); ++i)
+        if (hugeJpeg[i] == 0xFF && hugeJpeg[i + 1] == 0xC0) {  // the frame header
+            for (size_t at : {i + 5, i + 7}) hugeJpeg[at] = 0x3E, hugeJpeg[at + 1] = 0x80;
+            break;
+        }
     for (const auto& [bytes, says] : {std::pair{hugePng, "too little image data for 16000x16000"},
+                                      std::pair{hugeJpeg, "too little image data for 16000x16000"},
                                       std::pair{hugePpm, "the file ends early: 16384x16384"}}) {
         Image image;
         const Status s = decodeImage(bytes, "in.img", image);
@@ -169,6 +232,9 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
         bytesOf("P3\n3 1\n255\n1 2 3 4 5 6 7 8\n"),
         hugePng,
         hugePpm,
+        std::vector<uint8_t>(jpeg.begin(), jpeg.end() - 40),
+        std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 3),
+        hugeJpeg,
     };
     for (size_t i = 0; i < inputs.size(); ++i) {
         Image image;
@@ -183,4 +249,5 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
     }
     // After all those errors the readers still work.
     EXPECT_EQ(decoded(png).words, sample(false).words);
+    EXPECT_EQ(decoded(jpeg).width, 5);
 }
