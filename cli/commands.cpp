@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <bit>
-#include <thread>
 
+#include "cli/batch.h"
 #include "cli/files.h"
 #include "cli/frame_queue.h"
 #include "cli/host_order.h"
@@ -18,13 +18,6 @@
 static_assert(std::endian::native == std::endian::little);
 
 namespace {
-
-int32_t threadCount(const Options& options)
-{
-    if (options.threads > 0) return options.threads;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : cores > maximumThreads ? maximumThreads : static_cast<int32_t>(cores);
-}
 
 FilterSettings settingsOf(const Options& options)
 {
@@ -43,28 +36,20 @@ Status applyToImage(const Options& options)
 {
     // An unknown extension is a mistake of the command line: say so before
     // reading anything.
-    ImageFormat format;
-    if (!outputFormatFor(options.output, ImageFormat::png, false, format))
+    ImageFormat format = options.format;
+    if (!options.formatGiven && !outputFormatFor(options.output, ImageFormat::png, false, format))
         return usageError(options.output +
-                          ": unknown image extension; write .png, .ppm, .pnm or .pam "
-                                            "(see 'velto apply --help')");
+                          ": unknown image extension; write .png, .jpg, .ppm, .pnm or .pam, or "
+                          "give --format (see 'velto apply --help')");
 
     Image image;
     Status s = readImage(options.input, image);
     if (!s.ok()) return s;
-    outputFormatFor(options.output, image.format, image.hasAlpha, format);
-
-    Image corrected = image;
-    BlockLevels levels;
-    correctFrame(settingsOf(options), image.words.data(), corrected.words.data(), image.width,
-                 image.height, levels);
-    // The filter clears the top byte; here it is the image's alpha, carried over.
-    if (image.hasAlpha)
-        for (size_t i = 0; i < image.words.size(); ++i)
-            corrected.words[i] = (corrected.words[i] & 0x00FFFFFFu) | (image.words[i] & 0xFF000000u);
+    if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
+    const Image corrected = correctedImage(settingsOf(options), image);
 
     std::vector<uint8_t> bytes;
-    s = encodeImage(corrected, format, outputName(options.output), bytes);
+    s = encodeImage(corrected, format, outputName(options.output), bytes, options.quality);
     if (!s.ok()) return s;
     OutputFile out;
     s = openOutput(options.output, out);
@@ -130,11 +115,13 @@ Status runApply(const Options& options)
     if (options.output == "-" && !options.force && isatty(STDOUT_FILENO) == 1)
         return usageError("standard output is a terminal; redirect it, or add --force to write "
                           "there (see 'velto apply --help')");
+    if (!options.outDir.empty()) return runApplyBatch(options);
     return options.raw ? applyToStream(options) : applyToImage(options);
 }
 
 Status runAnalyze(const Options& options)
 {
+    if (!options.raw) return runAnalyzeFiles(options);
     const FilterSettings settings = settingsOf(options);
     OutputFile out;
     Status s = openOutput("-", out);
@@ -145,16 +132,6 @@ Status runAnalyze(const Options& options)
         const std::string text = options.json ? jsonReport(report) : textReport(report);
         return writeOutput(out, text.data(), text.size());
     };
-
-    if (!options.raw) {
-        Image image;
-        s = readImage(options.input, image);
-        if (!s.ok()) return s;
-        FrameJob job;
-        analyzeFrameInHostOrder(settings, image.words.data(), image.width, image.height,
-                                job.levels);
-        return print(job, image.width, image.height);
-    }
 
     InputStream in;
     s = openInput(options.input, in);

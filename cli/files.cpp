@@ -312,7 +312,7 @@ Status writeOutput(OutputFile& out, const void* data, size_t count)
     return success();
 }
 
-Status commitOutput(OutputFile& out)
+Status commitOutput(OutputFile& out, bool replace)
 {
     const int fd = out.fd;
     const bool owned = out.ownsFd;
@@ -335,10 +335,18 @@ Status commitOutput(OutputFile& out)
         discardOutput(out);
         return badData(out.path + ": write error: " + why);
     }
-    if (rename(out.tempPath.c_str(), out.target.c_str()) != 0) {
+    // A file system that cannot rename without replacing falls back to a
+    // plain rename: the caller has looked for the target before the work.
+    const bool renamed =
+        (!replace && renameat2(AT_FDCWD, out.tempPath.c_str(), AT_FDCWD, out.target.c_str(),
+                               RENAME_NOREPLACE) == 0) ||
+        ((replace || errno == EINVAL || errno == ENOSYS) &&
+         rename(out.tempPath.c_str(), out.target.c_str()) == 0);
+    if (!renamed) {
+        const bool exists = errno == EEXIST;
         const std::string why = reason();
         discardOutput(out);
-        return badData(out.path + ": cannot write: " + why);
+        return badData(out.path + (exists ? ": " + existsAlready : ": cannot write: " + why));
     }
     temporaryPending.store(false);
     out.tempPath.clear();

@@ -56,7 +56,11 @@ struct OutputFile {
 Status openOutput(const std::string& path, OutputFile& out);
 Status writeOutput(OutputFile& out, const void* data, size_t count);
 // Puts the output in place: a temporary is flushed to disk and renamed over
-// its target; on failure it is removed and the target left as it was.
-Status commitOutput(OutputFile& out);
+// its target; on failure it is removed and the target left as it was. With
+// replace false, a target that has appeared meanwhile is left as it is and
+// the output fails.
+Status commitOutput(OutputFile& out, bool replace = true);
+// What a refused replacement says after the output's name.
+inline const std::string existsAlready = "exists already (--overwrite replaces it)";
 // Closes and removes the temporary; nothing appears under the final name.
 void discardOutput(OutputFile& out);

@@ -27,3 +27,15 @@ void analyzeFrameInHostOrder(const FilterSettings& settings, const uint32_t* sou
 {
     analyzeFrame(settings, hostOrderView(source, width, height), levels);
 }
+
+Image correctedImage(const FilterSettings& settings, const Image& image)
+{
+    Image corrected = image;
+    BlockLevels levels;
+    correctFrame(settings, image.words.data(), corrected.words.data(), image.width, image.height,
+                 levels);
+    if (image.hasAlpha)
+        for (size_t i = 0; i < image.words.size(); ++i)
+            corrected.words[i] = (corrected.words[i] & 0x00FFFFFFu) | (image.words[i] & 0xFF000000u);
+    return corrected;
+}

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "cli/image.h"
 #include "engine/block_levels.h"
 #include "host/records.h"
 #include "settings/filter_settings.h"
@@ -24,3 +25,7 @@ void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32
 // The analysis alone, in the same order, of all sixteen blocks.
 void analyzeFrameInHostOrder(const FilterSettings& settings, const uint32_t* source,
                              int32_t width, int32_t height, BlockLevels& levels);
+
+// An image corrected as a frame. The filter clears the top byte; here it is
+// the image's alpha, and is carried over, as are its EXIF block and profile.
+Image correctedImage(const FilterSettings& settings, const Image& image);

@@ -27,6 +27,7 @@ int main(int argc, char** argv)
             s = badData(inputName(options.input) + ": out of memory");
         }
     }
-    if (!s.ok()) std::fprintf(stderr, "velto: %s\n", s.message.c_str());
+    // A run over many files has named each failure already.
+    if (!s.ok() && !s.message.empty()) std::fprintf(stderr, "velto: %s\n", s.message.c_str());
     return s.exitCode;
 }

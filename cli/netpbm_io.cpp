@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "cli/image.h"
@@ -26,6 +27,10 @@ void onNetpbmError(const char* message)
 }
 
 void onNetpbmMessage(const char*) {}
+
+// libnetpbm keeps its error jump and message hooks in globals of its own, so
+// one picture at a time goes through it, whatever the threads of a run.
+std::mutex netpbmInUse;
 
 // The library writes sentences, some across lines ("...too large.  The
 // maximum allowed..."); a message of ours is one line after a colon.
@@ -180,6 +185,7 @@ const char* writeNetpbm(struct pam* header, tuple** row, const Image& image)
 
 Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
 {
+    const std::lock_guard lock(netpbmInUse);
     quietNetpbm();
     FILE* file = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
     if (!file) return badData(name + ": out of memory");
@@ -199,6 +205,7 @@ Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, 
 Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
                     std::vector<uint8_t>& bytes)
 {
+    const std::lock_guard lock(netpbmInUse);
     quietNetpbm();
     char* data = nullptr;
     size_t size = 0;

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <charconv>
+#include <thread>
 
 #include "settings/filter_settings.h"
 
@@ -17,6 +18,13 @@ bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& 
     if (v < low || v > high) return false;
     value = static_cast<int32_t>(v);
     return true;
+}
+
+int32_t threadCount(const Options& options)
+{
+    if (options.threads > 0) return options.threads;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores > maximumThreads ? maximumThreads : static_cast<int32_t>(cores);
 }
 
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b)
@@ -102,14 +110,12 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         return wrong(Command::none, "unknown command '" + std::string(first) + "'");
     const Command c = options.command;
 
-    std::string positional[3];
-    int count = 0;
+    std::vector<std::string> positional;
     bool optionsEnded = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
-            if (count == 3) return wrong(c, "too many arguments");
-            positional[count++] = std::string(arg);
+            positional.emplace_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -118,7 +124,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         }
         std::string_view name, value;
         const bool inlineValue = splitInline(arg, name, value);
-        const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads";
+        const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads" ||
+                                name == "--quality" || name == "--format" || name == "--out-dir";
         if (takesValue && !inlineValue) {
             if (i + 1 == argc) return wrong(c, std::string(name) + " needs a value");
             value = argv[++i];
@@ -128,7 +135,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         const bool analyzeOnly = name == "--json" || name == "--blocks";
         if (analyzeOnly && c != Command::analyze)
             return wrong(c, std::string(name) + " belongs to 'velto analyze'");
-        const bool applyOnly = name == "--force" || name == "-f";
+        const bool applyOnly = name == "--force" || name == "-f" || name == "--quality" ||
+                               name == "--format" || name == "--out-dir" || name == "--overwrite";
         if (applyOnly && c != Command::apply)
             return wrong(c, std::string(name) + " belongs to 'velto apply'");
 
@@ -147,6 +155,21 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
             if (!parseBoundedInt(value, 1, maximumThreads, options.threads))
                 return wrong(c, "--threads wants a whole number from 1 to 256, not '" +
                                     std::string(value) + "'");
+        } else if (name == "--quality") {
+            if (!parseBoundedInt(value, 1, 100, options.quality))
+                return wrong(c, "--quality wants a whole number from 1 to 100, not '" +
+                                    std::string(value) + "'");
+            options.qualityGiven = true;
+        } else if (name == "--format") {
+            if (!formatOfName(std::string(value), options.format))
+                return wrong(c, "--format wants png, ppm, pam or jpeg, not '" +
+                                    std::string(value) + "'");
+            options.formatGiven = true;
+        } else if (name == "--out-dir") {
+            if (value.empty()) return wrong(c, "--out-dir needs a folder");
+            options.outDir = std::string(value);
+        } else if (name == "--overwrite") {
+            options.overwrite = true;
         } else if (name == "--quiet" || name == "-q") {
             options.quiet = true;
         } else if (name == "--force" || name == "-f") {
@@ -161,12 +184,34 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
     }
     if (options.help) return success();
 
-    const int wanted = c == Command::apply ? 2 : 1;
-    if (count < wanted)
-        return wrong(c, c == Command::apply ? "wants INPUT and OUTPUT" : "wants INPUT");
-    if (count > wanted) return wrong(c, "too many arguments");
+    const bool batch = !options.outDir.empty();
+    if (options.raw && (batch || options.formatGiven || options.qualityGiven))
+        return wrong(c, std::string(batch ? "--out-dir" : options.formatGiven ? "--format"
+                                                                            : "--quality") +
+                            " is for images, not raw frames");
+    if (options.overwrite && !batch) return wrong(c, "--overwrite goes with --out-dir");
+    if (c == Command::apply && !batch) {
+        if (positional.size() < 2) return wrong(c, "wants INPUT and OUTPUT");
+        if (positional.size() > 2) return wrong(c, "too many arguments (several files go with --out-dir)");
+        options.output = positional[1];
+        positional.pop_back();
+    }
+    if (positional.empty()) return wrong(c, batch ? "wants at least one FILE" : "wants INPUT");
+    if (options.raw && positional.size() > 1) return wrong(c, "--raw reads one INPUT");
+    for (const std::string& p : positional)
+        if (p == "-" && (batch || positional.size() > 1))
+            return wrong(c, batch ? "--out-dir takes files, not standard input"
+                                  : "standard input is read alone, not among other files");
+    // --quality where the output cannot be JPEG: an output whose format is
+    // named, by --format or by OUTPUT's extension, as another.
+    ImageFormat named;
+    if (options.qualityGiven &&
+        ((options.formatGiven && options.format != ImageFormat::jpeg) ||
+         (!options.formatGiven && formatOfExtension(options.output, named) &&
+          named != ImageFormat::jpeg)))
+        return wrong(c, "--quality is for JPEG output");
     options.input = positional[0];
-    if (c == Command::apply) options.output = positional[1];
+    options.inputs = std::move(positional);
     return success();
 }
 
@@ -176,7 +221,7 @@ const char* toolHelp()
            "Automatic white balance for images and raw video frames.\n"
            "\n"
            "Commands:\n"
-           "  apply     correct an image or a stream of raw frames\n"
+           "  apply     correct an image, many images, or a stream of raw frames\n"
            "  analyze   print the levels found in each frame\n"
            "\n"
            "Options:\n"
@@ -189,31 +234,45 @@ const char* toolHelp()
 
 const char* applyHelp()
 {
-    return "Usage: velto apply [--levels R,G,B] [--force] INPUT OUTPUT\n"
+    return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N] [--force] INPUT OUTPUT\n"
+           "       velto apply --out-dir DIR [--levels R,G,B] [--format F] [--quality N]\n"
+           "                   [--overwrite] [--threads N] [--quiet] FILE...\n"
            "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--threads N] [--quiet]\n"
            "                   [--force] INPUT OUTPUT\n"
-           "Corrects the colour cast of an image (PNG, PPM, PGM, PBM or PAM), or of a\n"
-           "stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in the order\n"
-           "B, G, R, A (ffmpeg's bgra). '-' is standard input or standard output.\n"
+           "Corrects the colour cast of an image (PNG, JPEG, PPM, PGM, PBM or PAM), of\n"
+           "many images into a folder, or of a stream of raw frames of WIDTH x HEIGHT\n"
+           "pixels, 4 bytes each in the order B, G, R, A (ffmpeg's bgra). '-' is standard\n"
+           "input or standard output.\n"
            "\n"
            "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
+           "  --format F       write png, ppm, pam or jpeg, whatever the output's name says\n"
+           "  --quality N      JPEG quality, 1 to 100 (default 95)\n"
+           "  --out-dir DIR    write DIR/NAME for each FILE (DIR is made if missing)\n"
+           "  --overwrite      with --out-dir: replace outputs that exist already\n"
            "  --raw WxH        read and write raw frames of this size\n"
-           "  --threads N      frames corrected at once, 1 to 256 (default: one per core);\n"
-           "                   the frames in flight take at most 256 MiB (or one frame)\n"
+           "  --threads N      frames or files corrected at once, 1 to 256 (default: one\n"
+           "                   per core); frames in flight take at most 256 MiB (or one)\n"
            "  --quiet, -q      no progress on standard error\n"
            "  --force, -f      write to standard output even when it is a terminal\n"
            "  --help, -h       this text\n"
            "\n"
-           "An image's output format follows OUTPUT's extension (.png, .ppm, .pnm, .pam),\n"
-           "or the input's when there is none. Raw output frames have a fourth byte of 0.\n";
+           "An image's output format follows OUTPUT's extension (.png, .jpg or .jpeg,\n"
+           ".ppm or .pnm, .pam), or the input's when there is none. A JPEG's EXIF block\n"
+           "(with its orientation) and its ICC profile are carried to a JPEG or PNG output.\n"
+           "With --out-dir, NAME is FILE's own name, its extension changed to the one of\n"
+           "--format when given; a file that fails is named in one line and skipped, the\n"
+           "others are still written, and the exit status is then 1. Raw output frames\n"
+           "have a fourth byte of 0.\n";
 }
 
 const char* analyzeHelp()
 {
-    return "Usage: velto analyze [--levels R,G,B] [--raw WIDTHxHEIGHT] [--json] [--blocks]\n"
+    return "Usage: velto analyze [--levels R,G,B] [--json] [--blocks] [--threads N] FILE...\n"
+           "       velto analyze --raw WIDTHxHEIGHT [--levels R,G,B] [--json] [--blocks]\n"
            "                     [--threads N] [--quiet] INPUT\n"
            "Prints, for each frame, the black and white points of red, green and blue, the\n"
-           "three gains and the three black bytes the correction would use.\n"
+           "three gains and the three black bytes the correction would use. Given several\n"
+           "files, it names each: first in its text, as \"file\" in its JSON line.\n"
            "\n"
            "The frame is cut into 4 x 4 blocks, and its levels come from two of them\n"
            "alone, blocks 8 and 9. In a picture shown top row first, these are\n"
@@ -225,8 +284,8 @@ const char* analyzeHelp()
            "  --raw WxH        read raw bgra frames of this size\n"
            "  --json           one JSON object per frame and line\n"
            "  --blocks         also the black and white points of the sixteen blocks\n"
-           "  --threads N      frames analysed at once, 1 to 256 (default: one per core);\n"
-           "                   the frames in flight take at most 256 MiB (or one frame)\n"
+           "  --threads N      frames or files analysed at once, 1 to 256 (default: one\n"
+           "                   per core); frames in flight take at most 256 MiB (or one)\n"
            "  --quiet, -q      no progress on standard error\n"
            "  --help, -h       this text\n";
 }

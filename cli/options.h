@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "cli/image.h"
 #include "cli/status.h"
 
 constexpr int32_t maximumSide = 65536;                  // pixels, either way
@@ -26,12 +28,22 @@ struct Options {
     bool force = false;  // write binary output to a terminal all the same
     bool json = false;
     bool blocks = false;
-    std::string input, output;
+    int32_t quality = defaultJpegQuality;
+    bool qualityGiven = false;
+    bool formatGiven = false;
+    ImageFormat format = ImageFormat::png;  // --format, when given
+    std::string outDir;                     // apply: many files into this folder
+    bool overwrite = false;
+    std::string input, output;        // the first input; apply's single output
+    std::vector<std::string> inputs;  // all of them, in order
 };
 
 // Fills options from argv[1..argc-1]. A usage error names what is wrong in one
 // line and points at the help.
 Status parseCommandLine(int argc, const char* const* argv, Options& options);
+
+// The threads a run uses: --threads, or one per core.
+int32_t threadCount(const Options& options);
 
 // "R,G,B", each a whole number from 1 to 40.
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);

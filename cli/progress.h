@@ -1,16 +1,24 @@
-// Frames done and frames a second on standard error, redrawn in place at most
-// a few times a second, when standard error is a terminal and not --quiet.
+// Progress on standard error, redrawn in place at most a few times a second,
+// when standard error is a terminal and not --quiet: frames done and frames
+// a second for a stream, files done of all and the time left for many files.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 struct ProgressMeter {
     bool enabled = false;
+    bool drawn = false;  // a line is on the terminal, waiting for its end
     std::chrono::steady_clock::time_point start{}, lastDrawn{};
-    int64_t frames = 0;
+    int64_t frames = 0;  // or files
+    int64_t total = 0;   // files in the run; 0 for a stream
 };
 
-ProgressMeter startProgress(bool quiet);
+ProgressMeter startProgress(bool quiet, int64_t totalFiles = 0);
 void updateProgress(ProgressMeter& meter, int64_t frames);
 void finishProgress(ProgressMeter& meter);
+// Takes the progress line off the terminal, before other output.
+void clearProgress(ProgressMeter& meter);
+// Writes "velto: message" as a line of its own, above the progress line.
+void printMessage(ProgressMeter& meter, const std::string& message);

@@ -19,6 +19,34 @@ void appendJsonNumber(std::string& out, double value)
 
 namespace {
 
+// The length of the UTF-8 sequence at text[at], or 0 when none starts there:
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+size_t utf8Length(const std::string& text, size_t at)
+{
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return 1;
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (size_t i = 2; i < length; ++i)
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+    return length;
+}
+
 void appendInt(std::string& out, int64_t value)
 {
     char text[24];
@@ -65,11 +93,43 @@ std::string textTriple(const char* label, double r, double g, double b)
 
 }  // namespace
 
+void appendJsonString(std::string& out, const std::string& text)
+{
+    out += '"';
+    for (size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        const size_t length = utf8Length(text, at);
+        if (length == 0) {
+            out += "\\uFFFD";
+            ++at;
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++at;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
+            out += escaped;
+            ++at;
+        } else {
+            out.append(text, at, length);
+            at += length;
+        }
+    }
+    out += '"';
+}
+
 std::string jsonReport(const FrameReport& report)
 {
     const BlockLevels& l = *report.levels;
     const CorrectionBytes c = correctionBytes(correctionLevels(l));
-    std::string out = "{\"frame\":";
+    std::string out = "{";
+    if (report.file) {
+        out += "\"file\":";
+        appendJsonString(out, *report.file);
+        out += ',';
+    }
+    out += "\"frame\":";
     appendInt(out, report.frame);
     out += ",\"width\":";
     appendInt(out, report.width);
@@ -107,7 +167,8 @@ std::string textReport(const FrameReport& report)
 {
     const BlockLevels& l = *report.levels;
     const CorrectionBytes c = correctionBytes(correctionLevels(l));
-    std::string out = "frame " + std::to_string(report.frame) + ": " +
+    std::string out = (report.file ? *report.file + ": " : "") + "frame " +
+                      std::to_string(report.frame) + ": " +
                       std::to_string(report.width) + "x" + std::to_string(report.height) +
                       ", levels " + std::to_string(report.levelR) + "," +
                       std::to_string(report.levelG) + "," + std::to_string(report.levelB) + "\n";

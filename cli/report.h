@@ -13,12 +13,17 @@ struct FrameReport {
     int32_t levelR, levelG, levelB;
     const BlockLevels* levels;
     bool blocks;  // also the sixteen block estimates
+    const std::string* file = nullptr;  // named first when several files are reported
 };
 
 // The shortest text that reads back as the same double; "null" for a value
 // that is not finite, which JSON cannot hold (the block estimates of a frame
 // under 4 x 4 pixels are 0 / 0).
 void appendJsonNumber(std::string& out, double value);
+
+// A JSON string of text's bytes. Bytes that are not UTF-8 (a file name can
+// hold any) become U+FFFD, since JSON text is UTF-8.
+void appendJsonString(std::string& out, const std::string& text);
 
 // One line, ending in '\n'.
 std::string jsonReport(const FrameReport& report);

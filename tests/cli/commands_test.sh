@@ -58,7 +58,7 @@ done
 expect 2 "no command" "$velto"
 expect 2 "velto apply --help" "$velto" apply --levels 20,41,20 a.png b.png
 expect 2 "WIDTHxHEIGHT" "$velto" analyze --raw 65536x65536 a
-expect 2 "unknown image extension" "$velto" apply a.png b.jpg
+expect 2 "unknown image extension" "$velto" apply a.png b.gif
 
 # --- bad data: one line naming the file, exit 1, no output ---
 gen rgb.png "testsrc2=size=96x64" -frames:v 1 -vf "colorchannelmixer=rr=0.9:gg=0.75:bb=0.5"

@@ -82,7 +82,7 @@ TEST(Options, UsageErrorsExitWithTwo)
     EXPECT_EQ(exitOf({"frobnicate"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "in.png"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "a", "b", "c"}), exitUsage);
-    EXPECT_EQ(exitOf({"analyze", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "--raw", "8x8", "a", "b"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--levels"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--levels", "20,20,0", "a", "b"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--raw", "0x0", "a", "b"}), exitUsage);
@@ -113,6 +113,6 @@ TEST(Options, OutputFormatFollowsTheExtensionOrTheInput)
     ASSERT_TRUE(outputFormatFor("dir.d/noext", ImageFormat::png, false, f));
     EXPECT_EQ(f, ImageFormat::png);
     ASSERT_TRUE(outputFormatFor(".hidden", ImageFormat::png, false, f));
-    EXPECT_FALSE(outputFormatFor("b.jpg", ImageFormat::png, false, f));
+    EXPECT_FALSE(outputFormatFor("b.gif", ImageFormat::png, false, f));
     EXPECT_FALSE(outputFormatFor("b.pgm", ImageFormat::png, false, f));  // output is colour
 }

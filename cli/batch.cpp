@@ -1,0 +1,243 @@
+#include "cli/batch.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <new>
+#include <vector>
+
+#include "cli/files.h"
+#include "cli/frame_queue.h"
+#include "cli/host_order.h"
+#include "cli/image.h"
+#include "cli/progress.h"
+#include "cli/report.h"
+
+namespace {
+
+// What one file comes to, filled by a worker and taken by the calling
+// thread once the file's job is done.
+struct FileResult {
+    Status status;
+    std::vector<uint8_t> bytes;  // apply: the encoded output
+    int32_t width = 0, height = 0;
+    BlockLevels levels{};
+};
+
+// Where a file's name starts, and its extension's dot (npos for none; a
+// leading dot starts a hidden name, not an extension).
+size_t nameStart(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+size_t extensionDot(const std::string& name)
+{
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? std::string::npos : dot;
+}
+
+std::string lowered(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+Status readImage(const std::string& path, Image& image)
+{
+    std::vector<uint8_t> bytes;
+    const Status s = readWholeInput(path, bytes);
+    return s.ok() ? decodeImage(bytes, inputName(path), image) : s;
+}
+
+// The output path of every input, and for those refused before any work why:
+// of two inputs with one output name, the first on the command line is
+// written and the second named as a failure.
+std::vector<std::string> planOutputs(const Options& options, std::vector<Status>& refused)
+{
+    std::vector<std::string> paths;
+    std::map<std::string, size_t> taken;
+    refused.assign(options.inputs.size(), success());
+    for (size_t i = 0; i < options.inputs.size(); ++i) {
+        const std::string& input = options.inputs[i];
+        paths.push_back(batchOutputPath(input, options));
+        const std::string name = input.substr(nameStart(input));
+        if (name.empty() || name == "." || name == "..") {
+            refused[i] = badData(input + ": names no file");
+            continue;
+        }
+        const auto [at, isNew] = taken.emplace(paths.back(), i);
+        if (!isNew)
+            refused[i] = badData(input + ": skipped: " + paths.back() + " is the output of " +
+                                 options.inputs[at->second] + " already");
+    }
+    return paths;
+}
+
+Status makeFolder(const std::string& dir)
+{
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? success() : badData(dir + ": not a folder");
+    if (mkdir(dir.c_str(), 0777) == 0) return success();
+    return badData(dir + ": cannot make the folder: " + std::strerror(errno));
+}
+
+ImageFormat formatFor(const std::string& outputPath, const Options& options, const Image& image)
+{
+    if (options.formatGiven) return options.format;
+    ImageFormat format;
+    // A name whose extension velto does not write keeps to the input's family.
+    if (!outputFormatFor(outputPath, image.format, image.hasAlpha, format))
+        outputFormatFor("-", image.format, image.hasAlpha, format);
+    return format;
+}
+
+// One file of `apply --out-dir`, on a worker: everything but the writing.
+void correctFile(const Options& options, const std::string& input, const std::string& output,
+                 FileResult& result)
+{
+    struct stat st {};
+    if (!options.overwrite && lstat(output.c_str(), &st) == 0) {
+        result.status = badData(output + ": " + existsAlready);
+        return;
+    }
+    try {
+        Image image;
+        result.status = readImage(input, image);
+        if (!result.status.ok()) return;
+        const Image corrected =
+            correctedImage(settingsWithLevels(options.levelR, options.levelG, options.levelB),
+                           image);
+        result.status = encodeImage(corrected, formatFor(output, options, image), output,
+                                    result.bytes, options.quality);
+    } catch (const std::bad_alloc&) {
+        result = FileResult{};
+        result.status = badData(inputName(input) + ": out of memory");
+    }
+}
+
+void analyzeFile(const Options& options, const std::string& input, FileResult& result)
+{
+    try {
+        Image image;
+        result.status = readImage(input, image);
+        if (!result.status.ok()) return;
+        result.width = image.width;
+        result.height = image.height;
+        analyzeFrameInHostOrder(settingsWithLevels(options.levelR, options.levelG, options.levelB),
+                                image.words.data(), image.width, image.height, result.levels);
+    } catch (const std::bad_alloc&) {
+        result.status = badData(inputName(input) + ": out of memory");
+    }
+}
+
+// Runs work on every file, on the threads, and hands each result to emit in
+// the order of the inputs. A failed file is reported and counted; emit's own
+// failure (standard output gone) ends the run.
+Status eachFile(const Options& options, const std::function<void(size_t, FileResult&)>& work,
+                const std::function<Status(size_t, FileResult&)>& emit, ProgressMeter& meter)
+{
+    const size_t count = options.inputs.size();
+    std::vector<FileResult> results(count);
+    size_t next = 0;
+    int64_t failed = 0;
+    FrameSteps steps;
+    steps.read = [&](FrameJob&, Status&) {
+        if (next == count) return ReadStep::end;
+        ++next;
+        return ReadStep::frame;
+    };
+    steps.work = [&](FrameJob& job) { work(static_cast<size_t>(job.index), results[size_t(job.index)]); };
+    steps.emit = [&](FrameJob& job) {
+        FileResult& result = results[size_t(job.index)];
+        const Status s = result.status.ok() ? emit(size_t(job.index), result) : success();
+        result.bytes = {};
+        if (!result.status.ok()) {
+            printMessage(meter, result.status.message);
+            ++failed;
+        }
+        return s;
+    };
+    steps.progress = [&](int64_t done) { updateProgress(meter, done); };
+    const Status s = runFrames(threadCount(options), steps);
+    finishProgress(meter);
+    if (!s.ok()) return s;
+    return failed > 0 ? Status{exitBadData, ""} : success();
+}
+
+}  // namespace
+
+std::string batchOutputPath(const std::string& input, const Options& options)
+{
+    std::string name = input.substr(nameStart(input));
+    const size_t dot = extensionDot(name);
+    const std::string extension = dot == std::string::npos ? "" : lowered(name.substr(dot + 1));
+    ImageFormat named;
+    const bool namesFormat = formatOfName(extension, named);
+    const char* wanted = nullptr;
+    if (options.formatGiven && !(namesFormat && named == options.format))
+        wanted = extensionOf(options.format);
+    else if (!options.formatGiven && (extension == "pgm" || extension == "pbm"))
+        wanted = extensionOf(ImageFormat::ppm);
+    if (wanted) name = name.substr(0, dot) + "." + wanted;
+    const std::string& dir = options.outDir;
+    return dir.empty() ? name : dir + (dir.back() == '/' ? "" : "/") + name;
+}
+
+Status runApplyBatch(const Options& options)
+{
+    Status s = makeFolder(options.outDir);
+    if (!s.ok()) return s;
+    std::vector<Status> refused;
+    const std::vector<std::string> outputs = planOutputs(options, refused);
+    ProgressMeter meter = startProgress(options.quiet, static_cast<int64_t>(outputs.size()));
+    return eachFile(
+        options,
+        [&](size_t i, FileResult& result) {
+            if (refused[i].ok())
+                correctFile(options, options.inputs[i], outputs[i], result);
+            else
+                result.status = refused[i];
+        },
+        [&](size_t i, FileResult& result) {
+            OutputFile out;
+            result.status = openOutput(outputs[i], out);
+            if (result.status.ok()) result.status = writeOutput(out, result.bytes.data(), result.bytes.size());
+            if (result.status.ok()) result.status = commitOutput(out, options.overwrite);
+            return success();
+        },
+        meter);
+}
+
+Status runAnalyzeFiles(const Options& options)
+{
+    OutputFile out;
+    Status s = openOutput("-", out);
+    if (!s.ok()) return s;
+    const bool named = options.inputs.size() > 1;
+    ProgressMeter meter = startProgress(options.quiet || !named,
+                                        static_cast<int64_t>(options.inputs.size()));
+    return eachFile(
+        options,
+        [&](size_t i, FileResult& result) { analyzeFile(options, options.inputs[i], result); },
+        [&](size_t i, FileResult& result) {
+            const FrameReport report{0,
+                                     result.width,
+                                     result.height,
+                                     options.levelR,
+                                     options.levelG,
+                                     options.levelB,
+                                     &result.levels,
+                                     options.blocks,
+                                     named ? &options.inputs[i] : nullptr};
+            const std::string text = options.json ? jsonReport(report) : textReport(report);
+            clearProgress(meter);
+            return writeOutput(out, text.data(), text.size());
+        },
+        meter);
+}
