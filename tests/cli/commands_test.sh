@@ -198,6 +198,63 @@ expect 0 "" "$velto" apply deep.png deep.out.png
 expect 0 "" "$velto" analyze grey.png
 grep -q 'gain        R 64  G 64  B 64' stdout.txt || fail "grey at equal levels is not left alone"
 
+# --- photographs: JPEG in and out, EXIF and ICC profile carried ---
+hex() { od -An -tx1 -v "$1" | tr -d ' \n'; }
+holds() { case "$(hex "$1")" in *"$(hex "$2")"*) return 0 ;; esac; return 1; }
+ffmpeg -v error -y -i rgb.png -q:v 2 plain.jpg || fail "ffmpeg could not write a JPEG"
+# An EXIF block saying "rotate 90 degrees", and a small RGB profile.
+printf '\377\341\000\042Exif\000\000MM\000*\000\000\000\010\000\001\001\022\000\003\000\000\000\001\000\006\000\000\000\000\000\000' >exif.seg
+{ printf '\377\342\000\224ICC_PROFILE\000\001\001\000\000\000\204'; head -c 8 /dev/zero
+  printf 'mntrRGB XYZ '; head -c 12 /dev/zero; printf 'acsp'; head -c 92 /dev/zero; } >icc.seg
+{ head -c 2 plain.jpg; cat exif.seg icc.seg; tail -c +3 plain.jpg; } >photo.jpg
+expect 0 "" "$velto" apply photo.jpg photo.out.jpg
+[ "$(head -c 3 photo.out.jpg | od -An -tx1 | tr -d ' ')" = ffd8ff ] || fail "photo.out.jpg is not a JPEG"
+holds photo.out.jpg exif.seg || fail "the EXIF block did not reach the corrected JPEG"
+holds photo.out.jpg icc.seg || fail "the ICC profile did not reach the corrected JPEG"
+# The pixels are libjpeg-turbo's, as ImageMagick reads them too, and corrected.
+convert plain.jpg decoded.png || fail "ImageMagick could not read a JPEG"
+"$velto" apply photo.jpg photo.out.png && "$velto" apply decoded.png decoded.out.png &&
+    raw_of photo.out.png a.bgra && raw_of decoded.out.png b.bgra && raw_of decoded.png c.bgra
+cmp -s a.bgra b.bgra && ! cmp -s a.bgra c.bgra || fail "a JPEG is not read and corrected like its pixels"
+expect 0 "" "$velto" apply --quality 40 photo.jpg small.jpg
+[ "$(wc -c <small.jpg)" -lt "$(wc -c <photo.out.jpg)" ] || fail "--quality 40 did not shrink the JPEG"
+convert plain.jpg -interlace JPEG progressive.jpg && convert plain.jpg -colorspace gray grey.jpg &&
+    convert plain.jpg -colorspace CMYK cmyk.jpg || fail "ImageMagick could not write JPEGs"
+expect 0 "" "$velto" apply progressive.jpg progressive.out.jpg
+expect 0 "" "$velto" apply grey.jpg grey.out.png
+head -c 900 photo.jpg >cut.jpg
+expect 1 "cmyk.jpg: a CMYK JPEG" "$velto" apply cmyk.jpg out.jpg
+expect 1 "cut.jpg: corrupt JPEG: premature end" "$velto" apply cut.jpg out.jpg
+expect 2 "--quality is for JPEG output" "$velto" apply --quality 80 photo.jpg out.png
+
+# --- many files: one line for a bad one, the others written ---
+mkdir photos other
+cp rgb.png photos/a.png
+cp photo.jpg photos/b.jpg
+cp grey.png photos/c.png
+cp cut.jpg photos/d.jpg
+cp rgb.png other/a.png
+expect 1 "photos/d.jpg: corrupt JPEG" "$velto" apply --out-dir done --threads 2 photos/*
+for f in a.png b.jpg c.png; do
+    "$velto" apply "photos/$f" "one-$f" && cmp -s "one-$f" "done/$f" ||
+        fail "done/$f differs from the file corrected alone"
+done
+[ -e done/d.jpg ] && fail "a corrupt file made an output"
+cp done/a.png before.png
+expect 1 "done/a.png: exists already" "$velto" apply --out-dir done photos/a.png
+cmp -s done/a.png before.png || fail "an output was replaced without --overwrite"
+expect 0 "" "$velto" apply --out-dir done --overwrite photos/a.png
+expect 1 "other/a.png: skipped: two/a.png is the output of photos/a.png" \
+    "$velto" apply --out-dir two photos/a.png other/a.png
+expect 0 "" "$velto" apply --out-dir conv --format jpeg photos/a.png photos/b.jpg
+[ -s conv/a.jpg ] && cmp -s conv/b.jpg done/b.jpg || fail "--format jpeg did not write conv/*.jpg"
+script -qec "'$velto' apply --out-dir tty photos/a.png photos/b.jpg" /dev/null </dev/null >tty.txt
+grep -q "2/2 files" tty.txt || fail "no progress of files on a terminal: $(cat tty.txt)"
+"$velto" analyze --json photos/* >many.json 2>stderr.txt
+[ $? -eq 1 ] && [ "$(wc -l <stderr.txt)" -eq 1 ] && [ "$(grep -c '^{"file":"photos/[abc]\.' many.json)" -eq 3 ] ||
+    fail "analyze of several files: $(cat many.json stderr.txt)"
+no_temporaries "many files"
+
 # --- streams ---
 gen clip.bgra "testsrc2=size=72x40:rate=10:duration=2" -vf "colorbalance=rs=0.3:bs=-0.3" \
     -f rawvideo -pix_fmt bgra

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "cli/batch.h"
 #include "cli/image.h"
 #include "cli/options.h"
 
@@ -71,6 +72,17 @@ TEST(Options, CommandLines)
     ASSERT_TRUE(parse({"apply", "-f", "in.png", "-"}, o).ok());
     EXPECT_TRUE(o.force);
 
+    ASSERT_TRUE(parse({"apply", "--out-dir", "done", "--format=JPG", "--quality", "1", "--overwrite",
+                       "a.png", "b.jpg", "c"}, o).ok());
+    EXPECT_EQ(o.outDir, "done");
+    EXPECT_TRUE(o.formatGiven && o.overwrite);
+    EXPECT_EQ(o.format, ImageFormat::jpeg);
+    EXPECT_EQ(o.quality, 1);
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.png", "b.jpg", "c"}));
+    ASSERT_TRUE(parse({"analyze", "a.png", "b.jpg"}, o).ok());
+    EXPECT_EQ(o.inputs.size(), 2u);
+    ASSERT_TRUE(parse({"apply", "--quality", "100", "in.png", "-"}, o).ok());  // JPEG if in is
+
     ASSERT_TRUE(parse({"analyze", "--help"}, o).ok());
     EXPECT_TRUE(o.help);
     EXPECT_EQ(o.command, Command::analyze);
@@ -91,6 +103,18 @@ TEST(Options, UsageErrorsExitWithTwo)
     EXPECT_EQ(exitOf({"analyze", "--force", "a"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--quiet=yes", "a", "b"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--bogus", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--quality", "0", "a", "b.jpg"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--quality", "101", "a", "b.jpg"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--quality", "80", "a", "b.png"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--quality", "80", "--format", "png", "--out-dir", "d", "a"}),
+              exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--format", "gif", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--overwrite", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--out-dir", "d"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--out-dir", "d", "a", "-"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--out-dir", "d", "--raw", "8x8", "a"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "--out-dir", "d", "a"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "-", "a"}), exitUsage);
 
     Options o;
     const Status s = parse({"apply", "--levels", "20,20,41", "a", "b"}, o);
@@ -115,4 +139,18 @@ TEST(Options, OutputFormatFollowsTheExtensionOrTheInput)
     ASSERT_TRUE(outputFormatFor(".hidden", ImageFormat::png, false, f));
     EXPECT_FALSE(outputFormatFor("b.gif", ImageFormat::png, false, f));
     EXPECT_FALSE(outputFormatFor("b.pgm", ImageFormat::png, false, f));  // output is colour
+}
+
+TEST(Options, NamesInAnOutputFolder)
+{
+    Options o;
+    o.outDir = "done/";
+    EXPECT_EQ(batchOutputPath("in/photo.JPG", o), "done/photo.JPG");
+    EXPECT_EQ(batchOutputPath("scan", o), "done/scan");
+    EXPECT_EQ(batchOutputPath("a.b/grey.pgm", o), "done/grey.ppm");  // written in colour
+    o.formatGiven = true;
+    o.format = ImageFormat::jpeg;
+    EXPECT_EQ(batchOutputPath("x.jpeg", o), "done/x.jpeg");
+    EXPECT_EQ(batchOutputPath("x.tar.png", o), "done/x.tar.jpg");
+    EXPECT_EQ(batchOutputPath(".hidden", o), "done/.hidden.jpg");
 }

@@ -18,6 +18,14 @@ TEST(Report, NonFiniteNumbersAreNull)
     }
 }
 
+TEST(Report, FileNamesAreValidJsonStrings)
+{
+    std::string text;
+    appendJsonString(text, "a\"b\\c\nd \xC3\xA9 \xFF \xE2\x82 \xED\xA0\x80 \xF0\x9F\x98\x80");
+    EXPECT_EQ(text, "\"a\\\"b\\\\c\\u000Ad \xC3\xA9 \\uFFFD \\uFFFD\\uFFFD "
+                    "\\uFFFD\\uFFFD\\uFFFD \xF0\x9F\x98\x80\"");
+}
+
 TEST(Report, JsonLineOfASolidFrame)
 {
     // 8 x 8 of red 150, green 100, blue 60: black bytes 14, 9, 0 and gains 67.
