@@ -1,9 +1,9 @@
 // libFuzzer target for the tool's readers. The first byte picks the reader:
-// even, the image decoders (PNG, PBM/PGM/PPM/PAM) on the remaining bytes;
-// odd, the raw frame stream, with a frame size taken from the next byte.
-// Whatever the bytes, a reader must either fail with one line naming the
-// input or deliver a consistent picture, and the image encoders must write
-// what the decoders read back.
+// even, the image decoders (PNG, JPEG, PBM/PGM/PPM/PAM) on the remaining
+// bytes; odd, the raw frame stream, with a frame size taken from the next
+// byte. Whatever the bytes, a reader must either fail with one line naming
+// the input or deliver a consistent picture, and the image encoders must
+// write what the decoders read back (JPEG: the size and the EXIF block).
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -55,6 +55,14 @@ void fuzzImage(const uint8_t* data, size_t size)
         check(again.words == image.words && again.hasAlpha == image.hasAlpha,
               "a written image reads back the same");
     }
+    if (image.hasAlpha) return;
+    std::vector<uint8_t> encoded;
+    check(encodeImage(image, ImageFormat::jpeg, "fuzz", encoded, 90).ok(), "a JPEG can be written");
+    Image again;
+    check(decodeImage(encoded, "fuzz", again).ok(), "a written JPEG can be read");
+    check(again.width == image.width && again.height == image.height,
+          "a written JPEG reads back at its size");
+    check(again.exif == image.exif || image.exif.size() > 65527, "a JPEG keeps its EXIF block");
 }
 
 void fuzzStream(const uint8_t* data, size_t size)

@@ -14,9 +14,9 @@ clang++ -std=c++20 -O1 -g -ffp-contract=off -fno-fast-math \
     -fsanitize=fuzzer,address,undefined,float-cast-overflow -fno-sanitize-recover=all \
     -I"$src" \
     "$src/tests/cli/fuzz_readers.cpp" \
-    "$src/cli/image.cpp" "$src/cli/png_io.cpp" "$src/cli/netpbm_io.cpp" "$src/cli/files.cpp" \
-    "$src/cli/frame_queue.cpp" "$src/cli/raw_stream.cpp" "$src/cli/options.cpp" \
-    -lpng -lnetpbm -o fuzz_readers
+    "$src/cli/image.cpp" "$src/cli/png_io.cpp" "$src/cli/jpeg_io.cpp" "$src/cli/netpbm_io.cpp" \
+    "$src/cli/files.cpp" "$src/cli/frame_queue.cpp" "$src/cli/raw_stream.cpp" \
+    "$src/cli/options.cpp" -lpng -ljpeg -lnetpbm -o fuzz_readers
 
 # Seeds: the first byte picks the reader (even: image, odd: raw stream).
 printf '\000P6\n3 2\n255\n%s' 'abcdefghijklmnopqr' >seeds/ppm
@@ -27,6 +27,13 @@ printf '\000P7\nWIDTH 2\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDH
     'abcdefgh' >seeds/pam
 # A 1 x 1 RGB PNG.
 printf '\000\211PNG\r\n\032\n\000\000\000\rIHDR\000\000\000\001\000\000\000\001\010\002\000\000\000\220wS\336\000\000\000\014IDATx\234c\370\317\300\000\000\003\001\001\000\311\376\222\357\000\000\000\000IEND\256B`\202' >seeds/png
+# Small JPEGs: baseline colour with an EXIF block, progressive, grey.
+command -v convert >/dev/null || { echo "ImageMagick is missing: run tools/setup.sh"; exit 1; }
+convert -size 16x8 gradient:red-blue seed.jpg
+{ printf '\000\377\330\377\341\000\042Exif\000\000MM\000*\000\000\000\010\000\001\001\022'
+  printf '\000\003\000\000\000\001\000\006\000\000\000\000\000\000'; tail -c +3 seed.jpg; } >seeds/jpeg
+{ printf '\000'; convert seed.jpg -interlace JPEG jpg:-; } >seeds/progressive
+{ printf '\000'; convert seed.jpg -colorspace gray jpg:-; } >seeds/grey
 printf '\001\011%s' 'abcdefghijklmnopqrstuvwxyz0123456789' >seeds/stream
 
 # libnetpbm leaks the strings of a PAM header when it jumps out of a bad
