@@ -234,7 +234,8 @@ const char* toolHelp()
 
 const char* applyHelp()
 {
-    return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N] [--force] INPUT OUTPUT\n"
+    return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N] [--force]\n"
+           "                   INPUT OUTPUT\n"
            "       velto apply --out-dir DIR [--levels R,G,B] [--format F] [--quality N]\n"
            "                   [--overwrite] [--threads N] [--quiet] FILE...\n"
            "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--threads N] [--quiet]\n"
@@ -258,16 +259,20 @@ const char* applyHelp()
            "\n"
            "An image's output format follows OUTPUT's extension (.png, .jpg or .jpeg,\n"
            ".ppm or .pnm, .pam), or the input's when there is none. A JPEG's EXIF block\n"
-           "(with its orientation) and its ICC profile are carried to a JPEG or PNG output.\n"
+           "(with its orientation) and ICC profile go on to a JPEG or PNG output.\n"
+           "\n"
            "With --out-dir, NAME is FILE's own name, its extension changed to the one of\n"
-           "--format when given; a file that fails is named in one line and skipped, the\n"
-           "others are still written, and the exit status is then 1. Raw output frames\n"
-           "have a fourth byte of 0.\n";
+           "--format when given. A file that fails, or whose output exists (without\n"
+           "--overwrite) or is another FILE's output too, is named in one line and\n"
+           "skipped; the others are still written, and the exit status is then 1.\n"
+           "\n"
+           "Raw output frames have a fourth byte of 0.\n";
 }
 
 const char* analyzeHelp()
 {
-    return "Usage: velto analyze [--levels R,G,B] [--json] [--blocks] [--threads N] FILE...\n"
+    return "Usage: velto analyze [--levels R,G,B] [--json] [--blocks] [--threads N]\n"
+           "                     [--quiet] FILE...\n"
            "       velto analyze --raw WIDTHxHEIGHT [--levels R,G,B] [--json] [--blocks]\n"
            "                     [--threads N] [--quiet] INPUT\n"
            "Prints, for each frame, the black and white points of red, green and blue, the\n"
