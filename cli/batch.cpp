@@ -19,12 +19,11 @@
 namespace {
 
 // What one file comes to, filled by a worker and taken by the calling
-// thread once the file's job is done.
+// thread once the file's job is done; analyze's levels are in the job.
 struct FileResult {
     Status status;
     std::vector<uint8_t> bytes;  // apply: the encoded output
     int32_t width = 0, height = 0;
-    BlockLevels levels{};
 };
 
 // Where a file's name starts, and its extension's dot (npos for none; a
@@ -121,7 +120,8 @@ void correctFile(const Options& options, const std::string& input, const std::st
     }
 }
 
-void analyzeFile(const Options& options, const std::string& input, FileResult& result)
+void analyzeFile(const Options& options, const std::string& input, FileResult& result,
+                 BlockLevels& levels)
 {
     try {
         Image image;
@@ -130,7 +130,7 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         result.width = image.width;
         result.height = image.height;
         analyzeFrameInHostOrder(settingsWithLevels(options.levelR, options.levelG, options.levelB),
-                                image.words.data(), image.width, image.height, result.levels);
+                                image.words.data(), image.width, image.height, levels);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");
     }
@@ -139,8 +139,10 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
 // Runs work on every file, on the threads, and hands each result to emit in
 // the order of the inputs. A failed file is reported and counted; emit's own
 // failure (standard output gone) ends the run.
-Status eachFile(const Options& options, const std::function<void(size_t, FileResult&)>& work,
-                const std::function<Status(size_t, FileResult&)>& emit, ProgressMeter& meter)
+using FileStep = std::function<Status(size_t index, FileResult& result, FrameJob& job)>;
+
+Status eachFile(const Options& options, const FileStep& work, const FileStep& emit,
+                ProgressMeter& meter)
 {
     const size_t count = options.inputs.size();
     std::vector<FileResult> results(count);
@@ -152,10 +154,10 @@ Status eachFile(const Options& options, const std::function<void(size_t, FileRes
         ++next;
         return ReadStep::frame;
     };
-    steps.work = [&](FrameJob& job) { work(static_cast<size_t>(job.index), results[size_t(job.index)]); };
+    steps.work = [&](FrameJob& job) { work(size_t(job.index), results[size_t(job.index)], job); };
     steps.emit = [&](FrameJob& job) {
         FileResult& result = results[size_t(job.index)];
-        const Status s = result.status.ok() ? emit(size_t(job.index), result) : success();
+        const Status s = result.status.ok() ? emit(size_t(job.index), result, job) : success();
         result.bytes = {};
         if (!result.status.ok()) {
             printMessage(meter, result.status.message);
@@ -198,13 +200,14 @@ Status runApplyBatch(const Options& options)
     ProgressMeter meter = startProgress(options.quiet, static_cast<int64_t>(outputs.size()));
     return eachFile(
         options,
-        [&](size_t i, FileResult& result) {
+        [&](size_t i, FileResult& result, FrameJob&) {
             if (refused[i].ok())
                 correctFile(options, options.inputs[i], outputs[i], result);
             else
                 result.status = refused[i];
+            return success();
         },
-        [&](size_t i, FileResult& result) {
+        [&](size_t i, FileResult& result, FrameJob&) {
             OutputFile out;
             result.status = openOutput(outputs[i], out);
             if (result.status.ok()) result.status = writeOutput(out, result.bytes.data(), result.bytes.size());
@@ -224,15 +227,18 @@ Status runAnalyzeFiles(const Options& options)
                                         static_cast<int64_t>(options.inputs.size()));
     return eachFile(
         options,
-        [&](size_t i, FileResult& result) { analyzeFile(options, options.inputs[i], result); },
-        [&](size_t i, FileResult& result) {
+        [&](size_t i, FileResult& result, FrameJob& job) {
+            analyzeFile(options, options.inputs[i], result, job.levels);
+            return success();
+        },
+        [&](size_t i, FileResult& result, FrameJob& job) {
             const FrameReport report{0,
                                      result.width,
                                      result.height,
                                      options.levelR,
                                      options.levelG,
                                      options.levelB,
-                                     &result.levels,
+                                     &job.levels,
                                      options.blocks,
                                      named ? &options.inputs[i] : nullptr};
             const std::string text = options.json ? jsonReport(report) : textReport(report);

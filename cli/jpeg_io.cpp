@@ -24,8 +24,11 @@ constexpr int maximumScans = 500;
 
 // An APP1 block of EXIF starts with this name; the TIFF stream follows.
 constexpr uint8_t exifName[6] = {'E', 'x', 'i', 'f', 0, 0};
-// The most a marker segment holds after its length.
+// The most a marker segment holds after its length, and the most a profile
+// split over at most 255 of them holds (each piece after a 14-byte name and
+// count).
 constexpr size_t markerDataMost = 65533;
+constexpr size_t profileMost = 255 * (markerDataMost - 14);
 
 // What the reader refuses, though the file may be sound.
 constexpr char cmykRefused[] = "a CMYK JPEG; velto reads grey and colour (YCbCr or RGB) JPEG";
@@ -247,7 +250,7 @@ const char* writeJpeg(jpeg_compress_struct* cinfo, JpegFailure* failure, JpegSin
         for (uint8_t b : exifName) jpeg_write_m_byte(cinfo, b);
         for (uint8_t b : image->exif) jpeg_write_m_byte(cinfo, b);
     }
-    if (profileFitsRgb(image->icc))
+    if (profileFitsRgb(image->icc) && image->icc.size() <= profileMost)
         jpeg_write_icc_profile(cinfo, image->icc.data(), static_cast<unsigned>(image->icc.size()));
     const size_t width = static_cast<size_t>(image->width);
     while (cinfo->next_scanline < cinfo->image_height) {
