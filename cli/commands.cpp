@@ -26,9 +26,9 @@ int32_t threadCount(const Options& options)
     return cores == 0 ? 1 : cores > maximumThreads ? maximumThreads : static_cast<int32_t>(cores);
 }
 
-FilterSettings settingsOf(const Options& options)
+ChannelLevels levelsOf(const Options& options)
 {
-    return settingsWithLevels(options.levelR, options.levelG, options.levelB);
+    return {options.levelR, options.levelG, options.levelB};
 }
 
 Status readImage(const std::string& path, Image& image)
@@ -56,7 +56,7 @@ Status applyToImage(const Options& options)
 
     Image corrected = image;
     BlockLevels levels;
-    correctFrame(settingsOf(options), image.words.data(), corrected.words.data(), image.width,
+    correctFrame(levelsOf(options), image.words.data(), corrected.words.data(), image.width,
                  image.height, levels);
     // The filter clears the top byte; here it is the image's alpha, carried over.
     if (image.hasAlpha)
@@ -83,7 +83,7 @@ Status applyToStream(const Options& options)
     s = openOutput(options.output, out);
     if (!s.ok()) return s;
 
-    const FilterSettings settings = settingsOf(options);
+    const ChannelLevels user = levelsOf(options);
     const int32_t width = options.width, height = options.height;
     RawReader reader{&in, width, height};
     ProgressMeter meter = startProgress(options.quiet);
@@ -94,7 +94,7 @@ Status applyToStream(const Options& options)
         return step;
     };
     steps.work = [&](FrameJob& job) {
-        correctFrame(settings, job.source.data(), job.result.data(), width, height, job.levels);
+        correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
     };
     int64_t written = 0;
     steps.emit = [&](FrameJob& job) {
@@ -135,7 +135,7 @@ Status runApply(const Options& options)
 
 Status runAnalyze(const Options& options)
 {
-    const FilterSettings settings = settingsOf(options);
+    const ChannelLevels user = levelsOf(options);
     OutputFile out;
     Status s = openOutput("-", out);
     if (!s.ok()) return s;
@@ -151,7 +151,7 @@ Status runAnalyze(const Options& options)
         s = readImage(options.input, image);
         if (!s.ok()) return s;
         FrameJob job;
-        analyzeFrameInHostOrder(settings, image.words.data(), image.width, image.height,
+        analyzeFrameInHostOrder(user, image.words.data(), image.width, image.height,
                                 job.levels);
         return print(job, image.width, image.height);
     }
@@ -165,7 +165,7 @@ Status runAnalyze(const Options& options)
     FrameSteps steps;
     steps.read = std::ref(reader);
     steps.work = [&](FrameJob& job) {
-        analyzeFrameInHostOrder(settings, job.source.data(), width, height, job.levels);
+        analyzeFrameInHostOrder(user, job.source.data(), width, height, job.levels);
     };
     steps.emit = [&](FrameJob& job) { return print(job, width, height); };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };

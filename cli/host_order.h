@@ -8,19 +8,18 @@
 #include <cstdint>
 
 #include "engine/block_levels.h"
-#include "host/records.h"
-#include "settings/filter_settings.h"
+#include "engine/frame_view.h"
 
 // A view of width x height words stored top row first that walks them bottom
 // row first: it starts at the last row and steps back one row per row.
-BitmapView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
+FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
 
 // The frame pass as the plug-in runs it: source and destination both top row
 // first, width * height words each. levels receives the pass's analysis: the
 // frame's levels and blocks 8 and 9, the only blocks it measures.
-void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32_t* destination,
+void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels);
 
 // The analysis alone, in the same order, of all sixteen blocks.
-void analyzeFrameInHostOrder(const FilterSettings& settings, const uint32_t* source,
-                             int32_t width, int32_t height, BlockLevels& levels);
+void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+                             int32_t height, BlockLevels& levels);

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "settings/filter_settings.h"
+#include "engine/frame_view.h"
 
 bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value)
 {

@@ -7,24 +7,18 @@
 #include <cstdint>
 
 #include "engine/block_levels.h"
-#include "host/records.h"
-#include "settings/filter_settings.h"
+#include "engine/frame_view.h"
 
-// Reads the three levels of settings once, at the start. Fills slots 1..16
-// with the block estimates and slot 0 with the frame's levels. Reads only
-// pixels, width, height and rowGap of the source.
-void analyzeFrame(const FilterSettings& settings, const BitmapView& source, BlockLevels& levels);
+// Fills slots 1..16 with the block estimates and slot 0 with the frame's levels.
+void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels);
 
 // The same analysis for blocks 8 and 9 only, the blocks the frame's levels are
 // taken from: slots 0, 8 and 9 come out exactly as from analyzeFrame, the
 // other fourteen slots stay 0.0. An eighth of the counting.
-void analyzeCentreBlocks(const FilterSettings& settings, const BitmapView& source,
-                         BlockLevels& levels);
+void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source, BlockLevels& levels);
 
 // analyzeCentreBlocks, then the pixel pass into a destination of the source's
 // size. levels, when given, receives what the analysis found.
-void runFramePass(const FilterSettings& settings, const BitmapView& source, uint32_t* destination,
+// The destination is written, never read; its row gaps are left alone.
+void runFramePass(const ChannelLevels& user, const FrameView& source, uint32_t* destination,
                   intptr_t destinationRowGap, BlockLevels* levels = nullptr);
-
-// The host's frame callback: the frame pass on the context's frames; returns 0.
-int32_t VELTO_CDECL frameCallback(FrameContext* context);

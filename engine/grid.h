@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "settings/filter_settings.h"
 
 constexpr int32_t gridSize = 4;                         // blocks per row and per column
 constexpr int32_t blockCount = gridSize * gridSize;     // blockIndex runs 1..16
