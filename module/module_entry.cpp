@@ -25,8 +25,8 @@ FilterDescriptor filterDescriptor = {
     nullptr,                 // reservedA
     nullptr,                 // reservedB
     nullptr,                 // moduleRecord
-    "VELTO, version 3.2",    // name
-    "Velto, version 3.2",    // description
+    "VELTO, version " VELTO_VERSION,  // name
+    "Velto, version " VELTO_VERSION,  // description
     "The Velto team",        // author
     nullptr,                 // privateValue
     filterSettingsSize,      // instanceSize
