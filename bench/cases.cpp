@@ -11,11 +11,6 @@ namespace {
 
 using Accumulate = void (*)(const uint32_t*, int32_t, intptr_t, const BlockBounds&, BlockTables&);
 
-FilterSettings defaultLevels()
-{
-    return settingsWithLevels(defaultLevel, defaultLevel, defaultLevel);
-}
-
 // Clears and counts blocks 8 and 9, as the pass's analysis does. The tables
 // are the caller's, so the counting cannot be left out.
 void countCentreBlocks(Accumulate accumulate, const BenchFrame& f, BlockTables& tables)
@@ -78,11 +73,11 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
             BenchFrame& f = *frame;
             const std::string on = std::string(sceneName(f.scene)) + "/" + at;
             cases.push_back({"frame_pass/" + on, pixels, [&f] {
-                                 runFramePass(defaultLevels(), f.sourceView(), f.destination.data(), 0);
+                                 runFramePass(defaultLevels, f.sourceView(), f.destination.data(), 0);
                              }});
             cases.push_back({"centre_blocks/" + on, pixels, [&f] {
                                  BlockLevels levels;
-                                 analyzeCentreBlocks(defaultLevels(), f.sourceView(), levels);
+                                 analyzeCentreBlocks(defaultLevels, f.sourceView(), levels);
                                  f.destination[0] = static_cast<uint32_t>(levels.whiteB[0]);
                              }});
             cases.push_back({"counting/" + on, pixels, [&f] { countCentreBlocks(accumulateBlock, f, tables); }});
@@ -91,7 +86,7 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
             if (f.scene == Scene::natural)
                 cases.push_back({"store_floor/" + on, pixels, [&f] { storeFloor(f, stored); }});
             BlockLevels levels;
-            analyzeCentreBlocks(defaultLevels(), f.sourceView(), levels);
+            analyzeCentreBlocks(defaultLevels, f.sourceView(), levels);
             const CorrectionLevels found = correctionLevels(levels);
             for (auto id = std::size(correctKernelIds); id-- > 0;) {
                 const CorrectKernelId kernelId = correctKernelIds[id];

@@ -125,14 +125,9 @@ void paintNatural(BenchFrame& f)
 
 }  // namespace
 
-BitmapView BenchFrame::sourceView()
+FrameView BenchFrame::sourceView() const
 {
-    BitmapView v{};
-    v.pixels = source.data();
-    v.width = width;
-    v.height = height;
-    v.rowGap = 0;
-    return v;
+    return {source.data(), width, height, 0};
 }
 
 BenchFrame makeBenchFrame(Scene scene, FrameSize size)

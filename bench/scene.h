@@ -4,10 +4,11 @@
 // (16, 16, 16), the frame of every fade, whose three bins are also equal.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "host/records.h"
+#include "engine/frame_view.h"
 
 struct FrameSize {
     int32_t width, height;
@@ -24,7 +25,7 @@ struct BenchFrame {
     int32_t width = 0, height = 0;
     std::vector<uint32_t> source, destination;
 
-    BitmapView sourceView();
+    FrameView sourceView() const;
     size_t pixelCount() const { return source.size(); }
 };
 

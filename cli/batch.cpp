@@ -110,8 +110,7 @@ void correctFile(const Options& options, const std::string& input, const std::st
         result.status = readImage(input, image);
         if (!result.status.ok()) return;
         const Image corrected =
-            correctedImage(settingsWithLevels(options.levelR, options.levelG, options.levelB),
-                           image);
+            correctedImage(levelsOf(options), image);
         result.status = encodeImage(corrected, formatFor(output, options, image), output,
                                     result.bytes, options.quality);
     } catch (const std::bad_alloc&) {
@@ -129,8 +128,8 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         if (!result.status.ok()) return;
         result.width = image.width;
         result.height = image.height;
-        analyzeFrameInHostOrder(settingsWithLevels(options.levelR, options.levelG, options.levelB),
-                                image.words.data(), image.width, image.height, levels);
+        analyzeFrameInHostOrder(levelsOf(options), image.words.data(), image.width,
+                                image.height, levels);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");
     }

@@ -19,11 +19,6 @@ static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
-FilterSettings settingsOf(const Options& options)
-{
-    return settingsWithLevels(options.levelR, options.levelG, options.levelB);
-}
-
 Status readImage(const std::string& path, Image& image)
 {
     std::vector<uint8_t> bytes;
@@ -46,7 +41,7 @@ Status applyToImage(const Options& options)
     Status s = readImage(options.input, image);
     if (!s.ok()) return s;
     if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
-    const Image corrected = correctedImage(settingsOf(options), image);
+    const Image corrected = correctedImage(levelsOf(options), image);
 
     std::vector<uint8_t> bytes;
     s = encodeImage(corrected, format, outputName(options.output), bytes, options.quality);
@@ -68,7 +63,7 @@ Status applyToStream(const Options& options)
     s = openOutput(options.output, out);
     if (!s.ok()) return s;
 
-    const FilterSettings settings = settingsOf(options);
+    const ChannelLevels user = levelsOf(options);
     const int32_t width = options.width, height = options.height;
     RawReader reader{&in, width, height};
     ProgressMeter meter = startProgress(options.quiet);
@@ -79,7 +74,7 @@ Status applyToStream(const Options& options)
         return step;
     };
     steps.work = [&](FrameJob& job) {
-        correctFrame(settings, job.source.data(), job.result.data(), width, height, job.levels);
+        correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
     };
     int64_t written = 0;
     steps.emit = [&](FrameJob& job) {
@@ -122,7 +117,7 @@ Status runApply(const Options& options)
 Status runAnalyze(const Options& options)
 {
     if (!options.raw) return runAnalyzeFiles(options);
-    const FilterSettings settings = settingsOf(options);
+    const ChannelLevels user = levelsOf(options);
     OutputFile out;
     Status s = openOutput("-", out);
     if (!s.ok()) return s;
@@ -142,7 +137,7 @@ Status runAnalyze(const Options& options)
     FrameSteps steps;
     steps.read = std::ref(reader);
     steps.work = [&](FrameJob& job) {
-        analyzeFrameInHostOrder(settings, job.source.data(), width, height, job.levels);
+        analyzeFrameInHostOrder(user, job.source.data(), width, height, job.levels);
     };
     steps.emit = [&](FrameJob& job) { return print(job, width, height); };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };

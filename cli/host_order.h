@@ -9,23 +9,22 @@
 
 #include "cli/image.h"
 #include "engine/block_levels.h"
-#include "host/records.h"
-#include "settings/filter_settings.h"
+#include "engine/frame_view.h"
 
 // A view of width x height words stored top row first that walks them bottom
 // row first: it starts at the last row and steps back one row per row.
-BitmapView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
+FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
 
 // The frame pass as the plug-in runs it: source and destination both top row
 // first, width * height words each. levels receives the pass's analysis: the
 // frame's levels and blocks 8 and 9, the only blocks it measures.
-void correctFrame(const FilterSettings& settings, const uint32_t* source, uint32_t* destination,
+void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels);
 
 // The analysis alone, in the same order, of all sixteen blocks.
-void analyzeFrameInHostOrder(const FilterSettings& settings, const uint32_t* source,
-                             int32_t width, int32_t height, BlockLevels& levels);
+void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+                             int32_t height, BlockLevels& levels);
 
 // An image corrected as a frame. The filter clears the top byte; here it is
 // the image's alpha, and is carried over, as are its EXIF block and profile.
-Image correctedImage(const FilterSettings& settings, const Image& image);
+Image correctedImage(const ChannelLevels& user, const Image& image);

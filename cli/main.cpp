@@ -10,7 +10,7 @@ int main(int argc, char** argv)
     Options options;
     Status s = parseCommandLine(argc, argv, options);
     if (s.ok() && options.version) {
-        std::fputs("velto 3.2\n", stdout);
+        std::fputs("velto " VELTO_VERSION "\n", stdout);
         return exitSuccess;
     }
     if (s.ok() && options.help) {

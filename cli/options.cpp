@@ -3,7 +3,7 @@
 #include <charconv>
 #include <thread>
 
-#include "settings/filter_settings.h"
+#include "engine/frame_view.h"
 
 bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value)
 {
@@ -25,6 +25,11 @@ int32_t threadCount(const Options& options)
     if (options.threads > 0) return options.threads;
     const unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : cores > maximumThreads ? maximumThreads : static_cast<int32_t>(cores);
+}
+
+ChannelLevels levelsOf(const Options& options)
+{
+    return {options.levelR, options.levelG, options.levelB};
 }
 
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b)

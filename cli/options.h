@@ -9,6 +9,7 @@
 
 #include "cli/image.h"
 #include "cli/status.h"
+#include "engine/frame_view.h"
 
 constexpr int32_t maximumSide = 65536;                  // pixels, either way
 constexpr int64_t maximumFrameBytes = int64_t{1} << 30;  // 4 bytes a pixel
@@ -44,6 +45,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options);
 
 // The threads a run uses: --threads, or one per core.
 int32_t threadCount(const Options& options);
+// The three levels, as the engine takes them.
+ChannelLevels levelsOf(const Options& options);
 
 // "R,G,B", each a whole number from 1 to 40.
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);

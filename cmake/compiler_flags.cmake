@@ -1,7 +1,9 @@
 # Results must be bit-identical in every build: IEEE double, one operation at a
 # time. No contraction into fused multiply-adds, no fast-math, and on 32-bit x86
 # SSE2 arithmetic instead of the x87 unit's extended precision.
-add_compile_options(-ffp-contract=off -fno-fast-math -Wall -Wextra -Wpedantic)
+# These apply to every target, GoogleTest's included: a test built otherwise
+# could compute its expected values differently from the code it checks.
+add_compile_options(-ffp-contract=off -fno-fast-math)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
   add_compile_options(-msse2 -mfpmath=sse)
 endif()
@@ -18,3 +20,12 @@ if(VELTO_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined,float-cast-overflow)
 endif()
+
+# What the project's own targets share: sources include from the root
+# ("engine/grid.h"), warnings on, and the version, written once, in the
+# project() call. The libraries at the bottom of each area link this
+# publicly, so everything built on them has it; GoogleTest does not.
+add_library(velto_defaults INTERFACE)
+target_include_directories(velto_defaults INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_options(velto_defaults INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(velto_defaults INTERFACE VELTO_VERSION="${PROJECT_VERSION}")

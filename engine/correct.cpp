@@ -81,7 +81,7 @@ CorrectRowKernel fastestCorrectKernel()
 }
 
 void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
-                       const BitmapView& source, uint32_t* destination, intptr_t destinationRowGap)
+                       const FrameView& source, uint32_t* destination, intptr_t destinationRowGap)
 {
     const CorrectionBytes c = correctionBytes(levels);
     const int32_t width = source.width, height = source.height;
@@ -123,7 +123,7 @@ void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
     }
 }
 
-void correctPixels(const CorrectionLevels& levels, const BitmapView& source,
+void correctPixels(const CorrectionLevels& levels, const FrameView& source,
                    uint32_t* destination, intptr_t destinationRowGap)
 {
     correctPixelsWith(fastestCorrectKernel(), levels, source, destination, destinationRowGap);

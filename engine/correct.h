@@ -6,7 +6,7 @@
 
 #include "engine/block_levels.h"
 #include "engine/correct_kernels.h"
-#include "host/records.h"
+#include "engine/frame_view.h"
 
 constexpr double gainScale = 16320.0;  // 255 * 64: a gain of 64 is 1.0
 constexpr int32_t gainShift = 6;
@@ -38,9 +38,9 @@ CorrectRowKernel fastestCorrectKernel();
 // Writes source width x height pixels to the destination, row by row in memory
 // order; each side advances by its own row gap. The bytes of the destination's
 // row gaps are left alone. Uses the fastest kernel.
-void correctPixels(const CorrectionLevels& levels, const BitmapView& source,
+void correctPixels(const CorrectionLevels& levels, const FrameView& source,
                    uint32_t* destination, intptr_t destinationRowGap);
 
 // The same with the given kernel.
 void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
-                       const BitmapView& source, uint32_t* destination, intptr_t destinationRowGap);
+                       const FrameView& source, uint32_t* destination, intptr_t destinationRowGap);

@@ -2,30 +2,46 @@
 
 namespace {
 
-constexpr double third4 = 0.3333;       // for the tail masses
-constexpr double third7 = 0.3333333;    // for the edges and means
+// The three-channel averages multiply by a third written out to a fixed
+// number of places, not divide by 3; each form is part of the result.
+constexpr double massThird = 0.3333;         // averages the tail masses
+constexpr double edgeAndMeanThird = 0.3333333;  // averages the edges and the means
+
+// The edge searches stop short of the middle: each runs over half the bins
+// less one, so a channel that never passes its cut keeps the bin next to the
+// middle, 127 or 128, as its edge.
+constexpr int32_t darkSearchEnd = 126;
+constexpr int32_t brightSearchEnd = 129;
+constexpr int32_t darkEdgeUnfound = 127;
+constexpr int32_t brightEdgeUnfound = 128;
+
+// The tail masses: the darkest and the brightest 80 bins of a channel.
+constexpr int32_t darkMassLastBin = 79;
+constexpr int32_t brightMassFirstBin = 176;
+
+// Scales the sum of a channel's five indicators to its cast.
+constexpr double castScale = 0.2;
 
 // First bin from the dark end at which the running sum exceeds the cut.
-// Bin 127 is never examined.
 int32_t darkEdge(const double smooth[binCount], double cut)
 {
     double sum = 0.0;
-    for (int32_t i = 0; i <= 126; ++i) {
+    for (int32_t i = 0; i <= darkSearchEnd; ++i) {
         sum += smooth[i];
         if (sum > cut) return i;
     }
-    return 127;
+    return darkEdgeUnfound;
 }
 
-// The same from the bright end; bin 128 is never examined.
+// The same from the bright end.
 int32_t brightEdge(const double smooth[binCount], double cut)
 {
     double sum = 0.0;
-    for (int32_t i = 255; i >= 129; --i) {
+    for (int32_t i = 255; i >= brightSearchEnd; --i) {
         sum += smooth[i];
         if (sum > cut) return i;
     }
-    return 128;
+    return brightEdgeUnfound;
 }
 
 struct CrossMeans {
@@ -45,7 +61,7 @@ double channelCast(const ChannelMeasure& c, const CrossMeans& m, double massUnit
     t = t - m.brightEdge;
     t = t + c.mean;
     t = t - m.mean;
-    return t * 0.2;
+    return t * castScale;
 }
 
 struct ChannelLevels {
@@ -69,9 +85,9 @@ ChannelMeasure measureChannel(const double smooth[binCount], int64_t sum, double
     c.darkEdge = darkEdge(smooth, cut);
     c.brightEdge = brightEdge(smooth, cut);
     c.darkMass = 0.0;
-    for (int32_t i = 0; i <= 79; ++i) c.darkMass += smooth[i];
+    for (int32_t i = 0; i <= darkMassLastBin; ++i) c.darkMass += smooth[i];
     c.brightMass = 0.0;
-    for (int32_t i = 255; i >= 176; --i) c.brightMass += smooth[i];
+    for (int32_t i = 255; i >= brightMassFirstBin; --i) c.brightMass += smooth[i];
     c.mean = static_cast<double>(sum) / blockPixels;
     return c;
 }
@@ -86,11 +102,11 @@ BlockEstimate estimateBlock(const BlockTables& t, const FrameConstants& k)
     // The orders of these additions are part of the result: green comes first
     // in the dark mass and the mean.
     CrossMeans m;
-    m.darkMass = ((g.darkMass + r.darkMass) + b.darkMass) * third4;
-    m.brightMass = ((r.brightMass + g.brightMass) + b.brightMass) * third4;
-    m.darkEdge = static_cast<double>(r.darkEdge + g.darkEdge + b.darkEdge) * third7;
-    m.brightEdge = static_cast<double>(r.brightEdge + g.brightEdge + b.brightEdge) * third7;
-    m.mean = ((g.mean + r.mean) + b.mean) * third7;
+    m.darkMass = ((g.darkMass + r.darkMass) + b.darkMass) * massThird;
+    m.brightMass = ((r.brightMass + g.brightMass) + b.brightMass) * massThird;
+    m.darkEdge = static_cast<double>(r.darkEdge + g.darkEdge + b.darkEdge) * edgeAndMeanThird;
+    m.brightEdge = static_cast<double>(r.brightEdge + g.brightEdge + b.brightEdge) * edgeAndMeanThird;
+    m.mean = ((g.mean + r.mean) + b.mean) * edgeAndMeanThird;
 
     const ChannelLevels red = channelLevels(r, channelCast(r, m, k.massUnit), k.limitR);
     const ChannelLevels green = channelLevels(g, channelCast(g, m, k.massUnit), k.limitG);

@@ -10,7 +10,7 @@ namespace {
 
 // One block as every analysis treats it: clear, count, smooth, estimate, and
 // the six estimates into the block's slot.
-void analyzeBlock(const BitmapView& source, const FrameConstants& k, int32_t blockIndex,
+void analyzeBlock(const FrameView& source, const FrameConstants& k, int32_t blockIndex,
                   BlockTables& tables, BlockLevels& levels)
 {
     const BlockBounds bounds = blockBounds(k.blockWidth, k.blockHeight, blockIndex);
@@ -30,17 +30,17 @@ void reduceToFrameLevels(const FrameConstants& k, BlockLevels& levels)
     if (k.blockPixels == 0) setNeutralLevels(levels);
 }
 
-FrameConstants constantsFor(const FilterSettings& settings, const BitmapView& source)
+FrameConstants constantsFor(const ChannelLevels& user, const FrameView& source)
 {
-    return frameConstants(settings.levelR, settings.levelG, settings.levelB, source.width,
+    return frameConstants(user.levelR, user.levelG, user.levelB, source.width,
                           source.height);
 }
 
 }  // namespace
 
-void analyzeFrame(const FilterSettings& settings, const BitmapView& source, BlockLevels& levels)
+void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels)
 {
-    const FrameConstants k = constantsFor(settings, source);
+    const FrameConstants k = constantsFor(user, source);
     levels = BlockLevels{};
     BlockTables tables;
     for (int32_t blockIndex = 1; blockIndex <= blockCount; ++blockIndex)
@@ -48,10 +48,10 @@ void analyzeFrame(const FilterSettings& settings, const BitmapView& source, Bloc
     reduceToFrameLevels(k, levels);
 }
 
-void analyzeCentreBlocks(const FilterSettings& settings, const BitmapView& source,
+void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source,
                          BlockLevels& levels)
 {
-    const FrameConstants k = constantsFor(settings, source);
+    const FrameConstants k = constantsFor(user, source);
     levels = BlockLevels{};
     // Each block is analysed on its own, so these two come out as they do
     // among all sixteen, and the reduction reads nothing else.
@@ -61,18 +61,11 @@ void analyzeCentreBlocks(const FilterSettings& settings, const BitmapView& sourc
     reduceToFrameLevels(k, levels);
 }
 
-void runFramePass(const FilterSettings& settings, const BitmapView& source, uint32_t* destination,
+void runFramePass(const ChannelLevels& user, const FrameView& source, uint32_t* destination,
                   intptr_t destinationRowGap, BlockLevels* levels)
 {
     BlockLevels local;
     BlockLevels& out = levels ? *levels : local;
-    analyzeCentreBlocks(settings, source, out);
+    analyzeCentreBlocks(user, source, out);
     correctPixels(correctionLevels(out), source, destination, destinationRowGap);
-}
-
-int32_t VELTO_CDECL frameCallback(FrameContext* context)
-{
-    const BitmapView& destination = *context->destination;
-    runFramePass(*context->settings, *context->source, destination.pixels, destination.rowGap);
-    return 0;
 }

@@ -1,30 +1,38 @@
-// The frame pass: analyse the source in a 4 x 4 grid of blocks, reduce the
-// block estimates to the frame's levels, correct every pixel. The frame's
-// levels come from blocks 8 and 9 alone, so the pass analyses only those two;
-// the analysis of all sixteen is there for whoever wants every block's levels.
+// The frame pass: the whole filter, applied to one frame.
+//
+// It stretches each colour channel between a black point and a white point
+// found in the frame itself, so a cast (a channel lifted or sunk across the
+// picture) is pulled back towards neutral grey. Phases, in the order the data
+// flows: the frame is cut into a 4 x 4 grid of equal blocks (grid.h); a block's
+// pixels are counted into three 256-bin histograms and summed (histogram.h);
+// each block estimates its own six levels from its histograms (estimate.h);
+// the frame's levels are the mean of blocks 8 and 9, pulled so the darkest
+// black is 0 and the brightest white 255 (frame_levels.h); every pixel is then
+// corrected by a per-channel subtraction and fixed-point gain (correct.h).
+// Blocks 8 and 9 straddle the frame's centre (the end of the second block row
+// and the start of the third); no other block's estimate reaches the result,
+// so the pass counts only those two, an eighth of the frame.
+// The user's level (1..40 per channel) says how much of each end of a channel
+// is clipped and how far a cast may shift it: higher levels correct harder.
+// Speed: counting does three scattered stores a pixel of the two blocks, the
+// correction streams the frame once; both run near the memory's bound.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/block_levels.h"
-#include "host/records.h"
-#include "settings/filter_settings.h"
+#include "engine/frame_view.h"
 
-// Reads the three levels of settings once, at the start. Fills slots 1..16
-// with the block estimates and slot 0 with the frame's levels. Reads only
-// pixels, width, height and rowGap of the source.
-void analyzeFrame(const FilterSettings& settings, const BitmapView& source, BlockLevels& levels);
+// Fills slots 1..16 with the block estimates and slot 0 with the frame's levels.
+void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels);
 
 // The same analysis for blocks 8 and 9 only, the blocks the frame's levels are
 // taken from: slots 0, 8 and 9 come out exactly as from analyzeFrame, the
 // other fourteen slots stay 0.0. An eighth of the counting.
-void analyzeCentreBlocks(const FilterSettings& settings, const BitmapView& source,
-                         BlockLevels& levels);
+void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source, BlockLevels& levels);
 
 // analyzeCentreBlocks, then the pixel pass into a destination of the source's
 // size. levels, when given, receives what the analysis found.
-void runFramePass(const FilterSettings& settings, const BitmapView& source, uint32_t* destination,
+// The destination is written, never read; its row gaps are left alone.
+void runFramePass(const ChannelLevels& user, const FrameView& source, uint32_t* destination,
                   intptr_t destinationRowGap, BlockLevels* levels = nullptr);
-
-// The host's frame callback: the frame pass on the context's frames; returns 0.
-int32_t VELTO_CDECL frameCallback(FrameContext* context);

@@ -1,8 +1,8 @@
 // The module's two exported entry points and the one filter they register.
 // The descriptor, the script binding and the command table are the module's
 // only data; the host fills in the descriptor's moduleRecord itself.
-#include "engine/frame_pass.h"
 #include "host/records.h"
+#include "module/frame_callback.h"
 #include "settings/dialog.h"
 #include "settings/filter_settings.h"
 #include "settings/script.h"
@@ -25,8 +25,8 @@ FilterDescriptor filterDescriptor = {
     nullptr,                 // reservedA
     nullptr,                 // reservedB
     nullptr,                 // moduleRecord
-    "VELTO, version 3.2",    // name
-    "Velto, version 3.2",    // description
+    "VELTO, version " VELTO_VERSION,  // name
+    "Velto, version " VELTO_VERSION,  // description
     "The Velto team",        // author
     nullptr,                 // privateValue
     filterSettingsSize,      // instanceSize

@@ -5,11 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/frame_view.h"
 #include "host/records.h"
-
-constexpr int32_t defaultLevel = 20;
-constexpr int32_t minimumLevel = 1;   // the dialog's slider range
-constexpr int32_t maximumLevel = 40;
 
 struct FilterSettings {
     PreviewPanel* preview;  // set by the configure callback, used by the dialog
@@ -24,15 +21,6 @@ struct FilterSettings {
 
 constexpr int32_t filterSettingsSize = 40;
 
-// A record holding just these levels, for running the engine outside a host.
-constexpr FilterSettings settingsWithLevels(int32_t levelR, int32_t levelG, int32_t levelB)
-{
-    FilterSettings settings{};
-    settings.levelR = levelR;
-    settings.levelG = levelG;
-    settings.levelB = levelB;
-    return settings;
-}
 static_assert(sizeof(FilterSettings) == filterSettingsSize);
 static_assert(offsetof(FilterSettings, levelR) == sizeof(void*));
 #if defined(_WIN64)

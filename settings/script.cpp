@@ -26,5 +26,8 @@ bool VELTO_CDECL scriptLineCallback(FrameContext* context, void*, char* buffer, 
 void VELTO_CDECL describeCallback(FrameContext* context, void*, char* buffer)
 {
     const FilterSettings* settings = context->settings;
-    std::sprintf(buffer, describeFormat, settings->levelR, settings->levelG, settings->levelB);
+    // Bounded all the same: no three levels can make a longer text, so the
+    // bound never cuts one, yet the buffer's end is never passed.
+    std::snprintf(buffer, describeCapacity, describeFormat, settings->levelR, settings->levelG,
+                  settings->levelB);
 }

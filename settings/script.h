@@ -11,8 +11,9 @@ constexpr const char* configSignature = "0iii";  // no result, three integers
 constexpr const char* scriptLineFormat = "Config(%d,%d,%d)";
 constexpr const char* describeFormat = " (R= %d, G=%d, B=%d)";
 
-// Longest texts with any 32-bit levels, terminator included.
-constexpr int32_t scriptLineCapacity = 44;
+// The host's description buffer holds this many bytes: the longest text any
+// three 32-bit levels give, " (R= -2147483648, G=-2147483648, B=-2147483648)",
+// and its terminator. Within the dialog's range the text takes at most 21.
 constexpr int32_t describeCapacity = 48;
 
 // Stores the three integers of args in levelR, levelG, levelB, unchecked.

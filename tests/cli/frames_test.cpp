@@ -43,12 +43,8 @@ TEST(HostOrder, MatchesAFrameStoredBottomUp)
             for (int32_t x = 0; x < w; ++x)
                 hostSource[size_t(h - 1 - y) * size_t(w + padWords) + size_t(x)] =
                     picture[size_t(y) * size_t(w) + size_t(x)];
-        BitmapView view{};
-        view.pixels = hostSource.data();
-        view.width = w;
-        view.height = h;
-        view.rowGap = 4 * padWords;
-        const FilterSettings settings = settingsWithLevels(12, 20, 33);
+        const FrameView view = {hostSource.data(), w, h, 4 * padWords};
+        const ChannelLevels settings = {12, 20, 33};
         BlockLevels expected, got;
         runFramePass(settings, view, hostDestination.data(), 4 * padWords, &expected);
 
@@ -76,11 +72,8 @@ TEST(HostOrder, RowOrderDecidesTheLevels)
 {
     // Guards the test above against a picture the order cannot tell apart.
     const std::vector<uint32_t> picture = splitPicture(64, 48, 7);
-    BitmapView topDown{};
-    topDown.pixels = const_cast<uint32_t*>(picture.data());
-    topDown.width = 64;
-    topDown.height = 48;
-    const FilterSettings settings = settingsWithLevels(20, 20, 20);
+    const FrameView topDown = {picture.data(), 64, 48, 0};
+    const ChannelLevels settings = defaultLevels;
     BlockLevels a, b;
     analyzeFrame(settings, topDown, a);
     analyzeFrameInHostOrder(settings, picture.data(), 64, 48, b);

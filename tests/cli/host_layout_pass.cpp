@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/frame_pass.h"
+#include "module/frame_callback.h"
 #include "settings/filter_settings.h"
 
 namespace {

@@ -35,7 +35,7 @@ BlockTables countTwo(Accumulate accumulate, TestFrame& f, const BlockBounds& fir
 {
     BlockTables t;
     clearBlockTables(t);
-    const BitmapView v = f.view();
+    const FrameView v = f.view();
     accumulate(v.pixels, v.width, v.rowGap, first, t);
     accumulate(v.pixels, v.width, v.rowGap, second, t);
     return t;
@@ -108,7 +108,7 @@ TEST(FastHistogram, EmptyBlocksLeaveTablesAlone)
     TestFrame f(8, 8, 0, 0x00050607);
     BlockTables t;
     clearBlockTables(t);
-    const BitmapView v = f.view();
+    const FrameView v = f.view();
     accumulateBlock(v.pixels, v.width, v.rowGap, {0, 8, 0, 8}, t);
     const BlockTables before = t;
     for (const BlockBounds bounds : {BlockBounds{3, 3, 0, 8}, BlockBounds{0, 8, 5, 5}, BlockBounds{6, 2, 0, 8}}) {
@@ -138,8 +138,8 @@ TEST(FastCorrection, PixelPassMatchesPlainKernel)
                     correctRowScalar(reinterpret_cast<const uint8_t*>(&src.at(0, y)),
                                      reinterpret_cast<uint8_t*>(&expected.at(0, y)), width, c.blackWord,
                                      c.gainWord);
-                const BitmapView to = backward ? dst.backwardView() : dst.view();
-                correctPixels(levels, backward ? src.backwardView() : src.view(), to.pixels, to.rowGap);
+                const FrameView to = backward ? dst.backwardView() : dst.view();
+                correctPixels(levels, backward ? src.backwardView() : src.view(), dst.writable(to), to.rowGap);
                 EXPECT_EQ(dst.words, expected.words)
                     << width << "x" << height << " gaps " << srcGap << "/" << dstGap << (backward ? " bottom-up" : "");
             }
@@ -159,9 +159,9 @@ TEST(FastFramePass, AnalysisMatchesPlainCounting)
             fillRandom(f, rng, palette);
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) f.at(x, y) += 0x00302010;  // a warm cast
-            const FilterSettings settings = settingsWithLevels(11, 20, 37);
+            const ChannelLevels settings = {11, 20, 37};
 
-            const BitmapView v = f.view();
+            const FrameView v = f.view();
             const FrameConstants k = frameConstants(11, 20, 37, width, height);
             BlockLevels expected{};
             for (int32_t blockIndex = 1; blockIndex <= blockCount; ++blockIndex) {

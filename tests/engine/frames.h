@@ -1,12 +1,11 @@
-// Frames in memory for the engine tests: pixels with row gaps, wrapped in the
-// host's bitmap view.
+// Frames in memory for the engine tests: pixels with row gaps, and views of them.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "host/records.h"
+#include "engine/frame_view.h"
 
 struct TestFrame {
     int32_t width = 0, height = 0;
@@ -21,20 +20,14 @@ struct TestFrame {
     size_t stride() const { return static_cast<size_t>(width + rowGap / 4); }
     uint32_t& at(int32_t x, int32_t y) { return words[y * stride() + x]; }
     uint32_t at(int32_t x, int32_t y) const { return words[y * stride() + x]; }
-    BitmapView view()
-    {
-        BitmapView v{};
-        v.pixels = words.data();
-        v.width = width;
-        v.height = height;
-        v.rowGap = rowGap;
-        return v;
-    }
+    FrameView view() const { return {words.data(), width, height, rowGap}; }
+    // A view's first pixel, for writing: the view of a destination.
+    uint32_t* writable(const FrameView& v) { return words.data() + (v.pixels - words.data()); }
     // The same rows from the last in memory back to the first, as a host
     // with a negative pitch hands them over.
-    BitmapView backwardView()
+    FrameView backwardView() const
     {
-        BitmapView v = view();
+        FrameView v = view();
         v.pixels = words.data() + static_cast<size_t>(height - 1) * stride();
         v.rowGap = -2 * intptr_t{width} * 4 - rowGap;
         return v;

@@ -9,7 +9,7 @@ BlockTables tablesOf(TestFrame& f, const BlockBounds& bounds)
 {
     BlockTables t;
     clearBlockTables(t);
-    const BitmapView v = f.view();
+    const FrameView v = f.view();
     accumulateBlock(v.pixels, v.width, v.rowGap, bounds, t);
     return t;
 }

@@ -9,7 +9,9 @@ TEST(FramesDigest, EngineGivesThePluginsBytes)
 {
     const uint64_t digest =
         digestOfFrames([](FilterSettings& settings, BitmapView& source, BitmapView& destination) {
-            runFramePass(settings, source, destination.pixels, destination.rowGap);
+            const FrameView from = {source.pixels, source.width, source.height, source.rowGap};
+            runFramePass({settings.levelR, settings.levelG, settings.levelB}, from,
+                         destination.pixels, destination.rowGap);
         });
     EXPECT_EQ(digest, framesDigest);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/frame_pass.h"
+#include "module/frame_callback.h"
 #include "tests/plugin/host_frames.h"
 #include "tests/plugin/plugin_fixture.h"
 
@@ -68,7 +69,9 @@ protected:
         context()->source = &source.view;
         context()->destination = &destination.view;
         EXPECT_EQ(callFrame(), 0);
-        runFramePass(settings(), source.view, expected.view.pixels, expected.view.rowGap);
+        const FilterSettings& s = settings();
+        runFramePass({s.levelR, s.levelG, s.levelB}, frameViewOf(source.view), expected.view.pixels,
+                     expected.view.rowGap);
 
         EXPECT_EQ(source.words, sourceBefore) << "the source was written";
         ASSERT_EQ(destination.words.size(), expected.words.size());
