@@ -35,18 +35,20 @@ constexpr char cmykRefused[] = "a CMYK JPEG; velto reads grey and colour (YCbCr 
 constexpr char modelRefused[] =
     "an unknown JPEG colour model; velto reads grey and colour (YCbCr or RGB) JPEG";
 constexpr char arithmeticRefused[] = "an arithmetic-coded JPEG, which velto does not read";
+constexpr char tooManyScans[] = "a JPEG of more than 500 scans, which velto does not read";
 
 struct JpegFailure {
     jpeg_error_mgr manager;  // first: libjpeg hands back a pointer to it
     jmp_buf jump;
+    const char* reason;  // text, or one of the constants above
     char text[JMSG_LENGTH_MAX];
 };
 
-[[noreturn]] void failWith(j_common_ptr cinfo, const char* text)
+// Ends the read or write for reason, which outlives the jump.
+[[noreturn]] void failWith(j_common_ptr cinfo, const char* reason)
 {
-    auto* failure = reinterpret_cast<JpegFailure*>(cinfo->err);
-    if (text != failure->text) std::snprintf(failure->text, sizeof failure->text, "%s", text);
-    std::longjmp(failure->jump, 1);
+    reinterpret_cast<JpegFailure*>(cinfo->err)->reason = reason;
+    std::longjmp(reinterpret_cast<JpegFailure*>(cinfo->err)->jump, 1);
 }
 
 [[noreturn]] void onJpegError(j_common_ptr cinfo)
@@ -78,7 +80,7 @@ void onJpegProgress(j_common_ptr cinfo)
 {
     if (cinfo->is_decompressor &&
         reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > maximumScans)
-        failWith(cinfo, "more than 500 scans");
+        failWith(cinfo, tooManyScans);
 }
 
 void quietErrors(JpegFailure& failure)
@@ -99,9 +101,9 @@ void asPhrase(char* text)
     while (n > 0 && text[n - 1] == '.') text[--n] = '\0';
 }
 
-// Every block of every component is coded in some scan, and a Huffman code
-// takes at least one bit; so a file cannot hold more blocks than eight
-// times its bytes after the header. (An arithmetic code has no such floor,
+// In a whole file every block of every component is coded in some scan, and
+// a Huffman code takes at least one bit; so a file cannot hold more blocks
+// than eight times its bytes after the header. (An arithmetic code has no such floor,
 // and is refused.)
 bool enoughDataFor(const jpeg_decompress_struct& cinfo)
 {
@@ -128,7 +130,7 @@ const char* readJpeg(jpeg_decompress_struct* cinfo, JpegFailure* failure, jpeg_p
                      const std::vector<uint8_t>* bytes, JOCTET** icc, unsigned* iccSize,
                      Image& image)
 {
-    if (setjmp(failure->jump)) return failure->text;
+    if (setjmp(failure->jump)) return failure->reason;
     jpeg_create_decompress(cinfo);
     progress->progress_monitor = onJpegProgress;
     cinfo->progress = progress;
@@ -223,7 +225,7 @@ void endSink(j_compress_ptr cinfo)
 const char* writeJpeg(jpeg_compress_struct* cinfo, JpegFailure* failure, JpegSink* sink,
                       const Image* image, int32_t quality)
 {
-    if (setjmp(failure->jump)) return failure->text;
+    if (setjmp(failure->jump)) return failure->reason;
     jpeg_create_compress(cinfo);
     sink->manager.init_destination = startSink;
     sink->manager.empty_output_buffer = growSink;
@@ -292,7 +294,8 @@ Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Im
         std::snprintf(text, sizeof text, "%s", wrong);
         asPhrase(text);
         const bool refused = wrong == imageTooLarge || wrong == cmykRefused ||
-                             wrong == modelRefused || wrong == arithmeticRefused;
+                             wrong == modelRefused || wrong == arithmeticRefused ||
+                             wrong == tooManyScans;
         return badData(name + (refused ? ": " : ": corrupt JPEG: ") + text);
     }
     return success();

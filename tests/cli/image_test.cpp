@@ -1,6 +1,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstdio>  // before jpeglib.h
+#include <jpeglib.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -57,6 +60,36 @@ std::vector<uint8_t> profile(uint32_t size, const char* space = "RGB ")
     icc[9] = 0x40;  // version 4
     for (size_t i = 132; i < size; ++i) icc[i] = static_cast<uint8_t>(i * 7);
     return icc;
+}
+
+// An 8 x 8 grey JPEG of 505 scans: the DC coefficient, then each AC
+// coefficient on its own, one bit at a time from bit 7 down.
+std::vector<uint8_t> manyScanJpeg()
+{
+    jpeg_compress_struct c{};
+    jpeg_error_mgr errors{};
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &data, &size);
+    c.image_width = c.image_height = 8;
+    c.input_components = 1;
+    c.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    std::vector<jpeg_scan_info> scans{{1, {0}, 0, 0, 0, 0}};
+    for (int k = 1; k < 64; ++k)
+        for (int bit = 7; bit >= 0; --bit) scans.push_back({1, {0}, k, k, bit == 7 ? 0 : bit + 1, bit});
+    c.scan_info = scans.data();
+    c.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&c, TRUE);
+    JSAMPLE row[8] = {0, 250, 3, 200, 90, 17, 255, 60};
+    for (JSAMPROW r = row; c.next_scanline < 8; row[0] += 31) jpeg_write_scanlines(&c, &r, 1);
+    jpeg_finish_compress(&c);
+    std::vector<uint8_t> bytes(data, data + size);
+    std::free(data);
+    jpeg_destroy_compress(&c);
+    return bytes;
 }
 
 Image sample(bool alpha)
@@ -209,6 +242,7 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
         }
     for (const auto& [bytes, says] : {std::pair{hugePng, "too little image data for 16000x16000"},
                                       std::pair{hugeJpeg, "too little image data for 16000x16000"},
+                                      std::pair{manyScanJpeg(), ": a JPEG of more than 500 scans"},
                                       std::pair{hugePpm, "the file ends early: 16384x16384"}}) {
         Image image;
         const Status s = decodeImage(bytes, "in.img", image);
@@ -235,6 +269,7 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
         std::vector<uint8_t>(jpeg.begin(), jpeg.end() - 40),
         std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 3),
         hugeJpeg,
+        manyScanJpeg(),
     };
     for (size_t i = 0; i < inputs.size(); ++i) {
         Image image;
