@@ -12,6 +12,11 @@ bool imageSizeAllowed(int64_t width, int64_t height)
            width * height * 4 <= maximumFrameBytes;
 }
 
+std::string imageTooLargeText()
+{
+    return std::string(imageTooLarge) + " (" + frameLimitsText() + ")";
+}
+
 uint8_t scaleSample(uint32_t v, uint32_t maxval)
 {
     if (maxval == 0) return 0;

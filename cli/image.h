@@ -23,10 +23,12 @@ struct Image {
     std::vector<uint8_t> icc;   // an ICC profile, whole
 };
 
-// Sides 1..65536 and at most 1 GiB of words, checked before any allocation.
+// Within the tool's frame limits (options.h), checked before any allocation.
 bool imageSizeAllowed(int64_t width, int64_t height);
-// What the readers say of a picture beyond those bounds.
-inline constexpr char imageTooLarge[] = "image too large (at most 65536 pixels a side and 1 GiB)";
+// What the readers return for a picture beyond those limits...
+inline constexpr char imageTooLarge[] = "image too large";
+// ...and what is said of it: the same with the limits.
+std::string imageTooLargeText();
 
 // Sample reduction to 8 bits: round(v * 255 / maxval), v first held to maxval.
 uint8_t scaleSample(uint32_t v, uint32_t maxval);

@@ -293,7 +293,8 @@ Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Im
         char text[JMSG_LENGTH_MAX];
         std::snprintf(text, sizeof text, "%s", wrong);
         asPhrase(text);
-        const bool refused = wrong == imageTooLarge || wrong == cmykRefused ||
+        if (wrong == imageTooLarge) return badData(name + ": " + imageTooLargeText());
+        const bool refused = wrong == cmykRefused ||
                              wrong == modelRefused || wrong == arithmeticRefused ||
                              wrong == tooManyScans;
         return badData(name + (refused ? ": " : ": corrupt JPEG: ") + text);

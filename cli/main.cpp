@@ -14,10 +14,10 @@ int main(int argc, char** argv)
         return exitSuccess;
     }
     if (s.ok() && options.help) {
-        const char* text = options.command == Command::apply     ? applyHelp()
+        const std::string text = options.command == Command::apply     ? applyHelp()
                            : options.command == Command::analyze ? analyzeHelp()
                                                                  : toolHelp();
-        std::fputs(text, stdout);
+        std::fputs(text.c_str(), stdout);
         return std::fflush(stdout) == 0 ? exitSuccess : exitBadData;
     }
     if (s.ok()) {

@@ -196,8 +196,8 @@ Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, 
     std::fclose(file);
     if (wrong) {
         image = Image{};
-        return badData(name + (wrong == imageTooLarge ? ": " : ": corrupt Netpbm image: ") +
-                       oneLine(wrong));
+        if (wrong == imageTooLarge) return badData(name + ": " + imageTooLargeText());
+        return badData(name + ": corrupt Netpbm image: " + oneLine(wrong));
     }
     return success();
 }

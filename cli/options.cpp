@@ -32,6 +32,28 @@ ChannelLevels levelsOf(const Options& options)
     return {options.levelR, options.levelG, options.levelB};
 }
 
+std::string levelRangeText()
+{
+    return std::to_string(minimumLevel) + " to " + std::to_string(maximumLevel);
+}
+
+std::string defaultLevelsText()
+{
+    const std::string one = std::to_string(defaultLevel);
+    return one + "," + one + "," + one;
+}
+
+std::string threadRangeText()
+{
+    return "1 to " + std::to_string(maximumThreads);
+}
+
+std::string frameLimitsText()
+{
+    return "each side 1 to " + std::to_string(maximumSide) + " and at most " +
+           std::to_string(maximumFrameBytes >> 30) + " GiB a frame";
+}
+
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b)
 {
     const size_t first = text.find(',');
@@ -149,16 +171,16 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
             options.help = true;
         } else if (name == "--levels") {
             if (!parseLevels(value, options.levelR, options.levelG, options.levelB))
-                return wrong(c, "--levels wants R,G,B, three whole numbers from 1 to 40, not '" +
-                                    std::string(value) + "'");
+                return wrong(c, "--levels wants R,G,B, three whole numbers from " + levelRangeText() +
+                                    ", not '" + std::string(value) + "'");
         } else if (name == "--raw") {
             if (!parseFrameSize(value, options.width, options.height))
-                return wrong(c, "--raw wants WIDTHxHEIGHT, each side 1 to 65536 and at most "
-                                "1 GiB a frame, not '" + std::string(value) + "'");
+                return wrong(c, "--raw wants WIDTHxHEIGHT, " + frameLimitsText() + ", not '" +
+                                    std::string(value) + "'");
             options.raw = true;
         } else if (name == "--threads") {
             if (!parseBoundedInt(value, 1, maximumThreads, options.threads))
-                return wrong(c, "--threads wants a whole number from 1 to 256, not '" +
+                return wrong(c, "--threads wants a whole number from " + threadRangeText() + ", not '" +
                                     std::string(value) + "'");
         } else if (name == "--quality") {
             if (!parseBoundedInt(value, 1, 100, options.quality))
@@ -220,7 +242,7 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
     return success();
 }
 
-const char* toolHelp()
+std::string toolHelp()
 {
     return "Usage: velto COMMAND [OPTIONS] ...\n"
            "Automatic white balance for images and raw video frames.\n"
@@ -237,7 +259,7 @@ const char* toolHelp()
            "Exit status: 0 success, 1 bad input or failed output, 2 usage error.\n";
 }
 
-const char* applyHelp()
+std::string applyHelp()
 {
     return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N] [--force]\n"
            "                   INPUT OUTPUT\n"
@@ -250,13 +272,14 @@ const char* applyHelp()
            "pixels, 4 bytes each in the order B, G, R, A (ffmpeg's bgra). '-' is standard\n"
            "input or standard output.\n"
            "\n"
-           "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
+           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
+           " (default " + defaultLevelsText() + ")\n"
            "  --format F       write png, ppm, pam or jpeg, whatever the output's name says\n"
            "  --quality N      JPEG quality, 1 to 100 (default 95)\n"
            "  --out-dir DIR    write DIR/NAME for each FILE (DIR is made if missing)\n"
            "  --overwrite      with --out-dir: replace outputs that exist already\n"
            "  --raw WxH        read and write raw frames of this size\n"
-           "  --threads N      frames or files corrected at once, 1 to 256 (default: one\n"
+           "  --threads N      frames or files corrected at once, " + threadRangeText() + " (default: one\n"
            "                   per core); frames in flight take at most 256 MiB (or one)\n"
            "  --quiet, -q      no progress on standard error\n"
            "  --force, -f      write to standard output even when it is a terminal\n"
@@ -274,7 +297,7 @@ const char* applyHelp()
            "Raw output frames have a fourth byte of 0.\n";
 }
 
-const char* analyzeHelp()
+std::string analyzeHelp()
 {
     return "Usage: velto analyze [--levels R,G,B] [--json] [--blocks] [--threads N]\n"
            "                     [--quiet] FILE...\n"
@@ -290,11 +313,12 @@ const char* analyzeHelp()
            "third. --blocks numbers the blocks as the filter does, bottom row first: 1 to\n"
            "4 are the bottom block row, left to right, and 13 to 16 the top row.\n"
            "\n"
-           "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
+           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
+           " (default " + defaultLevelsText() + ")\n"
            "  --raw WxH        read raw bgra frames of this size\n"
            "  --json           one JSON object per frame and line\n"
            "  --blocks         also the black and white points of the sixteen blocks\n"
-           "  --threads N      frames or files analysed at once, 1 to 256 (default: one\n"
+           "  --threads N      frames or files analysed at once, " + threadRangeText() + " (default: one\n"
            "                   per core); frames in flight take at most 256 MiB (or one)\n"
            "  --quiet, -q      no progress on standard error\n"
            "  --help, -h       this text\n";

@@ -15,13 +15,21 @@ constexpr int32_t maximumSide = 65536;                  // pixels, either way
 constexpr int64_t maximumFrameBytes = int64_t{1} << 30;  // 4 bytes a pixel
 constexpr int32_t maximumThreads = 256;
 
+// The limits above and the engine's level range as the texts quote them:
+// "1 to 40", "20,20,20", "1 to 256", "each side 1 to 65536 and at
+// most 1 GiB a frame".
+std::string levelRangeText();
+std::string defaultLevelsText();
+std::string threadRangeText();
+std::string frameLimitsText();
+
 enum class Command { none, apply, analyze };
 
 struct Options {
     Command command = Command::none;
     bool help = false;     // print the help of the command (or of the tool) and stop
     bool version = false;
-    int32_t levelR = 20, levelG = 20, levelB = 20;
+    int32_t levelR = defaultLevel, levelG = defaultLevel, levelB = defaultLevel;
     bool raw = false;
     int32_t width = 0, height = 0;  // raw frame size
     int32_t threads = 0;            // 0: one per core
@@ -56,6 +64,6 @@ bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height);
 bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value);
 
 // The texts of --help.
-const char* toolHelp();
-const char* applyHelp();
-const char* analyzeHelp();
+std::string toolHelp();
+std::string applyHelp();
+std::string analyzeHelp();

@@ -210,7 +210,8 @@ Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Ima
     png_destroy_read_struct(&png, &info, nullptr);
     if (wrong) {
         image = Image{};
-        return badData(name + (wrong == imageTooLarge ? ": " : ": corrupt PNG: ") + wrong);
+        if (wrong == imageTooLarge) return badData(name + ": " + imageTooLargeText());
+        return badData(name + ": corrupt PNG: " + wrong);
     }
     return success();
 }
