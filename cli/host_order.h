@@ -9,6 +9,7 @@
 
 #include "engine/block_levels.h"
 #include "engine/frame_view.h"
+#include "engine/scene_change.h"
 
 // A view of width x height words stored top row first that walks them bottom
 // row first: it starts at the last row and steps back one row per row.
@@ -20,6 +21,13 @@ FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t heig
 void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels);
 
+// The analysis of correctFrame alone, blocks 8 and 9, and when asked their
+// signature. (Its correction treats each pixel on its own, so any row order
+// gives the same bytes.)
+void analyzeCentreInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+                              int32_t height, BlockLevels& levels, SceneSignature* signature);
+
 // The analysis alone, in the same order, of all sixteen blocks.
 void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
-                             int32_t height, BlockLevels& levels);
+                             int32_t height, BlockLevels& levels,
+                             SceneSignature* signature = nullptr);

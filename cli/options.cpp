@@ -19,6 +19,49 @@ bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& 
     return true;
 }
 
+namespace {
+
+// Digits with at most one decimal point among or after them: "25", "0.5",
+// "29.97". No sign, exponent or space, so there is one way to write a value.
+bool parseDecimal(std::string_view text, double& value)
+{
+    if (text.empty() || text.size() > 32 || text[0] == '.') return false;
+    int points = 0;
+    for (char c : text) {
+        if (c == '.')
+            ++points;
+        else if (c < '0' || c > '9')
+            return false;
+    }
+    if (points > 1) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                              std::chars_format::fixed);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+}  // namespace
+
+bool parseSteadySeconds(std::string_view text, double& seconds)
+{
+    double v = 0.0;
+    if (!parseDecimal(text, v) || !(v > 0.0) || v > maximumSteadySeconds) return false;
+    seconds = v;
+    return true;
+}
+
+bool parseFrameRate(std::string_view text, double& rate)
+{
+    const size_t slash = text.find('/');
+    double v = 0.0, d = 1.0;
+    if (!parseDecimal(text.substr(0, slash), v)) return false;
+    if (slash != std::string_view::npos && (!parseDecimal(text.substr(slash + 1), d) || !(d > 0.0)))
+        return false;
+    v = v / d;
+    if (!(v > 0.0) || v > maximumFrameRate) return false;
+    rate = v;
+    return true;
+}
+
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b)
 {
     const size_t first = text.find(',');
@@ -118,7 +161,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         }
         std::string_view name, value;
         const bool inlineValue = splitInline(arg, name, value);
-        const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads";
+        const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads" ||
+                                name == "--steady" || name == "--fps";
         if (takesValue && !inlineValue) {
             if (i + 1 == argc) return wrong(c, std::string(name) + " needs a value");
             value = argv[++i];
@@ -147,6 +191,14 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
             if (!parseBoundedInt(value, 1, maximumThreads, options.threads))
                 return wrong(c, "--threads wants a whole number from 1 to 256, not '" +
                                     std::string(value) + "'");
+        } else if (name == "--steady") {
+            if (!parseSteadySeconds(value, options.steadySeconds))
+                return wrong(c, "--steady wants SECONDS, a number above 0 and at most 600, not '" +
+                                    std::string(value) + "'");
+        } else if (name == "--fps") {
+            if (!parseFrameRate(value, options.frameRate))
+                return wrong(c, "--fps wants frames a second such as 25, 29.97 or 30000/1001, "
+                                "above 0 and at most 1000, not '" + std::string(value) + "'");
         } else if (name == "--quiet" || name == "-q") {
             options.quiet = true;
         } else if (name == "--force" || name == "-f") {
@@ -160,6 +212,12 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         }
     }
     if (options.help) return success();
+    if (options.steadySeconds > 0.0 && !options.raw)
+        return wrong(c, "--steady works on a stream of raw frames: add --raw WIDTHxHEIGHT");
+    if (options.steadySeconds > 0.0 && !(options.frameRate > 0.0))
+        return wrong(c, "--steady needs the stream's frame rate: add --fps RATE");
+    if (options.frameRate > 0.0 && !(options.steadySeconds > 0.0))
+        return wrong(c, "--fps serves only --steady");
 
     const int wanted = c == Command::apply ? 2 : 1;
     if (count < wanted)
@@ -190,14 +248,19 @@ const char* toolHelp()
 const char* applyHelp()
 {
     return "Usage: velto apply [--levels R,G,B] [--force] INPUT OUTPUT\n"
-           "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--threads N] [--quiet]\n"
-           "                   [--force] INPUT OUTPUT\n"
+           "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--steady SECONDS --fps RATE]\n"
+           "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n"
            "Corrects the colour cast of an image (PNG, PPM, PGM, PBM or PAM), or of a\n"
            "stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in the order\n"
            "B, G, R, A (ffmpeg's bgra). '-' is standard input or standard output.\n"
            "\n"
            "  --levels R,G,B   levels of red, green and blue, 1 to 40 (default 20,20,20)\n"
            "  --raw WxH        read and write raw frames of this size\n"
+           "  --steady SECONDS smooth the levels over time, for video without flicker:\n"
+           "                   a running mean with this time constant (1 suits most\n"
+           "                   video), started afresh at each scene cut\n"
+           "  --fps RATE       the stream's frames a second, for --steady: 25, 29.97,\n"
+           "                   30000/1001\n"
            "  --threads N      frames corrected at once, 1 to 256 (default: one per core);\n"
            "                   the frames in flight take at most 256 MiB (or one frame)\n"
            "  --quiet, -q      no progress on standard error\n"
@@ -205,13 +268,15 @@ const char* applyHelp()
            "  --help, -h       this text\n"
            "\n"
            "An image's output format follows OUTPUT's extension (.png, .ppm, .pnm, .pam),\n"
-           "or the input's when there is none. Raw output frames have a fourth byte of 0.\n";
+           "or the input's when there is none. Raw output frames have a fourth byte of 0.\n"
+           "Without --steady each frame is corrected on its own levels alone. With it the\n"
+           "output is the same for every thread count.\n";
 }
 
 const char* analyzeHelp()
 {
     return "Usage: velto analyze [--levels R,G,B] [--raw WIDTHxHEIGHT] [--json] [--blocks]\n"
-           "                     [--threads N] [--quiet] INPUT\n"
+           "                     [--steady SECONDS --fps RATE] [--threads N] [--quiet] INPUT\n"
            "Prints, for each frame, the black and white points of red, green and blue, the\n"
            "three gains and the three black bytes the correction would use.\n"
            "\n"
@@ -225,6 +290,10 @@ const char* analyzeHelp()
            "  --raw WxH        read raw bgra frames of this size\n"
            "  --json           one JSON object per frame and line\n"
            "  --blocks         also the black and white points of the sixteen blocks\n"
+           "  --steady SECONDS with --raw: the levels smoothed over time, as 'velto apply'\n"
+           "                   uses them, the frame's own as measured, and whether the\n"
+           "                   frame starts a new scene\n"
+           "  --fps RATE       the stream's frames a second, for --steady\n"
            "  --threads N      frames analysed at once, 1 to 256 (default: one per core);\n"
            "                   the frames in flight take at most 256 MiB (or one frame)\n"
            "  --quiet, -q      no progress on standard error\n"

@@ -11,6 +11,8 @@
 constexpr int32_t maximumSide = 65536;                  // pixels, either way
 constexpr int64_t maximumFrameBytes = int64_t{1} << 30;  // 4 bytes a pixel
 constexpr int32_t maximumThreads = 256;
+constexpr double maximumSteadySeconds = 600.0;
+constexpr double maximumFrameRate = 1000.0;
 
 enum class Command { none, apply, analyze };
 
@@ -26,6 +28,8 @@ struct Options {
     bool force = false;  // write binary output to a terminal all the same
     bool json = false;
     bool blocks = false;
+    double steadySeconds = 0.0;  // 0: every frame on its own levels
+    double frameRate = 0.0;      // frames a second, given with --steady
     std::string input, output;
 };
 
@@ -39,6 +43,11 @@ bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);
 bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height);
 // A whole decimal number within [low, high], nothing else around it.
 bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value);
+// Seconds as digits with an optional decimal point, above 0 and at most 600.
+bool parseSteadySeconds(std::string_view text, double& seconds);
+// Frames a second as a decimal number or a ratio N/D, as ffprobe prints it
+// ("25", "29.97", "30000/1001"); above 0 and at most 1000.
+bool parseFrameRate(std::string_view text, double& rate);
 
 // The texts of --help.
 const char* toolHelp();
