@@ -3,7 +3,10 @@
 // with and without the option. Prints a table and exits with 1 when a target
 // is missed. Not a timing.
 //
-//   steady_measure [--steady SECONDS] [--cut THRESHOLD]
+//   steady_measure [--steady SECONDS] [--cut CHANGE] [--hold LEVELS] [--series FILE]
+//
+// --series writes the levels of every frame, per clip and way, as gnuplot data
+// (tools/steady-plot.sh draws docs/steady.png from it).
 //
 // Clips of 320 x 240 at 25 frames a second, levels 20, 20, 20, each 12 s:
 //   static  one scene with sensor noise, its light slowly rising and falling
@@ -218,7 +221,21 @@ struct Choice {
     double steadySeconds, cutThreshold, hold;
 };
 
-void measureClip(const Clip& clip, const Choice& choice, Targets& targets)
+// One block of gnuplot data a clip and way: time, the six levels, the gains.
+void writeSeries(std::FILE* out, const Clip& clip, const Track& track)
+{
+    std::fprintf(out, "# %s, %s\n", clip.name, track.name);
+    for (size_t t = 0; t < track.used.size(); ++t) {
+        const CorrectionLevels& l = track.used[t];
+        const CorrectionBytes b = correctionBytes(l);
+        std::fprintf(out, "%.2f %.4f %.4f %.4f %.4f %.4f %.4f %d %d %d\n", double(t) / fps,
+                     l.blackR, l.blackG, l.blackB, l.whiteR, l.whiteG, l.whiteB, b.gainR, b.gainG,
+                     b.gainB);
+    }
+    std::fprintf(out, "\n\n");
+}
+
+void measureClip(const Clip& clip, const Choice& choice, Targets& targets, std::FILE* series)
 {
     const int32_t sceneCount = clip.shotFrames > 0 ? 5 : 1;
     std::vector<Scene> scenes;
@@ -316,6 +333,7 @@ void measureClip(const Clip& clip, const Choice& choice, Targets& targets)
         std::printf("  %-10s %6.3f %6.3f %6.3f %8.2f %10d %7s %7s\n", track.name, f[0], f[1], f[2],
                     ratio, track.byteChanges, !hasCuts ? "-" : settle < clip.shotFrames ? std::to_string(settle).c_str() : "never",
                     hasCuts ? "-" : fixed2(off).c_str());
+        if (series) writeSeries(series, clip, track);
         if (track.name == std::string("steady")) {
             steadyRatio = ratio;
             steadySettle = settle;
@@ -342,15 +360,25 @@ bool parseNumber(const char* text, double& value)
 int main(int argc, char** argv)
 {
     Choice choice = {1.0, steadyCutThreshold, steadyHold};
+    std::FILE* series = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--series" && i + 1 < argc) {
+            series = std::fopen(argv[++i], "w");
+            if (!series) {
+                std::fprintf(stderr, "steady_measure: cannot write %s\n", argv[i]);
+                return 1;
+            }
+            continue;
+        }
         double* value = arg == "--steady" ? &choice.steadySeconds
                         : arg == "--cut"  ? &choice.cutThreshold
                         : arg == "--hold" ? &choice.hold
                                           : nullptr;
         if (!value || i + 1 == argc || !parseNumber(argv[++i], *value)) {
             std::fprintf(stderr,
-                         "usage: steady_measure [--steady SECONDS] [--cut CHANGE] [--hold LEVELS]\n");
+                         "usage: steady_measure [--steady SECONDS] [--cut CHANGE] [--hold LEVELS] "
+                         "[--series FILE]\n");
             return 2;
         }
     }
@@ -367,7 +395,11 @@ int main(int argc, char** argv)
         width, height, clipFrames, fps, choice.steadySeconds, choice.cutThreshold, choice.hold,
         choice.steadySeconds);
     Targets targets;
-    for (const Clip& clip : clips) measureClip(clip, choice, targets);
+    for (const Clip& clip : clips) measureClip(clip, choice, targets, series);
+    if (series && std::fclose(series) != 0) {
+        std::fprintf(stderr, "steady_measure: the series could not be written\n");
+        return 1;
+    }
     std::printf("\n%s\n", targets.met ? "All targets met." : "A target is missed.");
     return targets.met ? 0 : 1;
 }

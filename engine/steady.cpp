@@ -36,10 +36,16 @@ SteadyState steadyStep(const SteadyState& state, const CorrectionLevels& frame,
         next.levels = frame;
         return next;
     }
+    // A scene younger than one time constant follows its running mean, so
+    // that a first frame that happened to measure off is not held on to.
+    next.sceneAge = state.sceneAge + settings.weight;
+    const bool settled = next.sceneAge >= 1.0;
     for (double CorrectionLevels::*level : allLevels) {
         const double mean = state.smoothed.*level;
-        next.smoothed.*level = mean + (frame.*level - mean) * settings.weight;
-        next.levels.*level = holdWithin(state.levels.*level, next.smoothed.*level, settings.hold);
+        const double smoothed = mean + (frame.*level - mean) * settings.weight;
+        next.smoothed.*level = smoothed;
+        next.levels.*level =
+            settled ? holdWithin(state.levels.*level, smoothed, settings.hold) : smoothed;
     }
     return next;
 }

@@ -3,13 +3,14 @@
 // itself knows nothing of it, so its bytes stay the same without it.
 //
 // Each frame's own levels feed a running mean (a one-pole low-pass whose time
-// constant is the user's, in seconds). The levels the correction uses then
-// move only when the running mean leaves a band of steadyHold around them,
-// and only as far as its edge: a scene whose levels wander within the band,
-// as light and noise make them, keeps one correction, and a steady drift is
-// followed smoothly, steadyHold behind. A frame whose blocks 8 and 9 look
-// unlike the frame before (sceneChange above steadyCutThreshold) starts a new
-// scene and is corrected with its own levels.
+// constant is the user's, in seconds). Once a scene is a time constant old,
+// the levels the correction uses move only when the running mean leaves a
+// band of steadyHold around them, and only as far as its edge: a scene whose
+// levels wander within the band, as light and noise make them, keeps one
+// correction, and a steady drift is followed smoothly, steadyHold behind.
+// (Before that they are the running mean itself.) A frame whose blocks 8 and
+// 9 look unlike the frame before (sceneChange above steadyCutThreshold)
+// starts a new scene and is corrected with its own levels.
 #pragma once
 
 #include "engine/block_levels.h"
@@ -21,7 +22,8 @@
 // there change them by 0.30 or more.
 constexpr double steadyCutThreshold = 0.15;
 // In levels: 0.75 keeps a still scene whose light rises and falls by 6 % on one
-// correction; the running mean alone moved its gains four times in 12 s.
+// correction; the running mean alone changed its gains or black bytes four
+// times in 12 s.
 constexpr double steadyHold = 0.75;
 
 struct SteadySettings {
@@ -40,6 +42,7 @@ double steadyWeight(double steadySeconds, double frameSeconds);
 struct SteadyState {
     bool started = false;
     bool newScene = false;        // the last frame started a new scene
+    double sceneAge = 0.0;        // time constants since then: the weights summed
     CorrectionLevels smoothed{};  // the running mean of the frames' own levels
     CorrectionLevels levels{};    // the levels to correct the last frame with
     SceneSignature signature{};   // the last frame's

@@ -229,12 +229,13 @@ TEST(Steady, LevelsHoldFollowAndStartAgainAtACut)
     EXPECT_TRUE(state.newScene);
     EXPECT_EQ(0, std::memcmp(&state.levels, &first, sizeof first));
 
-    // The frames measure red's black point 1 higher. The running mean moves
-    // 10.5, 10.75, 10.875: the levels hold while it is within 0.75 of them,
-    // then follow 0.75 behind.
+    // The frames measure red's black point 3 higher. The running mean moves
+    // 11.5, 12.25, 12.625: in the scene's first time constant (two frames at
+    // this weight) the levels are the mean, then they hold while it is within
+    // 0.75 of them, then follow 0.75 behind.
     CorrectionLevels higher = first;
-    higher.blackR = 11.0;
-    for (double expected : {10.0, 10.0, 10.125}) {
+    higher.blackR = 13.0;
+    for (double expected : {11.5, 11.5, 11.875}) {
         state = steadyStep(state, higher, scene, half);
         EXPECT_FALSE(state.newScene);
         EXPECT_EQ(state.levels.blackR, expected);
