@@ -40,7 +40,8 @@ bool steadyAsked(const Options& options)
 
 SteadySettings steadySettingsOf(const Options& options)
 {
-    return {steadyWeight(options.steadySeconds, 1.0 / options.frameRate)};
+    const double frameSeconds = options.frameRate > 0.0 ? 1.0 / options.frameRate : 0.0;
+    return {steadyWeight(options.steadySeconds, frameSeconds)};
 }
 
 Status readImage(const std::string& path, Image& image)
@@ -119,7 +120,7 @@ Status applyToStream(const Options& options)
         }
         analyzeCentreInHostOrder(user, job.source.data(), width, height, job.levels,
                                  &job.signature);
-        CorrectionLevels use;
+        CorrectionLevels use{};
         turnstile.pass(job.index, [&] {
             state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
             use = state.levels;

@@ -21,9 +21,9 @@ FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t heig
 void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels);
 
-// The analysis of correctFrame alone, blocks 8 and 9, and when asked their
-// signature. (Its correction treats each pixel on its own, so any row order
-// gives the same bytes.)
+// correctFrame's analysis alone: blocks 8 and 9 in the host's order, and
+// their signature when asked. A correction after it may take the rows in any
+// order, since each pixel is corrected on its own.
 void analyzeCentreInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
                               int32_t height, BlockLevels& levels, SceneSignature* signature);
 
