@@ -8,14 +8,21 @@
 // --series writes the levels of every frame, per clip and way, as gnuplot data
 // (tools/steady-plot.sh draws docs/steady.png from it).
 //
-// Clips of 320 x 240 at 25 frames a second, levels 20, 20, 20, each 12 s:
-//   static  one scene with sensor noise, its light slowly rising and falling
-//   cuts    the same kind of scene, cut every 2 s to one of four other scenes
-//           with other content and another colour cast
-//   pan     a slow pan (25 pixels a second) across a scene whose cast turns
-//           from warm to cool from left to right
+// Clips of 320 x 240 at 25 frames a second, levels 20, 20, 20, each 12 s,
+// with sensor noise and light that rises and falls by 6 % over 10 s:
+//   static    one scene
+//   cuts      a cut every 2 s to the next of five scenes, each with other
+//             content and another colour cast
+//   pan       a slow pan, 25 pixels a second, across a scene whose cast turns
+//             from warm to cool from left to right
+//   fast pan  the same at 200 pixels a second, a fortieth of the width a frame
+// The targets: on the static clip the steady flicker at most 1.10 x the
+// input's; after every cut the levels within 1 of the new scene's own within
+// 1 frame; on the slow pan the steady levels within 2 of the per-frame levels
+// of one time constant before.
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -154,7 +161,7 @@ constexpr Clip clips[] = {
 // Light rising and falling by 6 % over 10 s, as a cloud passing.
 double brightnessAt(int32_t frame)
 {
-    return 1.0 + 0.06 * std::sin(2.0 * 3.14159265358979 * frame / (10.0 * fps));
+    return 1.0 + 0.06 * std::sin(2.0 * std::numbers::pi * frame / (10.0 * fps));
 }
 
 struct ChannelMeans {
