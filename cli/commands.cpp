@@ -12,12 +12,25 @@
 #include "cli/progress.h"
 #include "cli/raw_stream.h"
 #include "cli/report.h"
+#include "engine/correct.h"
+#include "engine/steady.h"
 
 // Raw frames are bgra bytes, which are the engine's words only on a
 // little-endian machine.
 static_assert(std::endian::native == std::endian::little);
 
 namespace {
+
+bool steadyAsked(const Options& options)
+{
+    return options.steadySeconds > 0.0;
+}
+
+SteadySettings steadySettingsOf(const Options& options)
+{
+    const double frameSeconds = options.frameRate > 0.0 ? 1.0 / options.frameRate : 0.0;
+    return {steadyWeight(options.steadySeconds, frameSeconds)};
+}
 
 Status readImage(const std::string& path, Image& image)
 {
@@ -73,8 +86,28 @@ Status applyToStream(const Options& options)
         if (step == ReadStep::frame) job.result.resize(job.source.size());  // not on a worker
         return step;
     };
+    // With --steady each frame is analysed on a worker, its levels are
+    // smoothed in frame order at the turnstile, and it is corrected on the
+    // worker again: the same bytes for every thread count.
+    const bool steady = steadyAsked(options);
+    const SteadySettings settings = steadySettingsOf(options);
+    SteadyState state;
+    FrameTurnstile turnstile;
     steps.work = [&](FrameJob& job) {
-        correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
+        if (!steady) {
+            correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
+            return;
+        }
+        analyzeCentreInHostOrder(user, job.source.data(), width, height, job.levels,
+                                 &job.signature);
+        CorrectionLevels use{};
+        turnstile.pass(job.index, [&] {
+            state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
+            use = state.levels;
+        });
+        // Each pixel is corrected on its own, so the rows may go top down, as
+        // one run.
+        correctPixels(use, {job.source.data(), width, height, 0}, job.result.data(), 0);
     };
     int64_t written = 0;
     steps.emit = [&](FrameJob& job) {
@@ -121,9 +154,17 @@ Status runAnalyze(const Options& options)
     OutputFile out;
     Status s = openOutput("-", out);
     if (!s.ok()) return s;
+    const bool steady = steadyAsked(options);
+    const SteadySettings settings = steadySettingsOf(options);
+    SteadyState state;
+    // Frames are emitted in order, so the levels are smoothed there.
     auto print = [&](const FrameJob& job, int32_t width, int32_t height) {
-        const FrameReport report{job.index, width, height, options.levelR, options.levelG,
-                                 options.levelB, &job.levels, options.blocks};
+        if (steady)
+            state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
+        const FrameReport report{job.index,     width,          height,
+                                 options.levelR, options.levelG, options.levelB,
+                                 &job.levels,    options.blocks, nullptr,
+                                 steady ? &state : nullptr};
         const std::string text = options.json ? jsonReport(report) : textReport(report);
         return writeOutput(out, text.data(), text.size());
     };
@@ -137,7 +178,8 @@ Status runAnalyze(const Options& options)
     FrameSteps steps;
     steps.read = std::ref(reader);
     steps.work = [&](FrameJob& job) {
-        analyzeFrameInHostOrder(user, job.source.data(), width, height, job.levels);
+        analyzeFrameInHostOrder(user, job.source.data(), width, height, job.levels,
+                                steady ? &job.signature : nullptr);
     };
     steps.emit = [&](FrameJob& job) { return print(job, width, height); };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };

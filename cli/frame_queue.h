@@ -5,19 +5,23 @@
 // count.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "cli/status.h"
 #include "engine/block_levels.h"
+#include "engine/scene_change.h"
 
 struct FrameJob {
     int64_t index = 0;
     std::vector<uint32_t> source;  // width * height words, top row first
     std::vector<uint32_t> result;  // the corrected frame, when one is made
     BlockLevels levels{};
+    SceneSignature signature{};  // of blocks 8 and 9, when the work asks for it
 };
 
 enum class ReadStep { frame, end, stop };
@@ -34,6 +38,28 @@ struct FrameSteps {
     std::function<Status(FrameJob& job)> emit;
     std::function<void(int64_t framesDone)> progress;  // may be empty
     size_t jobBytes = 0;  // the memory one job holds once read (and worked on)
+};
+
+// One step of each frame's work run in frame order, for what carries from
+// frame to frame: a worker waits at the turnstile until the frames before its
+// own have passed. The workers take frames oldest first, so the oldest frame
+// in work never waits there and the run cannot stall.
+struct FrameTurnstile {
+    std::mutex mutex;
+    std::condition_variable turn;
+    int64_t next = 0;  // the index of the frame whose turn it is
+
+    template <typename Step>
+    void pass(int64_t index, Step step)
+    {
+        {
+            std::unique_lock lock(mutex);
+            turn.wait(lock, [&] { return next == index; });
+            step();
+            ++next;
+        }
+        turn.notify_all();
+    }
 };
 
 // threads 1, or a budget that holds a single job, works inline. Returns the first failure: of emit (which ends the

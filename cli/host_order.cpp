@@ -15,10 +15,16 @@ void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* d
     runFramePass(user, from, destination + intptr_t{height - 1} * width, from.rowGap, &levels);
 }
 
-void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
-                             int32_t height, BlockLevels& levels)
+void analyzeCentreInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+                              int32_t height, BlockLevels& levels, SceneSignature* signature)
 {
-    analyzeFrame(user, hostOrderView(source, width, height), levels);
+    analyzeCentreBlocks(user, hostOrderView(source, width, height), levels, signature);
+}
+
+void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+                             int32_t height, BlockLevels& levels, SceneSignature* signature)
+{
+    analyzeFrame(user, hostOrderView(source, width, height), levels, signature);
 }
 
 Image correctedImage(const ChannelLevels& user, const Image& image)

@@ -10,6 +10,7 @@
 #include "cli/image.h"
 #include "engine/block_levels.h"
 #include "engine/frame_view.h"
+#include "engine/scene_change.h"
 
 // A view of width x height words stored top row first that walks them bottom
 // row first: it starts at the last row and steps back one row per row.
@@ -21,9 +22,16 @@ FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t heig
 void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels);
 
+// correctFrame's analysis alone: blocks 8 and 9 in the host's order, and
+// their signature when asked. A correction after it may take the rows in any
+// order, since each pixel is corrected on its own.
+void analyzeCentreInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+                              int32_t height, BlockLevels& levels, SceneSignature* signature);
+
 // The analysis alone, in the same order, of all sixteen blocks.
 void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
-                             int32_t height, BlockLevels& levels);
+                             int32_t height, BlockLevels& levels,
+                             SceneSignature* signature = nullptr);
 
 // An image corrected as a frame. The filter clears the top byte; here it is
 // the image's alpha, and is carried over, as are its EXIF block and profile.

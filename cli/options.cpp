@@ -54,6 +54,49 @@ std::string frameLimitsText()
            std::to_string(maximumFrameBytes >> 30) + " GiB a frame";
 }
 
+namespace {
+
+// Digits with at most one decimal point among or after them: "25", "0.5",
+// "29.97". No sign, exponent or space, so there is one way to write a value.
+bool parseDecimal(std::string_view text, double& value)
+{
+    if (text.empty() || text.size() > 32 || text[0] == '.') return false;
+    int points = 0;
+    for (char c : text) {
+        if (c == '.')
+            ++points;
+        else if (c < '0' || c > '9')
+            return false;
+    }
+    if (points > 1) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                              std::chars_format::fixed);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+}  // namespace
+
+bool parseSteadySeconds(std::string_view text, double& seconds)
+{
+    double v = 0.0;
+    if (!parseDecimal(text, v) || !(v > 0.0) || v > maximumSteadySeconds) return false;
+    seconds = v;
+    return true;
+}
+
+bool parseFrameRate(std::string_view text, double& rate)
+{
+    const size_t slash = text.find('/');
+    double v = 0.0, d = 1.0;
+    if (!parseDecimal(text.substr(0, slash), v)) return false;
+    if (slash != std::string_view::npos && (!parseDecimal(text.substr(slash + 1), d) || !(d > 0.0)))
+        return false;
+    v = v / d;
+    if (!(v > 0.0) || v > maximumFrameRate) return false;
+    rate = v;
+    return true;
+}
+
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b)
 {
     const size_t first = text.find(',');
@@ -152,7 +195,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         std::string_view name, value;
         const bool inlineValue = splitInline(arg, name, value);
         const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads" ||
-                                name == "--quality" || name == "--format" || name == "--out-dir";
+                                name == "--quality" || name == "--format" || name == "--out-dir" ||
+                                name == "--steady" || name == "--fps";
         if (takesValue && !inlineValue) {
             if (i + 1 == argc) return wrong(c, std::string(name) + " needs a value");
             value = argv[++i];
@@ -197,6 +241,14 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
             options.outDir = std::string(value);
         } else if (name == "--overwrite") {
             options.overwrite = true;
+        } else if (name == "--steady") {
+            if (!parseSteadySeconds(value, options.steadySeconds))
+                return wrong(c, "--steady wants SECONDS, a number above 0 and at most 600, not '" +
+                                    std::string(value) + "'");
+        } else if (name == "--fps") {
+            if (!parseFrameRate(value, options.frameRate))
+                return wrong(c, "--fps wants frames a second such as 25, 29.97 or 30000/1001, "
+                                "above 0 and at most 1000, not '" + std::string(value) + "'");
         } else if (name == "--quiet" || name == "-q") {
             options.quiet = true;
         } else if (name == "--force" || name == "-f") {
@@ -210,6 +262,12 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         }
     }
     if (options.help) return success();
+    if (options.steadySeconds > 0.0 && !options.raw)
+        return wrong(c, "--steady works on a stream of raw frames: add --raw WIDTHxHEIGHT");
+    if (options.steadySeconds > 0.0 && !(options.frameRate > 0.0))
+        return wrong(c, "--steady needs the stream's frame rate: add --fps RATE");
+    if (options.frameRate > 0.0 && !(options.steadySeconds > 0.0))
+        return wrong(c, "--fps serves only --steady");
 
     const bool batch = !options.outDir.empty();
     if (options.raw && (batch || options.formatGiven || options.qualityGiven))
@@ -265,8 +323,8 @@ std::string applyHelp()
            "                   INPUT OUTPUT\n"
            "       velto apply --out-dir DIR [--levels R,G,B] [--format F] [--quality N]\n"
            "                   [--overwrite] [--threads N] [--quiet] FILE...\n"
-           "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--threads N] [--quiet]\n"
-           "                   [--force] INPUT OUTPUT\n"
+           "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--steady SECONDS --fps RATE]\n"
+           "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n"
            "Corrects the colour cast of an image (PNG, JPEG, PPM, PGM, PBM or PAM), of\n"
            "many images into a folder, or of a stream of raw frames of WIDTH x HEIGHT\n"
            "pixels, 4 bytes each in the order B, G, R, A (ffmpeg's bgra). '-' is standard\n"
@@ -279,6 +337,11 @@ std::string applyHelp()
            "  --out-dir DIR    write DIR/NAME for each FILE (DIR is made if missing)\n"
            "  --overwrite      with --out-dir: replace outputs that exist already\n"
            "  --raw WxH        read and write raw frames of this size\n"
+           "  --steady SECONDS smooth the levels over time, for video without flicker:\n"
+           "                   a running mean with this time constant (1 suits most\n"
+           "                   video), started afresh at each scene cut\n"
+           "  --fps RATE       the stream's frames a second, for --steady: 25, 29.97,\n"
+           "                   30000/1001\n"
            "  --threads N      frames or files corrected at once, " + threadRangeText() + " (default: one\n"
            "                   per core); frames in flight take at most 256 MiB (or one)\n"
            "  --quiet, -q      no progress on standard error\n"
@@ -294,7 +357,9 @@ std::string applyHelp()
            "--overwrite) or is another FILE's output too, is named in one line and\n"
            "skipped; the others are still written, and the exit status is then 1.\n"
            "\n"
-           "Raw output frames have a fourth byte of 0.\n";
+           "Raw output frames have a fourth byte of 0. Without --steady each frame is\n"
+           "corrected on its own levels alone; with it the output is the same for every\n"
+           "thread count.\n";
 }
 
 std::string analyzeHelp()
@@ -302,7 +367,7 @@ std::string analyzeHelp()
     return "Usage: velto analyze [--levels R,G,B] [--json] [--blocks] [--threads N]\n"
            "                     [--quiet] FILE...\n"
            "       velto analyze --raw WIDTHxHEIGHT [--levels R,G,B] [--json] [--blocks]\n"
-           "                     [--threads N] [--quiet] INPUT\n"
+           "                     [--steady SECONDS --fps RATE] [--threads N] [--quiet] INPUT\n"
            "Prints, for each frame, the black and white points of red, green and blue, the\n"
            "three gains and the three black bytes the correction would use. Given several\n"
            "files, it names each: first in its text, as \"file\" in its JSON line.\n"
@@ -318,6 +383,10 @@ std::string analyzeHelp()
            "  --raw WxH        read raw bgra frames of this size\n"
            "  --json           one JSON object per frame and line\n"
            "  --blocks         also the black and white points of the sixteen blocks\n"
+           "  --steady SECONDS with --raw: the levels smoothed over time, as 'velto apply'\n"
+           "                   uses them, the frame's own as measured, and whether the\n"
+           "                   frame starts a new scene\n"
+           "  --fps RATE       the stream's frames a second, for --steady\n"
            "  --threads N      frames or files analysed at once, " + threadRangeText() + " (default: one\n"
            "                   per core); frames in flight take at most 256 MiB (or one)\n"
            "  --quiet, -q      no progress on standard error\n"

@@ -14,6 +14,8 @@
 constexpr int32_t maximumSide = 65536;                  // pixels, either way
 constexpr int64_t maximumFrameBytes = int64_t{1} << 30;  // 4 bytes a pixel
 constexpr int32_t maximumThreads = 256;
+constexpr double maximumSteadySeconds = 600.0;
+constexpr double maximumFrameRate = 1000.0;
 
 // The limits above and the engine's level range as the texts quote them:
 // "1 to 40", "20,20,20", "1 to 256", "each side 1 to 65536 and at
@@ -43,6 +45,8 @@ struct Options {
     ImageFormat format = ImageFormat::png;  // --format, when given
     std::string outDir;                     // apply: many files into this folder
     bool overwrite = false;
+    double steadySeconds = 0.0;  // 0: every frame on its own levels
+    double frameRate = 0.0;      // frames a second, given with --steady
     std::string input, output;        // the first input; apply's single output
     std::vector<std::string> inputs;  // all of them, in order
 };
@@ -62,6 +66,11 @@ bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);
 bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height);
 // A whole decimal number within [low, high], nothing else around it.
 bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value);
+// Seconds as digits with an optional decimal point, above 0 and at most 600.
+bool parseSteadySeconds(std::string_view text, double& seconds);
+// Frames a second as a decimal number or a ratio N/D, as ffprobe prints it
+// ("25", "29.97", "30000/1001"); above 0 and at most 1000.
+bool parseFrameRate(std::string_view text, double& rate);
 
 // The texts of --help.
 std::string toolHelp();

@@ -122,7 +122,9 @@ void appendJsonString(std::string& out, const std::string& text)
 std::string jsonReport(const FrameReport& report)
 {
     const BlockLevels& l = *report.levels;
-    const CorrectionBytes c = correctionBytes(correctionLevels(l));
+    const CorrectionLevels own = correctionLevels(l);
+    const CorrectionLevels& used = report.steady ? report.steady->levels : own;
+    const CorrectionBytes c = correctionBytes(used);
     std::string out = "{";
     if (report.file) {
         out += "\"file\":";
@@ -138,13 +140,19 @@ std::string jsonReport(const FrameReport& report)
     out += ',';
     appendTriple<int64_t>(out, "levels", report.levelR, report.levelG, report.levelB);
     out += ',';
-    appendTriple(out, "black", l.blackR[0], l.blackG[0], l.blackB[0]);
+    appendTriple(out, "black", used.blackR, used.blackG, used.blackB);
     out += ',';
-    appendTriple(out, "white", l.whiteR[0], l.whiteG[0], l.whiteB[0]);
+    appendTriple(out, "white", used.whiteR, used.whiteG, used.whiteB);
     out += ',';
     appendTriple<int64_t>(out, "gain", c.gainR, c.gainG, c.gainB);
     out += ',';
     appendTriple<int64_t>(out, "blackByte", c.blackR, c.blackG, c.blackB);
+    if (report.steady) {
+        out += report.steady->newScene ? ",\"newScene\":true," : ",\"newScene\":false,";
+        appendTriple(out, "measuredBlack", own.blackR, own.blackG, own.blackB);
+        out += ',';
+        appendTriple(out, "measuredWhite", own.whiteR, own.whiteG, own.whiteB);
+    }
     if (report.blocks) {
         out += ",\"blocks\":[";
         for (int32_t k = 1; k <= blockCount; ++k) {
@@ -166,18 +174,26 @@ std::string jsonReport(const FrameReport& report)
 std::string textReport(const FrameReport& report)
 {
     const BlockLevels& l = *report.levels;
-    const CorrectionBytes c = correctionBytes(correctionLevels(l));
+    const CorrectionLevels own = correctionLevels(l);
+    const CorrectionLevels& used = report.steady ? report.steady->levels : own;
+    const CorrectionBytes c = correctionBytes(used);
     std::string out = (report.file ? *report.file + ": " : "") + "frame " +
                       std::to_string(report.frame) + ": " +
                       std::to_string(report.width) + "x" + std::to_string(report.height) +
                       ", levels " + std::to_string(report.levelR) + "," +
-                      std::to_string(report.levelG) + "," + std::to_string(report.levelB) + "\n";
-    out += textTriple("  black  ", l.blackR[0], l.blackG[0], l.blackB[0]);
-    out += textTriple("  white  ", l.whiteR[0], l.whiteG[0], l.whiteB[0]);
+                      std::to_string(report.levelG) + "," + std::to_string(report.levelB);
+    if (report.steady) out += report.steady->newScene ? ", steady, new scene" : ", steady";
+    out += "\n";
+    out += textTriple("  black  ", used.blackR, used.blackG, used.blackB);
+    out += textTriple("  white  ", used.whiteR, used.whiteG, used.whiteB);
     out += "  gain        R " + std::to_string(c.gainR) + "  G " + std::to_string(c.gainG) +
            "  B " + std::to_string(c.gainB) + "\n";
     out += "  black byte  R " + std::to_string(c.blackR) + "  G " + std::to_string(c.blackG) +
            "  B " + std::to_string(c.blackB) + "\n";
+    if (report.steady) {
+        out += textTriple("  measured black  ", own.blackR, own.blackG, own.blackB);
+        out += textTriple("  measured white  ", own.whiteR, own.whiteG, own.whiteB);
+    }
     if (report.blocks) {
         for (int32_t k = 1; k <= blockCount; ++k) {
             const std::string name = "  block " + std::string(k < 10 ? " " : "") +

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/block_levels.h"
+#include "engine/steady.h"
 
 struct FrameReport {
     int64_t frame;
@@ -14,6 +15,9 @@ struct FrameReport {
     const BlockLevels* levels;
     bool blocks;  // also the sixteen block estimates
     const std::string* file = nullptr;  // named first when several files are reported
+    // With --steady: the levels the correction uses instead of the frame's
+    // own, which are then reported as measured, and whether a scene starts.
+    const SteadyState* steady = nullptr;
 };
 
 // The shortest text that reads back as the same double; "null" for a value

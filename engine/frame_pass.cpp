@@ -5,17 +5,21 @@
 #include "engine/frame_levels.h"
 #include "engine/grid.h"
 #include "engine/histogram.h"
+#include "engine/scene_change.h"
 
 namespace {
 
 // One block as every analysis treats it: clear, count, smooth, estimate, and
 // the six estimates into the block's slot.
 void analyzeBlock(const FrameView& source, const FrameConstants& k, int32_t blockIndex,
-                  BlockTables& tables, BlockLevels& levels)
+                  BlockTables& tables, BlockLevels& levels, SceneSignature* signature)
 {
     const BlockBounds bounds = blockBounds(k.blockWidth, k.blockHeight, blockIndex);
     clearBlockTables(tables);
     accumulateBlock(source.pixels, source.width, source.rowGap, bounds, tables);
+    if (signature && (blockIndex == centreBlockA || blockIndex == centreBlockB))
+        signCentreBlock(tables.histR, tables.histG, tables.histB, k.blockPixels,
+                        blockIndex == centreBlockA ? 0 : 1, *signature);
     smoothHistogram(tables.histR, tables.smoothR);
     smoothHistogram(tables.histG, tables.smoothG);
     smoothHistogram(tables.histB, tables.smoothB);
@@ -38,26 +42,27 @@ FrameConstants constantsFor(const ChannelLevels& user, const FrameView& source)
 
 }  // namespace
 
-void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels)
+void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels,
+                  SceneSignature* signature)
 {
     const FrameConstants k = constantsFor(user, source);
     levels = BlockLevels{};
     BlockTables tables;
     for (int32_t blockIndex = 1; blockIndex <= blockCount; ++blockIndex)
-        analyzeBlock(source, k, blockIndex, tables, levels);
+        analyzeBlock(source, k, blockIndex, tables, levels, signature);
     reduceToFrameLevels(k, levels);
 }
 
 void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source,
-                         BlockLevels& levels)
+                         BlockLevels& levels, SceneSignature* signature)
 {
     const FrameConstants k = constantsFor(user, source);
     levels = BlockLevels{};
     // Each block is analysed on its own, so these two come out as they do
     // among all sixteen, and the reduction reads nothing else.
     BlockTables tables;
-    analyzeBlock(source, k, centreBlockA, tables, levels);
-    analyzeBlock(source, k, centreBlockB, tables, levels);
+    analyzeBlock(source, k, centreBlockA, tables, levels, signature);
+    analyzeBlock(source, k, centreBlockB, tables, levels, signature);
     reduceToFrameLevels(k, levels);
 }
 

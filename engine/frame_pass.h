@@ -22,14 +22,19 @@
 
 #include "engine/block_levels.h"
 #include "engine/frame_view.h"
+#include "engine/scene_change.h"
 
 // Fills slots 1..16 with the block estimates and slot 0 with the frame's levels.
-void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels);
+// signature, when given, receives the coarse look of blocks 8 and 9, from the
+// counts already made; it changes nothing else.
+void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels,
+                  SceneSignature* signature = nullptr);
 
 // The same analysis for blocks 8 and 9 only, the blocks the frame's levels are
 // taken from: slots 0, 8 and 9 come out exactly as from analyzeFrame, the
 // other fourteen slots stay 0.0. An eighth of the counting.
-void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source, BlockLevels& levels);
+void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source, BlockLevels& levels,
+                         SceneSignature* signature = nullptr);
 
 // analyzeCentreBlocks, then the pixel pass into a destination of the source's
 // size. levels, when given, receives what the analysis found.

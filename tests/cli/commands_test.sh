@@ -275,6 +275,27 @@ od -An -tx1 -v one.bgra | awk '{ for (i = 4; i <= NF; i += 4) if ($i != "00") ba
 "$velto" analyze --raw 72x40 --threads 1 clip.bgra >clip1.txt
 "$velto" analyze --raw 72x40 --threads 4 clip.bgra >clip4.txt
 cmp -s clip1.txt clip4.txt || fail "analyze differs between thread counts"
+# --steady: levels smoothed in frame order, the same bytes on any thread count;
+# at the cut to another scene a new scene starts on its own levels.
+gen zoom.bgra "mandelbrot=size=72x40:rate=10" -t 2 -vf "colorbalance=bs=0.4:gs=-0.2" \
+    -f rawvideo -pix_fmt bgra
+cat clip.bgra zoom.bgra >cuts.bgra
+steady="--raw 72x40 --steady 1 --fps 10"
+# shellcheck disable=SC2086
+"$velto" apply $steady --threads 1 cuts.bgra steady1.bgra || fail "--steady failed"
+for n in 2 5; do
+    # shellcheck disable=SC2086
+    "$velto" apply $steady --threads $n cuts.bgra steady$n.bgra && cmp -s steady1.bgra steady$n.bgra ||
+        fail "--steady on $n threads gives other bytes than on one"
+done
+"$velto" apply --raw 72x40 cuts.bgra plain.bgra
+cmp -s steady1.bgra plain.bgra && fail "--steady changed nothing"
+# shellcheck disable=SC2086
+"$velto" analyze $steady --json --threads 3 cuts.bgra >steady.json
+[ "$(grep -c '"newScene":true' steady.json)" -eq 2 ] && sed -n 21p steady.json | grep -q '"newScene":true' ||
+    fail "--steady did not start a scene at frames 0 and 20: $(grep -n 'newScene":true' steady.json | cut -c1-20)"
+grep -q '"measuredBlack":' steady.json || fail "analyze --steady does not report the measured levels"
+expect 2 "add --fps RATE" "$velto" apply --raw 72x40 --steady 1 clip.bgra x.bgra
 : >nothing.bgra
 expect 1 "nothing.bgra: holds no frame" "$velto" apply --raw 72x40 nothing.bgra nothing.out
 [ -e nothing.out ] && fail "an empty stream made an output"

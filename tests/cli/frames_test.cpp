@@ -169,3 +169,20 @@ TEST(FrameQueue, FramesInFlightFitTheMemoryBudget)
         EXPECT_LE(c.mostInFlight, most) << jobBytes;
     }
 }
+
+TEST(FrameQueue, TheTurnstileLetsFramesThroughInOrder)
+{
+    for (int32_t threads : {1, 3, 8}) {
+        CountingSteps c{40};
+        FrameSteps steps = c.steps();
+        FrameTurnstile turnstile;
+        std::vector<int64_t> order;
+        steps.work = [&, work = steps.work](FrameJob& job) {
+            work(job);  // early frames take longer: without waiting, later ones would pass first
+            turnstile.pass(job.index, [&] { order.push_back(job.index); });
+        };
+        EXPECT_TRUE(runFrames(threads, steps).ok());
+        ASSERT_EQ(order.size(), 40u) << threads;
+        for (int64_t i = 0; i < 40; ++i) EXPECT_EQ(order[size_t(i)], i) << threads;
+    }
+}

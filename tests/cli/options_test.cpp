@@ -47,6 +47,22 @@ TEST(Options, FrameSizesAreBoundedBeforeAnyAllocation)
         EXPECT_FALSE(parseFrameSize(bad, w, h)) << bad;
 }
 
+TEST(Options, SteadySecondsAndFrameRates)
+{
+    double v = 0.0;
+    EXPECT_TRUE(parseSteadySeconds("0.5", v));
+    EXPECT_EQ(v, 0.5);
+    EXPECT_TRUE(parseSteadySeconds("600", v));
+    EXPECT_TRUE(parseFrameRate("30000/1001", v));
+    EXPECT_EQ(v, 30000.0 / 1001.0);
+    EXPECT_TRUE(parseFrameRate("29.97", v));
+    EXPECT_EQ(v, 29.97);
+    for (const char* bad : {"0", "0.0", "600.5", "-1", "+1", "1e1", ".5", "1.2.3", "inf", "nan", ""})
+        EXPECT_FALSE(parseSteadySeconds(bad, v)) << bad;
+    for (const char* bad : {"0/0", "25/0", "0", "1001", "25/", "/1", "1/2/3", "-25", "25 "})
+        EXPECT_FALSE(parseFrameRate(bad, v)) << bad;
+}
+
 TEST(Options, CommandLines)
 {
     Options o;
@@ -68,6 +84,10 @@ TEST(Options, CommandLines)
     ASSERT_TRUE(parse({"analyze", "--json", "--blocks", "--", "-odd-name.png"}, o).ok());
     EXPECT_TRUE(o.json && o.blocks);
     EXPECT_EQ(o.input, "-odd-name.png");
+
+    ASSERT_TRUE(parse({"analyze", "--raw=8x4", "--steady", "1.5", "--fps=25", "-"}, o).ok());
+    EXPECT_EQ(o.steadySeconds, 1.5);
+    EXPECT_EQ(o.frameRate, 25.0);
 
     ASSERT_TRUE(parse({"apply", "-f", "in.png", "-"}, o).ok());
     EXPECT_TRUE(o.force);
@@ -115,6 +135,11 @@ TEST(Options, UsageErrorsExitWithTwo)
     EXPECT_EQ(exitOf({"apply", "--out-dir", "d", "--raw", "8x8", "a"}), exitUsage);
     EXPECT_EQ(exitOf({"analyze", "--out-dir", "d", "a"}), exitUsage);
     EXPECT_EQ(exitOf({"analyze", "-", "a"}), exitUsage);
+    // --steady smooths a stream at a known rate; --fps alone does nothing.
+    EXPECT_EQ(exitOf({"apply", "--steady", "1", "--fps", "25", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--raw", "8x4", "--steady", "1", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "--raw", "8x4", "--fps", "25", "a"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "--raw", "8x4", "--steady", "0", "--fps", "25", "a"}), exitUsage);
 
     Options o;
     const Status s = parse({"apply", "--levels", "20,20,41", "a", "b"}, o);

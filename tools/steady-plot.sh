@@ -1,0 +1,38 @@
+#!/bin/sh
+# Draws docs/steady.png, the picture of --steady in the README: the red black
+# point over time on two generated clips of bench/steady_measure.cpp, without
+# the option, with it, and with it but without cut detection. Needs gnuplot
+# (Debian: gnuplot-nox).
+# Usage: tools/steady-plot.sh [OUTPUT.png]
+set -eu
+cd "$(dirname "$0")/.."
+out=${1:-docs/steady.png}
+command -v gnuplot >/dev/null || { echo "gnuplot is missing: apt-get install gnuplot-nox"; exit 1; }
+
+cmake --preset native >/dev/null
+cmake --build --preset native -j 2 --target steady_measure >/dev/null
+data=$(mktemp)
+trap 'rm -f "$data"' EXIT
+build/native/bench/steady_measure --series "$data" >/dev/null
+
+# Blocks of the series: clip c (static, cuts, pan, fast pan) and way w (per
+# frame, steady, no cuts, fixed) are gnuplot index 4 * c + w; column 2 is the
+# red black point.
+gnuplot <<PLOT
+set terminal pngcairo size 900,560 font "sans,11"
+set output "$out"
+set multiplot layout 2,1 title "Red black point of each frame, 25 frames a second"
+set xlabel "seconds"
+set ylabel "level"
+set grid ytics lc rgb "#dddddd"
+set key outside top center horizontal
+set title "Hard cuts every 2 s between differently cast scenes" offset 0,-0.4
+plot "$data" index 4 using 1:2 with lines lw 1 lc rgb "#e08080" title "per frame", \
+     "" index 6 using 1:2 with lines lw 2 dt 2 lc rgb "#909090" title "steady, no cut detection", \
+     "" index 5 using 1:2 with lines lw 2 lc rgb "#1f4e9a" title "--steady 1"
+set title "A fast pan across a scene whose cast turns from warm to cool"
+plot "$data" index 12 using 1:2 with lines lw 1 lc rgb "#e08080" title "per frame", \
+     "" index 13 using 1:2 with lines lw 2 lc rgb "#1f4e9a" title "--steady 1"
+unset multiplot
+PLOT
+echo "wrote $out ($(wc -c <"$out") bytes)"
