@@ -38,13 +38,15 @@ protected:
         reg.descriptor.createCallback(context());
     }
 
-    int32_t callFrame()
+    void callFrame()
     {
 #if defined(__i386__)
-        if (stackSkew >= 0)
-            return callWithStackSkew(reg.descriptor.frameCallback, context(), stackSkew);
+        if (stackSkew >= 0) {
+            callWithStackSkew(reg.descriptor.frameCallback, context(), stackSkew);
+            return;
+        }
 #endif
-        return reg.descriptor.frameCallback(context());
+        reg.descriptor.frameCallback(context());
     }
 
     int32_t stackSkew = -1;  // none: an ordinary call
@@ -69,7 +71,7 @@ protected:
         to.height = 2;
         context()->source = &from;
         context()->destination = &to;
-        EXPECT_EQ(callFrame(), 0);
+        callFrame();
         const FilterSettings& s = settings();
         runFramePass({s.levelR, s.levelG, s.levelB}, source.view(), expected.first(), expected.rowGap());
 
@@ -132,7 +134,7 @@ TEST_F(Frames, UniformGreyFrameComesOutUnchanged)
     BitmapView from = source.hostView(), to = destination.hostView();
     context()->source = &from;
     context()->destination = &to;
-    EXPECT_EQ(reg.descriptor.frameCallback(context()), 0);
+    reg.descriptor.frameCallback(context());
     for (int32_t y = 0; y < 17; ++y)
         for (int32_t x = 0; x < 33; ++x) ASSERT_EQ(destination.at(x, y), 0x00808080u);
 }
