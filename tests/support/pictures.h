@@ -1,5 +1,6 @@
 // Pictures for the tests and the benchmarks, each painted from one seeded
-// generator, so that a seed gives the same picture in every build.
+// generator: a seed gives the same picture on every run and, but for the
+// natural picture's sines, in every build.
 #pragma once
 
 #include <cstdint>
@@ -29,12 +30,12 @@ struct Random {
 // come up again and again, as in a picture with large even areas.
 void paintNoise(TestFrame& f, Random& random, uint32_t mask);
 
-// A warm cast over ramps that differ from block to block, noise in every
-// channel and a random top byte.
+// A warm cast over ramps that differ from block to block, noise in red and
+// green, and a random top byte. The frames digest is made of these.
 void paintWarmRamp(TestFrame& f, Random& random);
 
 // A cast as a camera gives it: each channel scaled by gain / 64, then
-// lifted; noise up to that much either way before it.
+// lifted; before that, noise of up to noise either way.
 struct Look {
     int32_t gain[3];  // red, green, blue
     int32_t lift[3];
