@@ -15,10 +15,11 @@ using Accumulate = void (*)(const uint32_t*, int32_t, intptr_t, const BlockBound
 // are the caller's, so the counting cannot be left out.
 void countCentreBlocks(Accumulate accumulate, const BenchFrame& f, BlockTables& tables)
 {
-    const FrameConstants k = frameConstants(20, 20, 20, f.width, f.height);
+    const FrameConstants k = frameConstants(20, 20, 20, f.source.width, f.source.height);
     for (const int32_t blockIndex : {centreBlockA, centreBlockB}) {
         clearBlockTables(tables);
-        accumulate(f.source.data(), f.width, 0, blockBounds(k.blockWidth, k.blockHeight, blockIndex), tables);
+        accumulate(f.source.first(), f.source.width, 0, blockBounds(k.blockWidth, k.blockHeight, blockIndex),
+                   tables);
     }
 }
 
@@ -27,11 +28,12 @@ void countCentreBlocks(Accumulate accumulate, const BenchFrame& f, BlockTables& 
 // beat, since nothing waits on anything but the stores.
 void storeFloor(const BenchFrame& f, uint32_t (&tables)[3][binCount + 16])
 {
-    const FrameConstants k = frameConstants(20, 20, 20, f.width, f.height);
+    const FrameConstants k = frameConstants(20, 20, 20, f.source.width, f.source.height);
     for (const int32_t blockIndex : {centreBlockA, centreBlockB}) {
         const BlockBounds b = blockBounds(k.blockWidth, k.blockHeight, blockIndex);
         for (int32_t y = b.rowStart; y < b.rowEnd; ++y) {
-            const uint8_t* row = reinterpret_cast<const uint8_t*>(f.source.data() + size_t(y) * size_t(f.width));
+            const uint8_t* row =
+                reinterpret_cast<const uint8_t*>(f.source.first() + size_t(y) * size_t(f.source.width));
             for (int32_t x = b.colStart; x < b.colEnd; ++x) {
                 tables[0][row[4 * x + 2]] = static_cast<uint32_t>(x);
                 tables[1][row[4 * x + 1]] = static_cast<uint32_t>(x);
@@ -46,7 +48,7 @@ void storeFloor(const BenchFrame& f, uint32_t (&tables)[3][binCount + 16])
 BenchFrame& BenchFrames::get(Scene scene, FrameSize size)
 {
     for (BenchFrame& f : frames)
-        if (f.scene == scene && f.width == size.width && f.height == size.height) return f;
+        if (f.scene == scene && f.source.width == size.width && f.source.height == size.height) return f;
     return frames.emplace_back(makeBenchFrame(scene, size));
 }
 
@@ -67,18 +69,18 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
         BenchFrame& flat = frames.get(Scene::flat, size);
         const double pixels = static_cast<double>(natural.pixelCount());
         cases.push_back({"memcpy/" + at, pixels, [&f = natural] {
-                             std::memcpy(f.destination.data(), f.source.data(), f.pixelCount() * 4);
+                             std::memcpy(f.destination.first(), f.source.first(), f.pixelCount() * 4);
                          }});
         for (BenchFrame* frame : {&natural, &flat}) {
             BenchFrame& f = *frame;
             const std::string on = std::string(sceneName(f.scene)) + "/" + at;
             cases.push_back({"frame_pass/" + on, pixels, [&f] {
-                                 runFramePass(defaultLevels, f.sourceView(), f.destination.data(), 0);
+                                 runFramePass(defaultLevels, f.source.view(), f.destination.first(), 0);
                              }});
             cases.push_back({"centre_blocks/" + on, pixels, [&f] {
                                  BlockLevels levels;
-                                 analyzeCentreBlocks(defaultLevels, f.sourceView(), levels);
-                                 f.destination[0] = static_cast<uint32_t>(levels.whiteB[0]);
+                                 analyzeCentreBlocks(defaultLevels, f.source.view(), levels);
+                                 f.destination.at(0, 0) = static_cast<uint32_t>(levels.whiteB[0]);
                              }});
             cases.push_back({"counting/" + on, pixels, [&f] { countCentreBlocks(accumulateBlock, f, tables); }});
             cases.push_back({"counting_plain/" + on, pixels,
@@ -86,7 +88,7 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
             if (f.scene == Scene::natural)
                 cases.push_back({"store_floor/" + on, pixels, [&f] { storeFloor(f, stored); }});
             BlockLevels levels;
-            analyzeCentreBlocks(defaultLevels, f.sourceView(), levels);
+            analyzeCentreBlocks(defaultLevels, f.source.view(), levels);
             const CorrectionLevels found = correctionLevels(levels);
             for (auto id = std::size(correctKernelIds); id-- > 0;) {
                 const CorrectKernelId kernelId = correctKernelIds[id];
@@ -94,7 +96,7 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
                 if (!kernel) continue;
                 cases.push_back({"correction_" + std::string(correctKernelName(kernelId)) + "/" + on, pixels,
                                  [&f, kernel, found] {
-                                     correctPixelsWith(kernel, found, f.sourceView(), f.destination.data(), 0);
+                                     correctPixelsWith(kernel, found, f.source.view(), f.destination.first(), 0);
                                  }});
             }
         }

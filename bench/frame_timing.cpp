@@ -100,16 +100,6 @@ std::unique_ptr<PluginHost> hostPlugin(const char* path)
     return host;
 }
 
-// A frame of f's size as the host records it, rows without gaps.
-BitmapView hostBitmap(uint32_t* pixels, const BenchFrame& f)
-{
-    BitmapView v{};
-    v.pixels = pixels;
-    v.width = f.width;
-    v.height = f.height;
-    return v;
-}
-
 // The frame callback on the natural and the flat frame of one size, each a
 // case named like the engine's "plugin/scene/WxH".
 void addPluginCases(PluginHost& host, BenchFrames& frames, FrameSize size, std::vector<BenchCase>& cases)
@@ -118,8 +108,8 @@ void addPluginCases(PluginHost& host, BenchFrames& frames, FrameSize size, std::
         BenchFrame& f = frames.get(scene, size);
         cases.push_back({"plugin/" + std::string(sceneName(scene)) + "/" + sizeName(size),
                          static_cast<double>(f.pixelCount()), [&host, &f] {
-                             host.source = hostBitmap(f.source.data(), f);
-                             host.destination = hostBitmap(f.destination.data(), f);
+                             host.source = f.source.hostView();
+                             host.destination = f.destination.hostView();
                              FrameContext& context = host.instance.context;
                              context.source = &host.source;
                              context.destination = &host.destination;

@@ -6,9 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
-#include "engine/frame_view.h"
+#include "tests/support/frames.h"
 
 struct FrameSize {
     int32_t width, height;
@@ -21,12 +20,10 @@ enum class Scene { natural, flat };
 
 // A source frame and a destination of the same size, rows without gaps.
 struct BenchFrame {
-    Scene scene = Scene::flat;
-    int32_t width = 0, height = 0;
-    std::vector<uint32_t> source, destination;
+    Scene scene;
+    TestFrame source, destination;
 
-    FrameView sourceView() const;
-    size_t pixelCount() const { return source.size(); }
+    size_t pixelCount() const { return source.words.size(); }
 };
 
 BenchFrame makeBenchFrame(Scene scene, FrameSize size);

@@ -3,30 +3,26 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <random>
 #include <thread>
 #include <vector>
 
 #include "cli/frame_queue.h"
 #include "cli/host_order.h"
 #include "engine/frame_pass.h"
+#include "tests/support/pictures.h"
 
 namespace {
 
-// A picture with a different cast in its upper and lower halves, so that the
-// order of the rows decides which blocks measure the frame.
+// A picture with a warm upper half and a cool lower half, so that the order
+// of the rows decides which blocks measure the frame.
 std::vector<uint32_t> splitPicture(int32_t width, int32_t height, uint32_t seed)
 {
-    std::mt19937 random(seed);
-    std::vector<uint32_t> words(size_t(width) * size_t(height));
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x) {
-            const uint32_t v = random() % 160, n = random() % 40;
-            const uint32_t r = y < height / 2 ? v + 60 : v, b = y < height / 2 ? v : v + 80;
-            words[size_t(y) * size_t(width) + size_t(x)] =
-                (random() & 0xFF000000u) | r << 16 | (v + n) << 8 | b;
-        }
-    return words;
+    Random random{seed};
+    TestFrame warm(width, height), cool(width, height);
+    paintScene(warm, random, {{80, 64, 48}, {40, 10, 0}, 20});
+    paintScene(cool, random, {{48, 64, 80}, {0, 10, 40}, 20});
+    std::copy_n(warm.words.begin(), size_t(width) * size_t(height / 2), cool.words.begin());
+    return cool.words;
 }
 
 }  // namespace

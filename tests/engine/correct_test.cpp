@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -10,7 +9,7 @@
 
 #include "engine/correct.h"
 #include "engine/correct_kernels.h"
-#include "frames.h"
+#include "tests/support/pictures.h"
 
 namespace {
 
@@ -33,7 +32,7 @@ TEST(Correct, WorkedExample)
     src.at(2, 0) = 0x00F5FFEA;
     src.at(3, 0) = rgb(245, 0, 235);  // at the white points: below 255
     src.at(4, 0) = rgb(6, 0, 15);     // at the black bytes: 0
-    correctPixels(workedLevels, src.view(), dst.words.data(), 0);
+    correctPixels(workedLevels, src.view(), dst.first(), 0);
     EXPECT_EQ(dst.at(0, 0), 0x0081C013u);
     EXPECT_EQ(dst.at(1, 0), 0x00FFFF00u);
     EXPECT_EQ(dst.at(2, 0), 0x00FDFFFDu);
@@ -68,7 +67,7 @@ TEST(Correct, GainsAndBlacksOutsideAByteAreHeld)
 TEST(Correct, DestinationKeepsItsOwnRowGap)
 {
     TestFrame src(3, 4, 8, 0x11223344), dst(3, 4, 20, 0xDEADBEEF);
-    correctPixels({0.0, 0.0, 0.0, 255.0, 255.0, 255.0}, src.view(), dst.words.data(), 20);
+    correctPixels({0.0, 0.0, 0.0, 255.0, 255.0, 255.0}, src.view(), dst.first(), 20);
     for (int32_t y = 0; y < 4; ++y) {
         for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(dst.at(x, y), 0x00223344u);
         for (int32_t x = 3; x < 8 && y < 3; ++x) EXPECT_EQ(dst.at(x, y), 0xDEADBEEFu) << "gap";
@@ -94,10 +93,10 @@ TEST_P(CorrectKernels, MatchThePlainBytes)
 #endif
     }
     std::printf("kernel %s runs on this machine\n", correctKernelName(GetParam()));
-    std::mt19937 rng(7);
+    Random random{7};
     constexpr int32_t longest = 40;
     std::vector<uint8_t> src(4 * longest + 32), want(src.size()), got(src.size());
-    for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
+    for (uint8_t& b : src) b = static_cast<uint8_t>(random.next() >> 24);
     auto check = [&](int32_t count, size_t from, size_t to, uint32_t black, uint32_t gain) {
         std::fill(want.begin(), want.end(), 0x5A);
         std::fill(got.begin(), got.end(), 0x5A);
@@ -112,19 +111,20 @@ TEST_P(CorrectKernels, MatchThePlainBytes)
                              << black << " gain " << gain;
     };
     const size_t offsets[] = {0, 1, 2, 3, 4, 12, 20, 28};
-    auto anyOffset = [&] { return offsets[rng() % std::size(offsets)]; };
+    auto anyOffset = [&] { return offsets[random.below(std::size(offsets))]; };
+    auto anyCount = [&] { return static_cast<int32_t>(random.below(longest + 1)); };
     for (int32_t count = 0; count <= longest; ++count)
         for (size_t from : offsets)
-            for (size_t to : offsets) check(count, from, to, rng() & 0x3F3F3F, 0x404040 + (rng() & 0x1F1F1F));
+            for (size_t to : offsets)
+                check(count, from, to, random.word() & 0x3F3F3F, 0x404040 + (random.word() & 0x1F1F1F));
     for (uint32_t black = 0; black <= 95; ++black)
         for (uint32_t gain = 64; gain <= 119; ++gain)
-            check(static_cast<int32_t>(rng() % (longest + 1)), anyOffset(), anyOffset(),
-                  black * 0x010101 + (rng() & 0x0F0F0F), gain * 0x010101 + (rng() & 0x030303));
+            check(anyCount(), anyOffset(), anyOffset(), black * 0x010101 + (random.word() & 0x0F0F0F),
+                  gain * 0x010101 + (random.word() & 0x030303));
     for (auto [black, gain] : {std::pair{0u, 0xFFFFFFu}, {0xFFFFFFu, 0xFFFFFFu}, {0x80FF00u, 0xFF00FFu}})
         check(longest, 1, 3, black, gain);
     for (int i = 0; i < 2000; ++i)
-        check(static_cast<int32_t>(rng() % (longest + 1)), anyOffset(), anyOffset(), rng() & 0xFFFFFF,
-              rng() & 0xFFFFFF);
+        check(anyCount(), anyOffset(), anyOffset(), random.word() & 0xFFFFFF, random.word() & 0xFFFFFF);
 }
 
 INSTANTIATE_TEST_SUITE_P(, CorrectKernels, ::testing::ValuesIn(correctKernelIds),

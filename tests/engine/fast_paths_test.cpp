@@ -2,7 +2,6 @@
 // references: identical tables, sums and bytes on random and flat pictures,
 // odd sizes and row gaps.
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,7 +12,7 @@
 #include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
 #include "engine/histogram.h"
-#include "frames.h"
+#include "tests/support/pictures.h"
 
 namespace {
 
@@ -48,36 +47,28 @@ void accumulateInSmallChunks(const uint32_t* pixels, int32_t width, intptr_t row
     accumulateBlockInChunks(pixels, width, rowGap, bounds, tables, chunkPixels);
 }
 
-BlockBounds randomBounds(std::mt19937& rng, int32_t width, int32_t height)
+BlockBounds randomBounds(Random& random, int32_t width, int32_t height)
 {
-    const int32_t r0 = static_cast<int32_t>(rng() % static_cast<uint32_t>(height));
-    const int32_t r1 = r0 + static_cast<int32_t>(rng() % static_cast<uint32_t>(height - r0 + 1));
-    const int32_t c0 = static_cast<int32_t>(rng() % static_cast<uint32_t>(width));
-    const int32_t c1 = c0 + static_cast<int32_t>(rng() % static_cast<uint32_t>(width - c0 + 1));
+    const int32_t r0 = static_cast<int32_t>(random.below(static_cast<uint32_t>(height)));
+    const int32_t r1 = r0 + static_cast<int32_t>(random.below(static_cast<uint32_t>(height - r0 + 1)));
+    const int32_t c0 = static_cast<int32_t>(random.below(static_cast<uint32_t>(width)));
+    const int32_t c1 = c0 + static_cast<int32_t>(random.below(static_cast<uint32_t>(width - c0 + 1)));
     return {r0, r1, c0, c1};
-}
-
-// Random pixels; with a narrow palette the same bins come up again and again,
-// as in a picture with large even areas.
-void fillRandom(TestFrame& f, std::mt19937& rng, uint32_t paletteMask)
-{
-    for (int32_t y = 0; y < f.height; ++y)
-        for (int32_t x = 0; x < f.width; ++x) f.at(x, y) = rng() & paletteMask;
 }
 
 }  // namespace
 
 TEST(FastHistogram, MatchesPlainOnRandomBlocks)
 {
-    std::mt19937 rng(2024);
+    Random random{2024};
     const Accumulate fast[] = {accumulateBlock, accumulateInSmallChunks<1>, accumulateInSmallChunks<7>,
                                accumulateInSmallChunks<100>};
     for (int32_t width : {1, 3, 4, 5, 7, 13, 64, 161})
         for (intptr_t gap : {0, 4, 12, 64})
             for (uint32_t palette : {0xFFFFFFFFu, 0x03070301u, 0x00000000u}) {
-                TestFrame f(width, 1 + static_cast<int32_t>(rng() % 40), gap, 0xDEADBEEF);
-                fillRandom(f, rng, palette);
-                const BlockBounds a = randomBounds(rng, f.width, f.height);
+                TestFrame f(width, 1 + static_cast<int32_t>(random.below(40)), gap, guardWord);
+                paintNoise(f, random, palette);
+                const BlockBounds a = randomBounds(random, f.width, f.height);
                 const BlockBounds b = {0, f.height, 0, f.width};
                 const BlockTables expected = countTwo(accumulateBlockPlain, f, a, b);
                 for (Accumulate accumulate : fast)
@@ -123,14 +114,14 @@ TEST(FastHistogram, EmptyBlocksLeaveTablesAlone)
 // without gaps, top-down and bottom-up, which the pass corrects as one run.
 TEST(FastCorrection, PixelPassMatchesPlainKernel)
 {
-    std::mt19937 rng(99);
+    Random random{99};
     for (int32_t width = 1; width <= 35; ++width) {
         const int32_t height = 1 + width % 6;
         const intptr_t gaps[][2] = {{8 + 4 * (width % 3), 4 * (width % 5)}, {0, 0}, {0, 4}, {4, 0}};
         for (auto [srcGap, dstGap] : gaps)
             for (bool backward : {false, true}) {
-                TestFrame src(width, height, srcGap), dst(width, height, dstGap, 0x55555555);
-                fillRandom(src, rng, 0xFFFFFFFF);
+                TestFrame src(width, height, srcGap, 0, backward), dst(width, height, dstGap, 0x55555555, backward);
+                paintNoise(src, random, 0xFFFFFFFF);
                 TestFrame expected = dst;
                 const CorrectionLevels levels{width * 2.5, 3.25, 90.0, 200.0 + width, 240.0, 255.0};
                 const CorrectionBytes c = correctionBytes(levels);
@@ -138,8 +129,7 @@ TEST(FastCorrection, PixelPassMatchesPlainKernel)
                     correctRowScalar(reinterpret_cast<const uint8_t*>(&src.at(0, y)),
                                      reinterpret_cast<uint8_t*>(&expected.at(0, y)), width, c.blackWord,
                                      c.gainWord);
-                const FrameView to = backward ? dst.backwardView() : dst.view();
-                correctPixels(levels, backward ? src.backwardView() : src.view(), dst.writable(to), to.rowGap);
+                correctPixels(levels, src.view(), dst.first(), dst.rowGap());
                 EXPECT_EQ(dst.words, expected.words)
                     << width << "x" << height << " gaps " << srcGap << "/" << dstGap << (backward ? " bottom-up" : "");
             }
@@ -151,12 +141,12 @@ TEST(FastCorrection, PixelPassMatchesPlainKernel)
 // grey ones and noise, at odd sizes and with row gaps.
 TEST(FastFramePass, AnalysisMatchesPlainCounting)
 {
-    std::mt19937 rng(5);
+    Random random{5};
     const std::pair<int32_t, int32_t> sizes[] = {{4, 4}, {19, 9}, {161, 121}, {643, 483}};
     for (auto [width, height] : sizes)
         for (uint32_t palette : {0x3F7FFFFFu, 0x00000000u, 0x07070707u}) {
             TestFrame f(width, height, 4 * (width % 7), 0x00101010);
-            fillRandom(f, rng, palette);
+            paintNoise(f, random, palette);
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) f.at(x, y) += 0x00302010;  // a warm cast
             const ChannelLevels settings = {11, 20, 37};

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <random>
 
 #include <gtest/gtest.h>
 
@@ -9,13 +8,13 @@
 #include "engine/correct_kernels.h"
 #include "engine/frame_pass.h"
 #include "engine/steady.h"
-#include "frames.h"
+#include "tests/support/pictures.h"
 
 namespace {
 
 void correctInto(const ChannelLevels& user, const TestFrame& src, TestFrame& dst)
 {
-    runFramePass(user, src.view(), dst.words.data(), dst.rowGap);
+    runFramePass(user, src.view(), dst.first(), dst.rowGap());
 }
 
 constexpr double sixDecimals = 5e-7;
@@ -27,7 +26,7 @@ TEST(FramePass, SolidColourFrame)
     TestFrame src(8, 8, 0, rgb(150, 100, 60) | 0xAB000000), dst(8, 8);
     ChannelLevels s = {20, 20, 20};
     BlockLevels l;
-    runFramePass(s, src.view(), dst.words.data(), 0, &l);
+    runFramePass(s, src.view(), dst.first(), 0, &l);
     EXPECT_NEAR(l.blackR[0], 14.986081, sixDecimals);
     EXPECT_NEAR(l.blackG[0], 9.844206, sixDecimals);
     EXPECT_NEAR(l.blackB[0], 0.207600, sixDecimals);
@@ -43,12 +42,12 @@ TEST(FramePass, SolidColourFrame)
 
 TEST(FramePass, GreyFramesComeThroughUnchanged)
 {
-    std::mt19937 rng(3);
+    Random random{3};
     for (int32_t level : {1, 20, 40}) {
         TestFrame src(37, 23, 12), dst(37, 23, 12);
         for (uint32_t& p : src.words) {
-            const uint32_t v = rng() & 0xFF;
-            p = rgb(v, v, v) | (rng() & 0xFF000000);
+            const uint32_t w = random.word();
+            p = rgb(w & 0xFF, w & 0xFF, w & 0xFF) | (w & 0xFF000000);
         }
         ChannelLevels s = {level, level, level};
         correctInto(s, src, dst);
@@ -59,19 +58,17 @@ TEST(FramePass, GreyFramesComeThroughUnchanged)
 
 TEST(FramePass, OnlyTheAnalysedAreaDecidesTheLevels)
 {
-    std::mt19937 rng(11);
+    Random random{11};
     TestFrame a(643, 483, 0), b(643, 483, 64), outA(643, 483), outB(643, 483, 16);
+    paintNoise(a, random, 0x7F9FFF);
+    // Outside columns 0..639 and rows 0..479, and in the top byte, b differs.
     for (int32_t y = 0; y < 483; ++y)
-        for (int32_t x = 0; x < 643; ++x) {
-            const uint32_t p = rng() & 0x7F9FFF;
-            a.at(x, y) = p;
-            // Outside columns 0..639 and rows 0..479, and in the top byte, b differs.
-            b.at(x, y) = (x >= 640 || y >= 480) ? rng() : p | 0x5A000000;
-        }
+        for (int32_t x = 0; x < 643; ++x)
+            b.at(x, y) = (x >= 640 || y >= 480) ? random.word() : a.at(x, y) | 0x5A000000;
     ChannelLevels s = {12, 30, 7};
     BlockLevels la, lb;
-    runFramePass(s, a.view(), outA.words.data(), 0, &la);
-    runFramePass(s, b.view(), outB.words.data(), 16, &lb);
+    runFramePass(s, a.view(), outA.first(), 0, &la);
+    runFramePass(s, b.view(), outB.first(), 16, &lb);
     EXPECT_EQ(0, std::memcmp(&la, &lb, sizeof la));
     // The unanalysed pixels are still corrected.
     const CorrectionBytes c = correctionBytes(correctionLevels(lb));
@@ -83,8 +80,8 @@ TEST(FramePass, FramesUnderFourPixelsPassThrough)
 {
     for (auto [w, h] : {std::pair{3, 5}, {1, 1}, {5, 3}, {3, 3}}) {
         TestFrame src(w, h, 4), dst(w, h, 4, 0xCDCDCDCD);
-        std::mt19937 rng(w * 10 + h);
-        for (uint32_t& p : src.words) p = rng();
+        Random random{static_cast<uint32_t>(w * 10 + h)};
+        paintNoise(src, random, 0xFFFFFFFF);
         ChannelLevels s = {20, 20, 20};
         correctInto(s, src, dst);
         for (int32_t y = 0; y < h; ++y)
@@ -97,23 +94,23 @@ TEST(FramePass, FramesUnderFourPixelsPassThrough)
 // checks what must hold for every frame.
 TEST(FramePass, RandomFramesAndLevels)
 {
-    std::mt19937 rng(2024);
+    Random random{2024};
     const int32_t wild[] = {INT_MIN, -1000000, -7, 0, 41, 50, 51, 52, 60, 1000, INT_MAX};
     auto anyLevel = [&] {
-        return rng() % 3 == 0 ? wild[rng() % std::size(wild)] : static_cast<int32_t>(1 + rng() % 40);
+        return random.below(3) == 0 ? wild[random.below(std::size(wild))] : 1 + int32_t(random.below(40));
     };
     std::vector<std::pair<int32_t, int32_t>> sizes = {{1, 1}, {3, 5}, {4, 4}, {643, 483}, {4, 1000}};
-    for (int i = 0; i < 40; ++i) sizes.push_back({1 + int32_t(rng() % 200), 1 + int32_t(rng() % 150)});
+    for (int i = 0; i < 40; ++i) sizes.push_back({1 + int32_t(random.below(200)), 1 + int32_t(random.below(150))});
     for (auto [w, h] : sizes) {
-        const intptr_t srcGap = 4 * (rng() % 17), dstGap = 4 * (rng() % 17);
+        const intptr_t srcGap = 4 * random.below(17), dstGap = 4 * random.below(17);
         TestFrame src(w, h, srcGap), dst(w, h, dstGap, 0xA5A5A5A5);
-        const uint32_t cast = rng() & 0x3F3F3F;
-        for (uint32_t& p : src.words) p = (rng() & 0xFFBFBFBF) + cast;
+        const uint32_t cast = random.word() & 0x3F3F3F;
+        for (uint32_t& p : src.words) p = (random.word() & 0xFFBFBFBF) + cast;
         ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
         const bool dialogLevels = s.levelR >= 1 && s.levelR <= 40 && s.levelG >= 1 &&
                                   s.levelG <= 40 && s.levelB >= 1 && s.levelB <= 40;
         BlockLevels l;
-        runFramePass(s, src.view(), dst.words.data(), dstGap, &l);
+        runFramePass(s, src.view(), dst.first(), dstGap, &l);
         const CorrectionBytes c = correctionBytes(correctionLevels(l));
         if (dialogLevels && w >= 4 && h >= 4) {
             // The ranges the pixel pass is laid out for.
@@ -139,36 +136,27 @@ TEST(FramePass, RandomFramesAndLevels)
 // range, and pictures whose blocks differ from one another.
 TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
 {
-    std::mt19937 rng(31);
+    Random random{31};
     const int32_t wild[] = {INT_MIN, -5, 0, 41, 51, 52, 1000, INT_MAX};
     auto anyLevel = [&] {
-        return rng() % 4 == 0 ? wild[rng() % std::size(wild)] : static_cast<int32_t>(1 + rng() % 40);
+        return random.below(4) == 0 ? wild[random.below(std::size(wild))] : 1 + int32_t(random.below(40));
     };
     std::vector<std::pair<int32_t, int32_t>> sizes = {{1, 1}, {2, 3}, {3, 3}, {3, 9}, {9, 3},
                                                       {4, 4}, {5, 7}, {8, 8}, {643, 483}, {1920, 1080}};
-    for (int i = 0; i < 80; ++i) sizes.push_back({1 + int32_t(rng() % 300), 1 + int32_t(rng() % 220)});
+    for (int i = 0; i < 80; ++i) sizes.push_back({1 + int32_t(random.below(300)), 1 + int32_t(random.below(220))});
     for (auto [w, h] : sizes) {
-        const bool backward = rng() % 3 == 0;
-        TestFrame src(w, h, 4 * (rng() % 9)), pass(w, h, 4 * (rng() % 5), 0xA5A5A5A5), full = pass;
-        // A gradient, so that every block sees other values, a cast, noise of
-        // a random strength (none: flat areas) and a random top byte.
-        const uint32_t castR = rng() % 64, castG = rng() % 64, castB = rng() % 64;
-        const uint32_t noise = (1u << (rng() % 9)) - 1;
-        for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x) {
-                const uint32_t v = static_cast<uint32_t>(x * 160 / w + y * 60 / h) + (rng() & noise) % 40;
-                src.at(x, y) = (rng() & 0xFF000000) |
-                               rgb((v + castR) & 0xFF, (v + castG) & 0xFF, (v / 2 + castB) & 0xFF);
-            }
+        const bool backward = random.below(3) == 0;
+        TestFrame src(w, h, 4 * random.below(9), 0, backward);
+        TestFrame pass(w, h, 4 * random.below(5), 0xA5A5A5A5, backward), full = pass;
+        // Blocks that see other values, a cast, noise of a random strength
+        // (none: flat areas) and a random top byte.
+        paintScene(src, random, randomLook(random));
         const ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
-        const FrameView from = backward ? src.backwardView() : src.view();
-        const FrameView toPass = backward ? pass.backwardView() : pass.view();
-        const FrameView toFull = backward ? full.backwardView() : full.view();
 
         BlockLevels byPass, byFull;
-        runFramePass(s, from, pass.writable(toPass), toPass.rowGap, &byPass);
-        analyzeFrame(s, from, byFull);
-        correctPixels(correctionLevels(byFull), from, full.writable(toFull), toFull.rowGap);
+        runFramePass(s, src.view(), pass.first(), pass.rowGap(), &byPass);
+        analyzeFrame(s, src.view(), byFull);
+        correctPixels(correctionLevels(byFull), src.view(), full.first(), full.rowGap());
 
         SCOPED_TRACE(::testing::Message() << w << "x" << h << (backward ? " bottom-up" : "") << " levels "
                                           << s.levelR << "," << s.levelG << "," << s.levelB);
@@ -180,8 +168,8 @@ TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
         // both analyses give the same one.
         BlockLevels centreSigned, fullSigned;
         SceneSignature centreSignature, fullSignature;
-        analyzeCentreBlocks(s, from, centreSigned, &centreSignature);
-        analyzeFrame(s, from, fullSigned, &fullSignature);
+        analyzeCentreBlocks(s, src.view(), centreSigned, &centreSignature);
+        analyzeFrame(s, src.view(), fullSigned, &fullSignature);
         EXPECT_EQ(0, std::memcmp(&centreSigned, &byPass, sizeof byPass));
         EXPECT_EQ(0, std::memcmp(&fullSigned, &byFull, sizeof byFull));
         EXPECT_EQ(0, std::memcmp(&centreSignature, &fullSignature, sizeof fullSignature));
@@ -194,10 +182,10 @@ namespace {
 // another seed of noise is the same scene in another frame.
 SceneSignature signatureOf(uint32_t low, uint32_t range, uint32_t cast, uint32_t noise)
 {
-    std::mt19937 content(1), grain(noise);
+    Random content{1}, grain{noise};
     TestFrame f(160, 120);
     for (uint32_t& p : f.words) {
-        const uint32_t v = low + content() % range, n = grain() % 7;
+        const uint32_t v = low + content.below(range), n = grain.below(7);
         p = rgb(std::min(255u, v + n + (cast >> 16)), (v + n) / 2 + (cast >> 8 & 0xFF),
                 std::min(255u, v + n / 2 + (cast & 0xFF)));
     }

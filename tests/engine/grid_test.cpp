@@ -9,9 +9,7 @@ TEST(Grid, VgaFrameGivesSixteenEqualBlocks)
     const FrameConstants k = frameConstants(20, 20, 20, 640, 480);
     EXPECT_EQ(k.blockWidth, 160);
     EXPECT_EQ(k.blockHeight, 120);
-    EXPECT_EQ(k.blockPixels, 160 * 120);
-    EXPECT_EQ(k.massUnit, 19200.0 * 0.012658227);
-    EXPECT_EQ(k.cutR, (19200.0 * 0.0014347826) * 20.0);
+    EXPECT_EQ(k.blockPixels, 19200);
 
     const BlockBounds six = blockBounds(k.blockWidth, k.blockHeight, 6);
     EXPECT_EQ(six.rowStart, 120);
@@ -43,17 +41,23 @@ TEST(Grid, CentreBlocksAndOddSizes)
     EXPECT_EQ(narrow.massUnit, 0.0);
 }
 
-TEST(Grid, LimitsFollowTheLevels)
+// Worked by hand for blocks of 10000 pixels (a 400 x 400 frame), to the
+// digits the constants have.
+TEST(Grid, LevelsSetLimitsAndCuts)
 {
-    const FrameConstants k = frameConstants(20, 1, 40, 64, 64);
+    const FrameConstants k = frameConstants(20, 1, 40, 400, 400);
+    EXPECT_EQ(k.blockPixels, 10000);
+    EXPECT_DOUBLE_EQ(k.massUnit, 126.58227);
+    EXPECT_DOUBLE_EQ(k.cutR, 286.95652);  // 2.9 % of the block at level 20
+    EXPECT_DOUBLE_EQ(k.cutG, 14.347826);
+    EXPECT_DOUBLE_EQ(k.cutB, 573.91304);
     EXPECT_DOUBLE_EQ(k.limitR, 0.0775);
     EXPECT_DOUBLE_EQ(k.limitG, 0.125);
     EXPECT_DOUBLE_EQ(k.limitB, 0.0275);
-    EXPECT_EQ(k.limitR, 31 * 0.0025);
 
     // Any 32-bit level: 51 - level must not overflow, and 51 gives limit 0.
     const FrameConstants wild = frameConstants(INT_MIN, INT_MAX, 51, 64, 64);
-    EXPECT_EQ(wild.limitR, (51.0 - INT_MIN) * 0.0025);
-    EXPECT_EQ(wild.limitG, (51.0 - INT_MAX) * 0.0025);
+    EXPECT_DOUBLE_EQ(wild.limitR, 5368709.2475);
+    EXPECT_DOUBLE_EQ(wild.limitG, -5368708.99);
     EXPECT_EQ(wild.limitB, 0.0);
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "settings/dialog_ids.h"
 #include "tests/plugin/dialog_driver.h"
 #include "tests/plugin/plugin_fixture.h"
@@ -61,6 +63,72 @@ TEST_F(Dialog, OpensOnTheLevelsAndAttachesThePreviewButton)
     EXPECT_EQ(panel.calls[0].op, PanelOp::attachButton);
     EXPECT_EQ(panel.calls[0].self, panelSelf());
     EXPECT_EQ(panel.calls[0].window, previewButton);
+}
+
+// The dialog as the system builds it from the plug-in's template: each
+// control of its kind, with its text, inside the dialog and clear of the
+// others; each label level with its slider, the buttons in a row beneath.
+TEST_F(Dialog, BuiltFromTheTemplateAsLaidOut)
+{
+    run([&](DialogDriver& d) {
+        struct Control {
+            int id;
+            const char* className;
+            const char* text;
+        };
+        const Control controls[] = {
+            {VELTO_LABEL_R, "Static", "Level R"},      {VELTO_SLIDER_R, "msctls_trackbar32", ""},
+            {VELTO_LABEL_G, "Static", "Level G"},      {VELTO_SLIDER_G, "msctls_trackbar32", ""},
+            {VELTO_LABEL_B, "Static", "Level B"},      {VELTO_SLIDER_B, "msctls_trackbar32", ""},
+            {VELTO_BUTTON_PREVIEW, "Button", "Show preview"}, {VELTO_BUTTON_OK, "Button", "Ok"},
+            {VELTO_BUTTON_CANCEL, "Button", "Cancel"},
+        };
+        RECT client, at[std::size(controls)], overlap;
+        GetClientRect(d.dialog(), &client);
+        for (size_t i = 0; i < std::size(controls); ++i) {
+            const Control& c = controls[i];
+            SCOPED_TRACE(::testing::Message() << "control " << c.id);
+            HWND item = d.item(c.id);
+            ASSERT_NE(item, nullptr);
+            char className[32] = {}, text[32] = {};
+            GetClassNameA(item, className, sizeof className);
+            GetWindowTextA(item, text, sizeof text);
+            EXPECT_EQ(lstrcmpiA(className, c.className), 0) << className;
+            EXPECT_STREQ(text, c.text);
+            EXPECT_TRUE(IsWindowVisible(item));
+            const LONG style = GetWindowLongA(item, GWL_STYLE);
+            if (c.id == VELTO_LABEL_R || c.id == VELTO_LABEL_G || c.id == VELTO_LABEL_B) {
+                EXPECT_EQ(style & SS_TYPEMASK, SS_CENTER);
+                EXPECT_TRUE(style & SS_CENTERIMAGE);
+            }
+            GetWindowRect(item, &at[i]);
+            MapWindowPoints(nullptr, d.dialog(), reinterpret_cast<POINT*>(&at[i]), 2);
+            EXPECT_TRUE(IntersectRect(&overlap, &at[i], &client) && EqualRect(&overlap, &at[i]))
+                << "not inside the dialog";
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(IntersectRect(&overlap, &at[i], &at[j])) << "overlaps " << controls[j].id;
+        }
+        for (size_t row = 0; row < 3; ++row) {
+            const RECT &label = at[2 * row], &slider = at[2 * row + 1];
+            EXPECT_TRUE(label.top == slider.top && label.bottom == slider.bottom) << "row " << row;
+            EXPECT_LE(label.right, slider.left) << "row " << row;
+            if (row > 0) {
+                EXPECT_GE(slider.top, at[2 * row - 1].bottom) << "row " << row;
+            }
+        }
+        for (size_t button = 6; button < 9; ++button) {
+            EXPECT_EQ(at[button].top, at[6].top) << button;
+            EXPECT_GE(at[button].top, at[5].bottom) << button;
+            if (button > 6) {
+                EXPECT_GE(at[button].left, at[button - 1].right) << button;
+            }
+        }
+        // A sizing border, and the template's font.
+        EXPECT_TRUE(GetWindowLongA(d.dialog(), GWL_STYLE) & WS_THICKFRAME);
+        LOGFONTA font = {};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(d.dialog(), WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
+    });
 }
 
 TEST_F(Dialog, OkKeepsTheMovedSlider)

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/frame_pass.h"
-#include "tests/plugin/host_frames.h"
+#include "tests/plugin/frames_digest.h"
 
 TEST(FramesDigest, EngineGivesThePluginsBytes)
 {
     const uint64_t digest =
-        digestOfFrames([](FilterSettings& settings, BitmapView& source, BitmapView& destination) {
+        digestOfFrames([](const ChannelLevels& levels, BitmapView& source, BitmapView& destination) {
             const FrameView from = {source.pixels, source.width, source.height, source.rowGap};
-            runFramePass({settings.levelR, settings.levelG, settings.levelB}, from,
-                         destination.pixels, destination.rowGap);
+            runFramePass(levels, from, destination.pixels, destination.rowGap);
         });
     EXPECT_EQ(digest, framesDigest);
 }

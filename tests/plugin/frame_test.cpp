@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "engine/frame_pass.h"
-#include "module/frame_callback.h"
-#include "tests/plugin/host_frames.h"
+#include "tests/plugin/frames_digest.h"
 #include "tests/plugin/plugin_fixture.h"
 
 #if defined(__i386__)
@@ -39,13 +38,15 @@ protected:
         reg.descriptor.createCallback(context());
     }
 
-    int32_t callFrame()
+    void callFrame()
     {
 #if defined(__i386__)
-        if (stackSkew >= 0)
-            return callWithStackSkew(reg.descriptor.frameCallback, context(), stackSkew);
+        if (stackSkew >= 0) {
+            callWithStackSkew(reg.descriptor.frameCallback, context(), stackSkew);
+            return;
+        }
 #endif
-        return reg.descriptor.frameCallback(context());
+        reg.descriptor.frameCallback(context());
     }
 
     int32_t stackSkew = -1;  // none: an ordinary call
@@ -57,21 +58,22 @@ protected:
     {
         SCOPED_TRACE(::testing::Message() << width << "x" << height << " gaps " << sourceGap
                                           << "/" << destinationGap << (backward ? " backward" : ""));
-        HostFrame source(width, height, sourceGap, backward);
-        paint(source, static_cast<uint32_t>(width * 31 + height));
-        HostFrame destination(width, height, destinationGap, backward);
-        // The destination's own size fields are not the frame's size.
-        destination.view.width = 1;
-        destination.view.height = 2;
-        HostFrame expected(width, height, destinationGap, backward);
-        std::vector<uint32_t> sourceBefore = source.words;
+        TestFrame source(width, height, sourceGap, guardWord, backward);
+        Random random{static_cast<uint32_t>(width * 31 + height)};
+        paintWarmRamp(source, random);
+        TestFrame destination(width, height, destinationGap, guardWord, backward);
+        TestFrame expected = destination;
+        const std::vector<uint32_t> sourceBefore = source.words;
 
-        context()->source = &source.view;
-        context()->destination = &destination.view;
-        EXPECT_EQ(callFrame(), 0);
+        BitmapView from = source.hostView(), to = destination.hostView();
+        // The destination's own size fields are not the frame's size.
+        to.width = 1;
+        to.height = 2;
+        context()->source = &from;
+        context()->destination = &to;
+        callFrame();
         const FilterSettings& s = settings();
-        runFramePass({s.levelR, s.levelG, s.levelB}, frameViewOf(source.view), expected.view.pixels,
-                     expected.view.rowGap);
+        runFramePass({s.levelR, s.levelG, s.levelB}, source.view(), expected.first(), expected.rowGap());
 
         EXPECT_EQ(source.words, sourceBefore) << "the source was written";
         ASSERT_EQ(destination.words.size(), expected.words.size());
@@ -128,23 +130,22 @@ TEST_F(Frames, LevelsAreReadAfreshForEveryFrame)
 
 TEST_F(Frames, UniformGreyFrameComesOutUnchanged)
 {
-    HostFrame source(33, 17, 12);
-    for (uint32_t& w : source.words) w = 0xFF808080u;
-    HostFrame destination(33, 17, 12);
-    context()->source = &source.view;
-    context()->destination = &destination.view;
-    EXPECT_EQ(reg.descriptor.frameCallback(context()), 0);
+    TestFrame source(33, 17, 12, 0xFF808080u), destination(33, 17, 12, guardWord);
+    BitmapView from = source.hostView(), to = destination.hostView();
+    context()->source = &from;
+    context()->destination = &to;
+    reg.descriptor.frameCallback(context());
     for (int32_t y = 0; y < 17; ++y)
         for (int32_t x = 0; x < 33; ++x) ASSERT_EQ(destination.at(x, y), 0x00808080u);
 }
 
 TEST_F(Frames, SameBytesAsEveryOtherBuild)
 {
-    const uint64_t digest = digestOfFrames([&](FilterSettings& s, BitmapView& source,
+    const uint64_t digest = digestOfFrames([&](const ChannelLevels& levels, BitmapView& source,
                                                BitmapView& destination) {
-        settings().levelR = s.levelR;
-        settings().levelG = s.levelG;
-        settings().levelB = s.levelB;
+        settings().levelR = levels.levelR;
+        settings().levelG = levels.levelG;
+        settings().levelB = levels.levelB;
         context()->source = &source;
         context()->destination = &destination;
         reg.descriptor.frameCallback(context());

@@ -98,10 +98,10 @@ TEST_F(Registering, DescriptorHoldsTheFilterAsRegistered)
 
 using Lifecycle = PluginTest;
 
-TEST_F(Lifecycle, CreateSetsDefaultLevelsAndNothingElse)
+TEST_F(Lifecycle, CreateSetsDefaultLevelsAndStartChangesNothing)
 {
     FilterSettings before = settings();
-    EXPECT_EQ(reg.descriptor.createCallback(context()), 0);
+    reg.descriptor.createCallback(context());
     EXPECT_EQ(settings().levelR, 20);
     EXPECT_EQ(settings().levelG, 20);
     EXPECT_EQ(settings().levelB, 20);
@@ -111,16 +111,18 @@ TEST_F(Lifecycle, CreateSetsDefaultLevelsAndNothingElse)
     EXPECT_EQ(settings().savedB, before.savedB);
     EXPECT_EQ(std::memcmp(settings().reserved, before.reserved, sizeof before.reserved), 0);
 
-    FilterSettings created = settings();
-    EXPECT_EQ(reg.descriptor.startCallback(context()), 0);
-    EXPECT_EQ(std::memcmp(&created, &settings(), sizeof created), 0);
-
     char line[64];
     EXPECT_TRUE(reg.descriptor.scriptLineCallback(context(), nullptr, line, sizeof line));
     EXPECT_STREQ(line, "Config(20,20,20)");
     char text[64];
     reg.descriptor.describeCallback(context(), nullptr, text);
     EXPECT_STREQ(text, " (R= 20, G=20, B=20)");
+
+    // The host calls start before it renders: the levels a user set must stay.
+    settings().levelG = 7;
+    const FilterSettings set = settings();
+    reg.descriptor.startCallback(context());
+    EXPECT_EQ(std::memcmp(&set, &settings(), sizeof set), 0);
 }
 
 TEST_F(Lifecycle, ConfigureWithVanishedOwnerFailsAndKeepsLevels)

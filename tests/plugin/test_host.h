@@ -12,7 +12,7 @@
 
 #include "host/records.h"
 #include "settings/filter_settings.h"
-#include "tests/plugin/host_frames.h"
+#include "tests/support/frames.h"
 
 // What the host's registerFilter and unregisterFilter saw.
 struct ServicesLog {

@@ -1,0 +1,52 @@
+// One digest of a fixed set of frames, the same for every build: 32-bit or
+// 64-bit, through the plug-in or the engine. Frames as a host lays them out,
+// rows with gaps, some walked back, junk in every host field the filter must
+// not read. Portable: the native trees use it too.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "host/records.h"
+#include "tests/support/frames.h"
+#include "tests/support/pictures.h"
+
+// Runs one frame: levels, source view, destination view.
+using FrameRunner = std::function<void(const ChannelLevels&, BitmapView&, BitmapView&)>;
+
+// The frames and levels through run, each destination pixel folded into one
+// 64-bit FNV-1a digest, which must come out as framesDigest.
+inline uint64_t digestOfFrames(const FrameRunner& run)
+{
+    struct Case {
+        int32_t width, height;
+        intptr_t sourceGap, destinationGap;
+        bool backward;
+        ChannelLevels levels;
+    };
+    const Case cases[] = {
+        {721, 37, 12, 12, true, {20, 20, 20}},   {721, 37, 12, 44, true, {1, 40, 7}},
+        {643, 483, 4, 0, false, {20, 20, 20}},   {160, 90, 0, 16, false, {0, 41, 33}},
+        {64, 48, 0, 0, true, {35, 12, 28}},      {3, 9, 4, 0, false, {20, 20, 20}},
+    };
+    uint64_t digest = 14695981039346656037ull;
+    for (const Case& c : cases) {
+        TestFrame source(c.width, c.height, c.sourceGap, guardWord, c.backward);
+        Random random{static_cast<uint32_t>(c.width * 31 + c.height)};
+        paintWarmRamp(source, random);
+        TestFrame destination(c.width, c.height, c.destinationGap, guardWord, c.backward);
+        BitmapView from = source.hostView(), to = destination.hostView();
+        run(c.levels, from, to);
+        for (int32_t y = 0; y < c.height; ++y)
+            for (int32_t x = 0; x < c.width; ++x) {
+                const uint32_t pixel = destination.at(x, y);
+                for (int shift = 0; shift < 32; shift += 8) {
+                    digest ^= (pixel >> shift) & 0xFF;
+                    digest *= 1099511628211ull;
+                }
+            }
+    }
+    return digest;
+}
+
+constexpr uint64_t framesDigest = 15287698564026751056ull;
