@@ -7,7 +7,7 @@
 
 #include "cli/files.h"
 #include "cli/frame_queue.h"
-#include "cli/host_order.h"
+#include "engine/host_order.h"
 #include "cli/image.h"
 #include "cli/progress.h"
 #include "cli/raw_stream.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/frame_queue.h"
-#include "cli/host_order.h"
+#include "engine/host_order.h"
 #include "engine/frame_pass.h"
 
 namespace {

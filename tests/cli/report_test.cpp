@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "cli/host_order.h"
+#include "engine/host_order.h"
 #include "cli/report.h"
 
 TEST(Report, NonFiniteNumbersAreNull)

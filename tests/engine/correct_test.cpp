@@ -80,7 +80,8 @@ TEST(Correct, DestinationKeepsItsOwnRowGap)
 // widest kernel takes 16 pixels a step, then 8, then a masked 0 to 7), at
 // every byte offset and at odd word offsets on either side, with guard bytes
 // around the destination row; every black byte and gain the dialog's levels
-// can produce, the saturating ends and random words.
+// can produce, the saturating ends and random words, half of them with the
+// top lane's gain of 1.0 that carries alpha through.
 class CorrectKernels : public ::testing::TestWithParam<CorrectKernelId> {};
 
 TEST_P(CorrectKernels, MatchThePlainBytes)
@@ -124,7 +125,7 @@ TEST_P(CorrectKernels, MatchThePlainBytes)
         check(longest, 1, 3, black, gain);
     for (int i = 0; i < 2000; ++i)
         check(static_cast<int32_t>(rng() % (longest + 1)), anyOffset(), anyOffset(), rng() & 0xFFFFFF,
-              rng() & 0xFFFFFF);
+              (rng() & 0xFFFFFF) | (i % 2 ? 0x40000000 : 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(, CorrectKernels, ::testing::ValuesIn(correctKernelIds),

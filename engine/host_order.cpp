@@ -1,4 +1,4 @@
-#include "cli/host_order.h"
+#include "engine/host_order.h"
 
 #include "engine/frame_pass.h"
 
@@ -9,10 +9,11 @@ FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t heig
 }
 
 void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
-                  int32_t width, int32_t height, BlockLevels& levels)
+                  int32_t width, int32_t height, BlockLevels& levels, TopByte topByte)
 {
     const FrameView from = hostOrderView(source, width, height);
-    runFramePass(user, from, destination + intptr_t{height - 1} * width, from.rowGap, &levels);
+    runFramePass(user, from, destination + intptr_t{height - 1} * width, from.rowGap, &levels,
+                 topByte);
 }
 
 void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,

@@ -1,13 +1,15 @@
-// The host keeps its frames bottom-up: the first row in memory is the
-// picture's last row. The engine takes its frame levels from blocks 8 and 9 in
-// memory order, so the tool hands over the rows of a top-down picture in the
-// host's order; otherwise the same picture would be measured from two other
-// blocks and come out different from the plug-in's.
+// The VirtualDub host keeps its frames bottom-up: the first row in memory is
+// the picture's last row. The engine takes its frame levels from blocks 8 and
+// 9 in memory order, so the command-line tool and the frei0r plug-in, whose
+// pictures come top row first, hand the rows over in that host's order;
+// otherwise the same picture would be measured from two other blocks and come
+// out different from the VirtualDub plug-in's.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/block_levels.h"
+#include "engine/correct.h"
 #include "engine/frame_view.h"
 
 // A view of width x height words stored top row first that walks them bottom
@@ -18,7 +20,8 @@ FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t heig
 // first, width * height words each. levels receives the pass's analysis: the
 // frame's levels and blocks 8 and 9, the only blocks it measures.
 void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
-                  int32_t width, int32_t height, BlockLevels& levels);
+                  int32_t width, int32_t height, BlockLevels& levels,
+                  TopByte topByte = TopByte::cleared);
 
 // The analysis alone, in the same order, of all sixteen blocks.
 void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
