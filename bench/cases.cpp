@@ -6,6 +6,7 @@
 #include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
 #include "engine/histogram.h"
+#include "engine/host_order.h"
 
 namespace {
 
@@ -75,6 +76,14 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
             cases.push_back({"frame_pass/" + on, pixels, [&f] {
                                  runFramePass(defaultLevels, f.sourceView(), f.destination.data(), 0);
                              }});
+            if (f.scene == Scene::natural)
+                for (const TopByte top : {TopByte::cleared, TopByte::carried})
+                    cases.push_back({(top == TopByte::carried ? "host_order_alpha/" : "host_order/") + on,
+                                     pixels, [&f, top] {
+                                         BlockLevels levels;
+                                         correctFrame(defaultLevels, f.source.data(), f.destination.data(),
+                                                      f.width, f.height, levels, top);
+                                     }});
             cases.push_back({"centre_blocks/" + on, pixels, [&f] {
                                  BlockLevels levels;
                                  analyzeCentreBlocks(defaultLevels, f.sourceView(), levels);
