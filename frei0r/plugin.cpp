@@ -1,8 +1,9 @@
 // velto.so: the filter as a frei0r 1.2 effect, for ffmpeg's frei0r filter,
 // MLT and every other frei0r host. Frames come as BGRA8888, top row first,
 // width * 4 bytes a row; each instance keeps its frame size and its own three
-// levels, and the module keeps nothing at all, so any number of instances run
-// at once, on any threads.
+// levels. Nothing else changes once loaded (the engine picks its kernel on the
+// first frame, thread-safely), so any number of instances run at once, on any
+// threads.
 #include <iterator>
 #include <new>
 
