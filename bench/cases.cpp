@@ -6,6 +6,7 @@
 #include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
 #include "engine/histogram.h"
+#include "engine/bottom_up.h"
 
 namespace {
 
@@ -77,6 +78,14 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
             cases.push_back({"frame_pass/" + on, pixels, [&f] {
                                  runFramePass(defaultLevels, f.source.view(), f.destination.first(), 0);
                              }});
+            if (f.scene == Scene::natural)
+                for (const TopByte top : {TopByte::cleared, TopByte::carried})
+                    cases.push_back({(top == TopByte::carried ? "bottom_up_alpha/" : "bottom_up/") + on,
+                                     pixels, [&f, top] {
+                                         BlockLevels levels;
+                                         correctFrame(defaultLevels, f.source.first(), f.destination.first(),
+                                                      f.source.width, f.source.height, levels, top);
+                                     }});
             cases.push_back({"centre_blocks/" + on, pixels, [&f] {
                                  BlockLevels levels;
                                  analyzeCentreBlocks(defaultLevels, f.source.view(), levels);

@@ -6,6 +6,11 @@
 //   memcpy            one copy of the frame
 //   frame_pass        the whole pass at levels 20, 20, 20: blocks 8 and 9,
 //                     then every pixel, with the fastest kernel
+//   bottom_up         the same on a picture stored top row first, walked
+//                     bottom row first, as the command-line tool runs it;
+//                     natural frame only
+//   bottom_up_alpha  the same with the top byte carried instead of cleared,
+//                     as the frei0r plug-in runs it; natural frame only
 //   centre_blocks     the pass's analysis alone: count, smooth and estimate
 //                     blocks 8 and 9, reduce to the frame's levels
 //   counting          counting blocks 8 and 9 alone

@@ -9,12 +9,13 @@
 #include <new>
 #include <vector>
 
+#include "cli/corrected_image.h"
 #include "cli/files.h"
 #include "cli/frame_queue.h"
-#include "cli/host_order.h"
 #include "cli/image.h"
 #include "cli/progress.h"
 #include "cli/report.h"
+#include "engine/bottom_up.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         if (!result.status.ok()) return;
         result.width = image.width;
         result.height = image.height;
-        analyzeFrameInHostOrder(levelsOf(options), image.words.data(), image.width,
+        analyzeFrameBottomUp(levelsOf(options), image.words.data(), image.width,
                                 image.height, levels);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");

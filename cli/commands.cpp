@@ -5,13 +5,14 @@
 #include <bit>
 
 #include "cli/batch.h"
+#include "cli/corrected_image.h"
 #include "cli/files.h"
 #include "cli/frame_queue.h"
-#include "cli/host_order.h"
 #include "cli/image.h"
 #include "cli/progress.h"
 #include "cli/raw_stream.h"
 #include "cli/report.h"
+#include "engine/bottom_up.h"
 #include "engine/correct.h"
 #include "engine/steady.h"
 
@@ -98,7 +99,7 @@ Status applyToStream(const Options& options)
             correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
             return;
         }
-        analyzeCentreInHostOrder(user, job.source.data(), width, height, job.levels,
+        analyzeCentreBottomUp(user, job.source.data(), width, height, job.levels,
                                  &job.signature);
         CorrectionLevels use{};
         turnstile.pass(job.index, [&] {
@@ -178,7 +179,7 @@ Status runAnalyze(const Options& options)
     FrameSteps steps;
     steps.read = std::ref(reader);
     steps.work = [&](FrameJob& job) {
-        analyzeFrameInHostOrder(user, job.source.data(), width, height, job.levels,
+        analyzeFrameBottomUp(user, job.source.data(), width, height, job.levels,
                                 steady ? &job.signature : nullptr);
     };
     steps.emit = [&](FrameJob& job) { return print(job, width, height); };

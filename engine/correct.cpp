@@ -81,9 +81,11 @@ CorrectRowKernel fastestCorrectKernel()
 }
 
 void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
-                       const FrameView& source, uint32_t* destination, intptr_t destinationRowGap)
+                       const FrameView& source, uint32_t* destination, intptr_t destinationRowGap,
+                       TopByte topByte)
 {
-    const CorrectionBytes c = correctionBytes(levels);
+    CorrectionBytes c = correctionBytes(levels);
+    if (topByte == TopByte::carried) c.gainWord |= uint32_t{1} << gainShift << 24;
     const int32_t width = source.width, height = source.height;
     const uint8_t* from = reinterpret_cast<const uint8_t*>(source.pixels);
     uint8_t* to = reinterpret_cast<uint8_t*>(destination);
@@ -124,7 +126,8 @@ void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
 }
 
 void correctPixels(const CorrectionLevels& levels, const FrameView& source,
-                   uint32_t* destination, intptr_t destinationRowGap)
+                   uint32_t* destination, intptr_t destinationRowGap, TopByte topByte)
 {
-    correctPixelsWith(fastestCorrectKernel(), levels, source, destination, destinationRowGap);
+    correctPixelsWith(fastestCorrectKernel(), levels, source, destination, destinationRowGap,
+                      topByte);
 }

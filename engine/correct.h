@@ -1,5 +1,6 @@
 // The pixel pass: each channel lowered by its black byte and stretched by a
-// fixed-point gain (6 fractional bits), held to 0..255; the top byte becomes 0.
+// fixed-point gain (6 fractional bits), held to 0..255; the top byte becomes 0,
+// or is carried over unchanged where the host asks for it.
 #pragma once
 
 #include <cstdint>
@@ -35,12 +36,20 @@ CorrectRowKernel correctKernel(CorrectKernelId id);
 // The fastest kernel this machine runs, chosen once, on the first call.
 CorrectRowKernel fastestCorrectKernel();
 
+// What the pixel pass writes to bits 24-31. The VirtualDub host leaves them
+// unused and gets 0. Hosts that composite with them as alpha get the source's
+// byte: the top lane then has black 0 and gain 1.0, which every kernel turns
+// into the byte itself, in the same pass.
+enum class TopByte { cleared, carried };
+
 // Writes source width x height pixels to the destination, row by row in memory
 // order; each side advances by its own row gap. The bytes of the destination's
 // row gaps are left alone. Uses the fastest kernel.
 void correctPixels(const CorrectionLevels& levels, const FrameView& source,
-                   uint32_t* destination, intptr_t destinationRowGap);
+                   uint32_t* destination, intptr_t destinationRowGap,
+                   TopByte topByte = TopByte::cleared);
 
 // The same with the given kernel.
 void correctPixelsWith(CorrectRowKernel kernel, const CorrectionLevels& levels,
-                       const FrameView& source, uint32_t* destination, intptr_t destinationRowGap);
+                       const FrameView& source, uint32_t* destination, intptr_t destinationRowGap,
+                       TopByte topByte = TopByte::cleared);

@@ -67,10 +67,10 @@ void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source,
 }
 
 void runFramePass(const ChannelLevels& user, const FrameView& source, uint32_t* destination,
-                  intptr_t destinationRowGap, BlockLevels* levels)
+                  intptr_t destinationRowGap, BlockLevels* levels, TopByte topByte)
 {
     BlockLevels local;
     BlockLevels& out = levels ? *levels : local;
     analyzeCentreBlocks(user, source, out);
-    correctPixels(correctionLevels(out), source, destination, destinationRowGap);
+    correctPixels(correctionLevels(out), source, destination, destinationRowGap, topByte);
 }

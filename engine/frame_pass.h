@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "engine/block_levels.h"
+#include "engine/correct.h"
 #include "engine/frame_view.h"
 #include "engine/scene_change.h"
 
@@ -38,6 +39,9 @@ void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source, Blo
 
 // analyzeCentreBlocks, then the pixel pass into a destination of the source's
 // size. levels, when given, receives what the analysis found.
-// The destination is written, never read; its row gaps are left alone.
+// The destination is written, never read; its row gaps are left alone. It may
+// be the source itself, with the same row gap: every pixel is read before its
+// own place is written, and the analysis ends before the first write.
 void runFramePass(const ChannelLevels& user, const FrameView& source, uint32_t* destination,
-                  intptr_t destinationRowGap, BlockLevels* levels = nullptr);
+                  intptr_t destinationRowGap, BlockLevels* levels = nullptr,
+                  TopByte topByte = TopByte::cleared);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/frame_queue.h"
-#include "cli/host_order.h"
+#include "engine/bottom_up.h"
 #include "engine/frame_pass.h"
 #include "tests/support/pictures.h"
 
@@ -56,7 +56,7 @@ TEST(HostOrder, MatchesAFrameStoredBottomUp)
         // The analysis alone measures all sixteen blocks, in the same order;
         // its frame levels are the pass's.
         BlockLevels analysed, allBlocks;
-        analyzeFrameInHostOrder(settings, picture.data(), w, h, analysed);
+        analyzeFrameBottomUp(settings, picture.data(), w, h, analysed);
         analyzeFrame(settings, view, allBlocks);
         EXPECT_EQ(std::memcmp(&allBlocks, &analysed, sizeof analysed), 0);
         const CorrectionLevels a = correctionLevels(expected), b = correctionLevels(analysed);
@@ -72,7 +72,7 @@ TEST(HostOrder, RowOrderDecidesTheLevels)
     const ChannelLevels settings = defaultLevels;
     BlockLevels a, b;
     analyzeFrame(settings, topDown, a);
-    analyzeFrameInHostOrder(settings, picture.data(), 64, 48, b);
+    analyzeFrameBottomUp(settings, picture.data(), 64, 48, b);
     EXPECT_NE(a.blackR[0], b.blackR[0]);
 }
 

@@ -79,7 +79,8 @@ TEST(Correct, DestinationKeepsItsOwnRowGap)
 // widest kernel takes 16 pixels a step, then 8, then a masked 0 to 7), at
 // every byte offset and at odd word offsets on either side, with guard bytes
 // around the destination row; every black byte and gain the dialog's levels
-// can produce, the saturating ends and random words.
+// can produce, the saturating ends and random words, half of them with the
+// top lane's gain of 1.0 that carries alpha through.
 class CorrectKernels : public ::testing::TestWithParam<CorrectKernelId> {};
 
 TEST_P(CorrectKernels, MatchThePlainBytes)
@@ -124,7 +125,8 @@ TEST_P(CorrectKernels, MatchThePlainBytes)
     for (auto [black, gain] : {std::pair{0u, 0xFFFFFFu}, {0xFFFFFFu, 0xFFFFFFu}, {0x80FF00u, 0xFF00FFu}})
         check(longest, 1, 3, black, gain);
     for (int i = 0; i < 2000; ++i)
-        check(anyCount(), anyOffset(), anyOffset(), random.word() & 0xFFFFFF, random.word() & 0xFFFFFF);
+        check(anyCount(), anyOffset(), anyOffset(), random.word() & 0xFFFFFF,
+              (random.word() & 0xFFFFFF) | (i % 2 ? 0x40000000 : 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(, CorrectKernels, ::testing::ValuesIn(correctKernelIds),

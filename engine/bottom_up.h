@@ -1,38 +1,37 @@
-// The host keeps its frames bottom-up: the first row in memory is the
-// picture's last row. The engine takes its frame levels from blocks 8 and 9 in
-// memory order, so the tool hands over the rows of a top-down picture in the
-// host's order; otherwise the same picture would be measured from two other
-// blocks and come out different from the plug-in's.
+// Pictures stored top row first, handed to the frame pass bottom row first.
+// The VirtualDub host keeps its frames bottom-up: the first row in memory is
+// the picture's last row, and the frame levels come from blocks 8 and 9 in
+// memory order. The command-line tool and the frei0r plug-in, whose pictures
+// come top row first, walk them bottom-up too; otherwise the same picture
+// would be measured from two other blocks and come out different from the
+// VirtualDub plug-in's.
 #pragma once
 
 #include <cstdint>
 
-#include "cli/image.h"
 #include "engine/block_levels.h"
+#include "engine/correct.h"
 #include "engine/frame_view.h"
 #include "engine/scene_change.h"
 
 // A view of width x height words stored top row first that walks them bottom
 // row first: it starts at the last row and steps back one row per row.
-FrameView hostOrderView(const uint32_t* topRowFirst, int32_t width, int32_t height);
+FrameView bottomUpView(const uint32_t* topRowFirst, int32_t width, int32_t height);
 
 // The frame pass as the plug-in runs it: source and destination both top row
 // first, width * height words each. levels receives the pass's analysis: the
 // frame's levels and blocks 8 and 9, the only blocks it measures.
 void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
-                  int32_t width, int32_t height, BlockLevels& levels);
+                  int32_t width, int32_t height, BlockLevels& levels,
+                  TopByte topByte = TopByte::cleared);
 
 // correctFrame's analysis alone: blocks 8 and 9 in the host's order, and
 // their signature when asked. A correction after it may take the rows in any
 // order, since each pixel is corrected on its own.
-void analyzeCentreInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+void analyzeCentreBottomUp(const ChannelLevels& user, const uint32_t* source, int32_t width,
                               int32_t height, BlockLevels& levels, SceneSignature* signature);
 
 // The analysis alone, in the same order, of all sixteen blocks.
-void analyzeFrameInHostOrder(const ChannelLevels& user, const uint32_t* source, int32_t width,
+void analyzeFrameBottomUp(const ChannelLevels& user, const uint32_t* source, int32_t width,
                              int32_t height, BlockLevels& levels,
                              SceneSignature* signature = nullptr);
-
-// An image corrected as a frame. The filter clears the top byte; here it is
-// the image's alpha, and is carried over, as are its EXIF block and profile.
-Image correctedImage(const ChannelLevels& user, const Image& image);

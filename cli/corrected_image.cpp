@@ -1,0 +1,12 @@
+#include "cli/corrected_image.h"
+
+#include "engine/bottom_up.h"
+
+Image correctedImage(const ChannelLevels& user, const Image& image)
+{
+    Image corrected = image;
+    BlockLevels levels;
+    correctFrame(user, image.words.data(), corrected.words.data(), image.width, image.height,
+                 levels, image.hasAlpha ? TopByte::carried : TopByte::cleared);
+    return corrected;
+}

@@ -1,0 +1,28 @@
+// frei0r hosts hand every parameter over as a double, 0..1 by frei0r's rule;
+// the filter's levels are whole numbers from 1 to 40. A level is 40 times the
+// value, rounded to the nearest whole number and at least 1, so 0.5 is the
+// default 20, 0 and 1 are the ends, and level / 40 is the value that reads
+// back as the same level.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "engine/frame_view.h"
+
+// A host may pass anything: values below 0 or above 1, infinities included,
+// are held to the ends. A value that is not a number lies at neither end; it
+// gives the default level.
+inline int32_t levelOfValue(double value)
+{
+    if (std::isnan(value)) return defaultLevel;
+    const double held = value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value;
+    // 0.5 to 40.5, so truncating rounds halves up.
+    const int32_t level = static_cast<int32_t>(held * maximumLevel + 0.5);
+    return level < minimumLevel ? minimumLevel : level;
+}
+
+inline double valueOfLevel(int32_t level)
+{
+    return static_cast<double>(level) / maximumLevel;
+}
