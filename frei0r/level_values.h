@@ -3,6 +3,9 @@
 // value, rounded to the nearest whole number and at least 1, so 0.5 is the
 // default 20, 0 and 1 are the ends, and level / 40 is the value that reads
 // back as the same level.
+// The steady levels' time constant is 10 times its value in seconds, 0 (the
+// default) for off: 0.1 is the 1 s that suits most footage, and 1 the 10 s
+// end, well past the 2 s beyond which a slow pan is followed late.
 #pragma once
 
 #include <cmath>
@@ -25,4 +28,19 @@ inline int32_t levelOfValue(double value)
 inline double valueOfLevel(int32_t level)
 {
     return static_cast<double>(level) / maximumLevel;
+}
+
+constexpr double steadySecondsPerValue = 10.0;
+
+// Held to 0..1 like the levels; a value that is not a number gives the
+// default, off. The value is kept as it is, so it reads back unchanged.
+inline double steadyValueOf(double value)
+{
+    if (std::isnan(value)) return 0.0;
+    return value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value;
+}
+
+inline double steadySecondsOf(double steadyValue)
+{
+    return steadyValue * steadySecondsPerValue;
 }

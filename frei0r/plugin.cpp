@@ -1,7 +1,9 @@
 // velto.so: the filter as a frei0r 1.2 effect, for ffmpeg's frei0r filter,
 // MLT and every other frei0r host. Frames come as BGRA8888, top row first,
-// width * 4 bytes a row; each instance keeps its frame size and its own three
-// levels. Nothing else changes once loaded (the engine picks its kernel on the
+// width * 4 bytes a row; each instance keeps its frame size, its own three
+// levels and, when the host asks for steady levels, their state from frame to
+// frame (one instance is never used by two threads at once, by frei0r's
+// rule). Nothing else changes once loaded (the engine picks its kernel on the
 // first frame, thread-safely), so any number of instances run at once, on any
 // threads.
 #include <iterator>
@@ -12,6 +14,8 @@ extern "C" {
 }
 
 #include "engine/bottom_up.h"
+#include "engine/steady.h"
+#include "frei0r/frame_clock.h"
 #include "frei0r/level_values.h"
 
 namespace {
@@ -20,6 +24,9 @@ struct Instance {
     int32_t width;
     int32_t height;
     ChannelLevels levels;
+    double steadyValue;  // 0: off
+    FrameClock clock;    // restarted by every frame corrected without steady levels
+    SteadyState steady;
 };
 
 // As for the command-line tool's raw frames: 65536 pixels a side at most.
@@ -37,8 +44,11 @@ constexpr ParamText paramTexts[] = {
                 "Higher reaches further into green's ends"},
     {"Level B", "Blue level 1 to 40: 40 x value, rounded, at least 1; 0.5 is the default 20. "
                 "Higher reaches further into blue's ends"},
+    {"Steady", "Steady levels over time for video, restarted at scene cuts and seeks: "
+               "time constant 10 x value seconds (0.1 is 1 s); 0, the default, is off"},
 };
 constexpr int paramCount = static_cast<int>(std::size(paramTexts));
+constexpr int steadyIndex = 3;
 
 int32_t* levelAt(f0r_instance_t instance, int index)
 {
@@ -52,15 +62,28 @@ int32_t* levelAt(f0r_instance_t instance, int index)
     }
 }
 
-void correct(f0r_instance_t instance, const uint32_t* in, uint32_t* out)
+void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t* out)
 {
     if (!instance || !in || !out) return;
-    const Instance& i = *static_cast<const Instance*>(instance);
-    // The pass reports what it found; nobody here asks.
-    BlockLevels found;
+    Instance& i = *static_cast<Instance*>(instance);
     // Hosts composite with the fourth byte: a cleared one would make the
     // picture vanish, so it goes through as it came.
-    correctFrame(i.levels, in, out, i.width, i.height, found, TopByte::carried);
+    BlockLevels found;
+    if (i.steadyValue == 0.0) {
+        i.clock = FrameClock{};
+        correctFrame(i.levels, in, out, i.width, i.height, found, TopByte::carried);
+        return;
+    }
+    SceneSignature signature;
+    analyzeCentreBottomUp(i.levels, in, i.width, i.height, found, &signature);
+    const ClockTick tick = tickClock(i.clock, time);
+    i.clock = tick.clock;
+    if (tick.restart) i.steady = SteadyState{};
+    const SteadySettings settings{steadyWeight(steadySecondsOf(i.steadyValue), tick.seconds)};
+    i.steady = steadyStep(i.steady, correctionLevels(found), signature, settings);
+    // Each pixel is corrected on its own, so the rows may go top down; the
+    // analysis has read the whole input before the first output is written.
+    correctPixels(i.steady.levels, {in, i.width, i.height, 0}, out, 0, TopByte::carried);
 }
 
 }  // namespace
@@ -101,8 +124,8 @@ void f0r_get_param_info(f0r_param_info_t* info, int param_index)
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height)
 {
     if (width < 1 || height < 1 || width > largestSide || height > largestSide) return nullptr;
-    return new (std::nothrow)
-        Instance{static_cast<int32_t>(width), static_cast<int32_t>(height), defaultLevels};
+    return new (std::nothrow) Instance{static_cast<int32_t>(width), static_cast<int32_t>(height),
+                                       defaultLevels, 0.0, FrameClock{}, SteadyState{}};
 }
 
 void f0r_destruct(f0r_instance_t instance)
@@ -112,25 +135,29 @@ void f0r_destruct(f0r_instance_t instance)
 
 void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index)
 {
-    int32_t* level = levelAt(instance, param_index);
-    if (level && param) *level = levelOfValue(*static_cast<const f0r_param_double*>(param));
+    if (!instance || !param) return;
+    const double value = *static_cast<const f0r_param_double*>(param);
+    if (param_index == steadyIndex) static_cast<Instance*>(instance)->steadyValue = steadyValueOf(value);
+    if (int32_t* level = levelAt(instance, param_index)) *level = levelOfValue(value);
 }
 
 void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_index)
 {
-    const int32_t* level = levelAt(instance, param_index);
-    if (level && param) *static_cast<f0r_param_double*>(param) = valueOfLevel(*level);
+    if (!instance || !param) return;
+    double& value = *static_cast<f0r_param_double*>(param);
+    if (param_index == steadyIndex) value = static_cast<const Instance*>(instance)->steadyValue;
+    if (const int32_t* level = levelAt(instance, param_index)) value = valueOfLevel(*level);
 }
 
-void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32_t* outframe)
+void f0r_update(f0r_instance_t instance, double time, const uint32_t* inframe, uint32_t* outframe)
 {
-    correct(instance, inframe, outframe);
+    correct(instance, time, inframe, outframe);
 }
 
-void f0r_update2(f0r_instance_t instance, double, const uint32_t* inframe1, const uint32_t*,
+void f0r_update2(f0r_instance_t instance, double time, const uint32_t* inframe1, const uint32_t*,
                  const uint32_t*, uint32_t* outframe)
 {
-    correct(instance, inframe1, outframe);
+    correct(instance, time, inframe1, outframe);
 }
 
 }  // extern "C"

@@ -10,9 +10,12 @@ extern "C" {
 #include <frei0r.h>
 }
 
+#include "frei0r/frame_clock.h"
+
 // Every level's value reads back as itself, and so does any value that rounds
 // to it; beyond the ends the ends hold, not a number is 20, and each instance
-// keeps its own levels.
+// keeps its own levels. Steady reads back as set, held to 0..1, off when not
+// a number.
 TEST(Frei0rEntry, ValuesMapToWholeLevels)
 {
     f0r_instance_t a = f0r_construct(16, 16), b = f0r_construct(8, 8);
@@ -30,11 +33,18 @@ TEST(Frei0rEntry, ValuesMapToWholeLevels)
         set(a, 2, value);
         EXPECT_EQ(get(a, 2), expected) << value;
     }
+    EXPECT_EQ(get(a, 3), 0.0);
+    for (auto [value, expected] : {std::pair{0.1, 0.1}, {0.37, 0.37}, {-1.0, 0.0}, {7.0, 1.0},
+                                   {INFINITY, 1.0}, {-INFINITY, 0.0}, {NAN, 0.0}}) {
+        set(a, 3, 0.5);
+        set(a, 3, value);
+        EXPECT_EQ(get(a, 3), expected) << value;
+    }
     set(b, 0, 1.0);
-    set(b, 3, 1.0);  // no such parameter: nothing changes, nothing is read
+    set(b, 4, 1.0);  // no such parameter: nothing changes, nothing is read
     EXPECT_EQ(get(a, 0), 0.5);
     EXPECT_EQ(get(b, 0), 1.0);
-    EXPECT_EQ(get(b, 3), -1.0);
+    EXPECT_EQ(get(b, 4), -1.0);
     f0r_destruct(a);
     f0r_destruct(b);
     EXPECT_EQ(f0r_construct(0, 8), nullptr);
@@ -55,4 +65,81 @@ TEST(Frei0rEntry, Update2AndInPlace)
     f0r_update(instance, 0.08, in.data(), in.data());
     EXPECT_EQ(in, out);
     f0r_destruct(instance);
+}
+
+// Steady levels: a new run (the first frame, a jump ahead, the first frame
+// after one without steady levels) is corrected with its own levels, as
+// without them; a frame a step after another, or four steps, is not. Alpha
+// stays, in place too, and steps in milliseconds count as in seconds.
+TEST(Frei0rEntry, SteadyRunsAndRestarts)
+{
+    std::mt19937 rng(13);
+    const int32_t w = 48, h = 32;
+    std::vector<uint32_t> a(w * h), b(a.size());
+    for (uint32_t& p : a) p = (rng() & 0xFF7F9FBF) + 0x00302010;
+    for (size_t k = 0; k < a.size(); ++k) b[k] = a[k] + 0x00180000;  // red 24 higher: no cut
+    f0r_instance_t plain = f0r_construct(w, h);
+    auto own = [&](const std::vector<uint32_t>& in) {
+        std::vector<uint32_t> out(in.size());
+        f0r_update(plain, 0.0, in.data(), out.data());
+        return out;
+    };
+    f0r_instance_t s = f0r_construct(w, h), ms = f0r_construct(w, h);
+    double steady = 0.1;
+    f0r_set_param_value(s, &steady, 3);
+    f0r_set_param_value(ms, &steady, 3);
+    auto run = [&](f0r_instance_t i, double time, const std::vector<uint32_t>& in) {
+        std::vector<uint32_t> out(in);
+        f0r_update(i, time, out.data(), out.data());
+        return out;
+    };
+    EXPECT_EQ(run(s, 0.0, a), own(a));
+    const std::vector<uint32_t> smoothed = run(s, 0.04, b);
+    EXPECT_NE(smoothed, own(b));
+    for (size_t k = 0; k < b.size(); ++k) ASSERT_EQ(smoothed[k] >> 24, b[k] >> 24) << k;
+    run(ms, 1000.0, a);
+    EXPECT_EQ(run(ms, 1040.0, b), smoothed);
+    EXPECT_NE(run(s, 0.2, b), own(b));  // four periods: frames dropped
+    EXPECT_NE(run(s, 0.24, a), own(a));
+    EXPECT_EQ(run(s, 0.41, a), own(a));  // more: a seek
+    steady = 0.0;
+    f0r_set_param_value(s, &steady, 3);
+    EXPECT_EQ(run(s, 0.45, a), own(a));
+    steady = 0.1;
+    f0r_set_param_value(s, &steady, 3);
+    EXPECT_EQ(run(s, 0.49, b), own(b));
+    for (f0r_instance_t i : {plain, s, ms}) f0r_destruct(i);
+}
+
+// ffmpeg's stamps (time stamp x time base x 1000, in milliseconds) and MLT's
+// (position / frame rate, in seconds) of an even rate give every frame the
+// period `velto apply --fps` gives, to the bit; uneven ones are taken as they
+// come. Time standing still, going back or not a number restarts, and so does
+// a jump of more than four steps; the step after a restart is a period.
+TEST(Frei0rEntry, FrameClockSteps)
+{
+    for (auto [num, den] : {std::pair{25.0, 1.0}, {30000.0, 1001.0}, {24000.0, 1001.0}, {60.0, 1.0}}) {
+        const double tool = 1.0 / (num / den), timeBase = den / num, fps = num / den;
+        FrameClock ffmpeg = tickClock({}, 0.0).clock, mlt = ffmpeg;
+        for (int64_t n = 1; n < 20000; ++n) {
+            const ClockTick f = tickClock(ffmpeg, static_cast<double>(n) * timeBase * 1000);
+            const ClockTick m = tickClock(mlt, static_cast<double>(n) / fps);
+            ffmpeg = f.clock;
+            mlt = m.clock;
+            ASSERT_TRUE(!f.restart && f.seconds == tool) << num << "/" << den << " " << n;
+            ASSERT_TRUE(!m.restart && m.seconds == tool) << num << "/" << den << " " << n;
+        }
+    }
+    // time, then the step in seconds, or -1 for a restart
+    const std::pair<double, double> steps[] = {
+        {0.0, -1},     {33.0, 0.033}, {67.0, 0.034}, {100.0, 0.033}, {100.0, -1},
+        {90.0, -1},    {123.0, 0.033}, {255.0, 0.132}, {256.0, 0.001}, {300.0, -1},
+        {NAN, -1},     {340.0, -1},   {380.0, 0.04},  {0.5, -1},      {0.52, 0.02},
+        {0.7, -1},     {0.72, 0.02}};
+    FrameClock c;
+    for (auto [time, expected] : steps) {
+        const ClockTick t = tickClock(c, time);
+        c = t.clock;
+        EXPECT_EQ(t.restart ? -1.0 : t.seconds, expected) << time;
+    }
 }
