@@ -1,8 +1,9 @@
 #!/bin/sh
 # velto.so installed by cmake --install and run in ffmpeg's frei0r filter and
-# in melt, first as the README's two commands, on clips with a cast and noise
-# in every byte: red, green and blue must equal `velto apply --raw` with the
-# same levels, alpha the input's. Parameters left out or unknown keep 20.
+# in melt, first as the README's commands, on clips with a cast and noise in
+# every byte: red, green and blue must equal `velto apply --raw` with the same
+# levels (and with Steady, `--steady` at the clip's rate), alpha the input's.
+# Parameters left out or unknown keep 20.
 # Usage: hosts_test.sh BUILD_DIR VELTO WORKDIR
 set -u
 build=$1 velto=$2 work=$3
@@ -24,17 +25,20 @@ f0r_get_plugin_info f0r_init f0r_set_param_value f0r_update f0r_update2 " ] || f
 ff() {  # ffmpeg that leaves the loop's lines alone
     ffmpeg -nostdin -v error -y "$@"
 }
-clip() {  # clip SIZE: in.bgra and the same frames in in.mkv
-    ff -f lavfi -i "testsrc2=size=$1:rate=25:duration=0.12,format=rgba,\
+clip() {  # clip SIZE [RATE SECONDS]: in.bgra and the same frames in in.mkv
+    ff -f lavfi -i "testsrc2=size=$1:rate=${2:-25}:duration=${3:-0.12},format=rgba,\
 lutrgb=r=val*0.8+40:g=val*0.9+10:b=val*0.75,noise=alls=30:allf=t" -f rawvideo -pix_fmt bgra in.bgra &&
-        ff -f rawvideo -pix_fmt bgra -s "$1" -r 25 -i in.bgra -c:v ffv1 in.mkv || fail "no $1 clip"
+        ff -f rawvideo -pix_fmt bgra -s "$1" -r "${2:-25}" -i in.bgra -c:v ffv1 in.mkv || fail "no $1 clip"
 }
-check() {  # check WHAT SIZE LEVELS: out.bgra against the tool's bytes and in.bgra's alpha
-    "$velto" apply --raw "$2" --levels "$3" --quiet in.bgra tool.bgra &&
-        ff -f rawvideo -pix_fmt bgra -s "$2" -i tool.bgra -f rawvideo -pix_fmt bgra -s "$2" -i in.bgra \
+check() {  # check WHAT SIZE LEVELS [TOOL OPTIONS]: out.bgra against the tool's bytes and in.bgra's alpha
+    what="$1 $2 levels $3" size=$2 levels=$3
+    shift 3
+    what="$what${1:+ $*}"
+    "$velto" apply --raw "$size" --levels "$levels" "$@" --quiet in.bgra tool.bgra &&
+        ff -f rawvideo -pix_fmt bgra -s "$size" -i tool.bgra -f rawvideo -pix_fmt bgra -s "$size" -i in.bgra \
             -filter_complex "[1]alphaextract[a];[0][a]alphamerge" -f rawvideo -pix_fmt bgra want.bgra
-    if cmp -s want.bgra out.bgra; then echo "$1 $2 levels $3: equal"
-    else fail "$1 $2 levels $3: not velto apply --raw's bytes ($(cmp want.bgra out.bgra 2>&1 | head -n 1))"; fi
+    if cmp -s want.bgra out.bgra; then echo "$what: equal"
+    else fail "$what: not velto apply --raw's bytes ($(cmp want.bgra out.bgra 2>&1 | head -n 1))"; fi
     rm -f out.bgra
 }
 # melt 7.12 now and then waits forever before its first frame, with or without
@@ -47,16 +51,35 @@ run_melt() {
     return 1
 }
 
-awk '/^### Use in ffmpeg and melt/ { found = 1 }
-     found && /^```sh$/ { inside = 1; next }
-     inside && /^```$/ { exit }
-     inside { print }' "$readme" | sed 's/^melt /run_melt /' >readme.sh
+readme_block() {  # readme_block HEADING: the first sh block after it, melt retried
+    awk -v heading="$1" 'index($0, heading) == 1 { found = 1 }
+         found && /^```sh$/ { inside = 1; next }
+         inside && /^```$/ { exit }
+         inside { print }' "$readme" | sed 's/^melt /run_melt /'
+}
+{ readme_block "### Use in ffmpeg and melt" && readme_block "### Steady levels"; } >readme.sh
 clip 160x120 && mv in.mkv input.mkv && . ./readme.sh </dev/null >readme.log 2>&1 ||
     fail "the README's commands: $(tail -n 2 readme.log)"
-for corrected in corrected.mkv corrected-melt.mkv; do
+for corrected in corrected.mkv corrected-melt.mkv steady.mkv steady-melt.mkv; do
     ff -i $corrected -f rawvideo -pix_fmt bgra out.bgra
-    check "README, $corrected" 160x120 20,20,20
+    case $corrected in
+    steady*) check "README, $corrected" 160x120 20,20,20 --steady 1 --fps 25 ;;
+    *) check "README, $corrected" 160x120 20,20,20 ;;
+    esac
 done
+
+run_host() {  # run_host HOST SIZE RATE PARAMETERS: in.bgra (ffmpeg) or in.mkv (melt) to out.bgra
+    if [ "$1" = ffmpeg ]; then
+        ff -f rawvideo -pix_fmt bgra -s "$2" -r "$3" -i in.bgra \
+            -vf "frei0r=filter_name=velto:filter_params=$4" -f rawvideo -pix_fmt bgra out.bgra
+    else
+        IFS=';'
+        # shellcheck disable=SC2086
+        set -- $4
+        unset IFS
+        run_melt in.mkv -filter frei0r.velto "$@" -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra
+    fi
+}
 
 # ffmpeg 5.1 (Debian 12's) pads each row to the processor's widest alignment,
 # up to 64 bytes, where frei0r has 4 x width: only widths that are multiples of
@@ -65,16 +88,7 @@ done
 set -f
 while read -r host size levels params; do
     clip "$size" || continue
-    if [ "$host" = ffmpeg ]; then
-        ff -f rawvideo -pix_fmt bgra -s "$size" -i in.bgra \
-            -vf "frei0r=filter_name=velto:filter_params=$params" -f rawvideo -pix_fmt bgra out.bgra
-    else
-        IFS=';'
-        # shellcheck disable=SC2086
-        set -- $params
-        unset IFS
-        run_melt in.mkv -filter frei0r.velto "$@" -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra
-    fi || fail "$host $size: failed"
+    run_host "$host" "$size" 25 "$params" || fail "$host $size: failed"
     check "$host" "$size" "$levels"
 done <<CASES
 ffmpeg 640x480 20,20,20 0.5|0.5|0.5
@@ -86,5 +100,21 @@ ffmpeg 64x31 30,20,20 0.75
 melt 643x483 20,20,20
 melt 37x29 10,20,40 0=0.25;2=1
 melt 9x8 1,30,20 Level R=0;Level G=0.75;bogus=0.9
+CASES
+
+# Steady: ffmpeg passes each frame's time in milliseconds, melt in seconds,
+# both as floating-point products that wobble in the last bits; at an even
+# rate each must give `velto apply --steady SECONDS --fps RATE`'s bytes.
+# Two seconds of testsrc2, whose moving parts move the levels.
+# HOST SIZE RATE LEVELS SECONDS PARAMETERS
+while read -r host size rate levels seconds params; do
+    clip "$size" "$rate" 2 || continue
+    run_host "$host" "$size" "$rate" "$params" || fail "$host $size steady: failed"
+    check "$host" "$size" "$levels" --steady "$seconds" --fps "$rate"
+done <<CASES
+ffmpeg 640x480 25 20,20,20 1 0.5|0.5|0.5|0.1
+ffmpeg 320x240 30000/1001 10,20,40 0.5 0.25|0.5|1|0.05
+melt 320x240 30000/1001 20,20,20 1 Steady=0.1
+melt 97x61 50 20,30,20 0.2 Level G=0.75;3=0.02
 CASES
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
