@@ -18,7 +18,8 @@
 namespace {
 
 // libnetpbm's message hooks take no context pointer, so the last error text
-// has to live outside any call; one per thread keeps readers independent.
+// has to live outside any call. It is written only under netpbmInUse, below;
+// one per thread lets a reader read its own text after letting go of it.
 thread_local char netpbmError[256];
 
 void onNetpbmError(const char* message)
