@@ -18,8 +18,8 @@
 namespace {
 
 // libnetpbm's message hooks take no context pointer, so the last error text
-// has to live outside any call. It is written only under netpbmInUse, below;
-// one per thread lets a reader read its own text after letting go of it.
+// has to live outside any call. Only the thread holding netpbmInUse, below,
+// writes and reads it; one per thread costs nothing and needs no such care.
 thread_local char netpbmError[256];
 
 void onNetpbmError(const char* message)
