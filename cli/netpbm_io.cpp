@@ -18,7 +18,8 @@
 namespace {
 
 // libnetpbm's message hooks take no context pointer, so the last error text
-// has to live outside any call; one per thread keeps readers independent.
+// has to live outside any call. Only the thread holding netpbmInUse, below,
+// writes and reads it; one per thread costs nothing and needs no such care.
 thread_local char netpbmError[256];
 
 void onNetpbmError(const char* message)
@@ -91,6 +92,27 @@ uint64_t leastRasterBytes(const struct pam& header)
     case PPM_FORMAT: return 2 * samples - 1;
     default: return samples * header.bytes_per_sample;
     }
+}
+
+// libnetpbm reads a PAM header a line at a time into buffers of 256 bytes,
+// and a longer line (a value, or the rest of a long comment) makes it copy
+// between overlapping buffers. No header line of a real file comes near that,
+// so a PAM file with one is refused before the library sees it.
+constexpr size_t longestPamLine = 200;
+
+const char* pamHeaderProblem(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '7') return nullptr;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\n') continue;
+        const size_t length = i - lineStart;
+        if (length > longestPamLine) return "a PAM header line longer than 200 bytes";
+        if (length >= 6 && std::memcmp(&bytes[lineStart], "ENDHDR", 6) == 0) return nullptr;
+        lineStart = i + 1;
+    }
+    return bytes.size() - lineStart > longestPamLine ? "a PAM header line longer than 200 bytes"
+                                                      : nullptr;
 }
 
 const char* readNetpbm(FILE* file, uint64_t fileSize, struct pam* header, tuple** row,
@@ -185,6 +207,8 @@ const char* writeNetpbm(struct pam* header, tuple** row, const Image& image)
 
 Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
 {
+    if (const char* problem = pamHeaderProblem(bytes))
+        return badData(name + ": corrupt Netpbm image: " + problem);
     const std::lock_guard lock(netpbmInUse);
     quietNetpbm();
     FILE* file = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");

@@ -11,8 +11,6 @@
 #include "cli/status.h"
 #include "engine/frame_view.h"
 
-constexpr int32_t maximumSide = 65536;                  // pixels, either way
-constexpr int64_t maximumFrameBytes = int64_t{1} << 30;  // 4 bytes a pixel
 constexpr int32_t maximumThreads = 256;
 constexpr double maximumSteadySeconds = 600.0;
 constexpr double maximumFrameRate = 1000.0;

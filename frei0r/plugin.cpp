@@ -29,9 +29,6 @@ struct Instance {
     SteadyState steady;
 };
 
-// As for the command-line tool's raw frames: 65536 pixels a side at most.
-constexpr unsigned int largestSide = 65536;
-
 struct ParamText {
     const char* name;
     const char* explanation;
@@ -123,7 +120,8 @@ void f0r_get_param_info(f0r_param_info_t* info, int param_index)
 
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height)
 {
-    if (width < 1 || height < 1 || width > largestSide || height > largestSide) return nullptr;
+    constexpr auto largest = static_cast<unsigned int>(maximumSide);
+    if (width < 1 || height < 1 || width > largest || height > largest) return nullptr;
     return new (std::nothrow) Instance{static_cast<int32_t>(width), static_cast<int32_t>(height),
                                        defaultLevels, 0.0, FrameClock{}, SteadyState{}};
 }

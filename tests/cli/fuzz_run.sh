@@ -25,6 +25,8 @@ printf '\000P3\n2 1\n9\n1 2 3 4 5 6\n' >seeds/plain
 printf '\000P1\n3 1\n0 1 0\n' >seeds/pbm
 printf '\000P7\nWIDTH 2\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n%s' \
     'abcdefgh' >seeds/pam
+# A header line of 253 bytes: libnetpbm would copy between overlapping buffers.
+{ printf '\000P7\nWIDTH 2T 1'; head -c 243 /dev/zero | tr '\0' p; printf '\nxxxxxxxxxx'; } >seeds/pam-long-line
 # A 1 x 1 RGB PNG.
 printf '\000\211PNG\r\n\032\n\000\000\000\rIHDR\000\000\000\001\000\000\000\001\010\002\000\000\000\220wS\336\000\000\000\014IDATx\234c\370\317\300\000\000\003\001\001\000\311\376\222\357\000\000\000\000IEND\256B`\202' >seeds/png
 # Small JPEGs: baseline colour with an EXIF block, progressive, grey.
