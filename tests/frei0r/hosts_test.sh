@@ -17,6 +17,7 @@ fail() {
 }
 
 cmake --install "$build" --prefix "$PWD/prefix" >/dev/null
+[ -x prefix/bin/velto ] || fail "cmake --install put no bin/velto"
 export FREI0R_PATH="$PWD/prefix/lib/frei0r-1"
 names=$(nm -D --defined-only "$FREI0R_PATH/velto.so" | awk '{ printf "%s ", $3 }') || fail "no lib/frei0r-1/velto.so"
 [ "$names" = "f0r_construct f0r_deinit f0r_destruct f0r_get_param_info f0r_get_param_value \
