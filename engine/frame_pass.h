@@ -6,8 +6,9 @@
 // flows: the frame is cut into a 4 x 4 grid of equal blocks (grid.h); a block's
 // pixels are counted into three 256-bin histograms and summed (histogram.h);
 // each block estimates its own six levels from its histograms (estimate.h);
-// the frame's levels are the mean of blocks 8 and 9, pulled so the darkest
-// black is 0 and the brightest white 255 (frame_levels.h); every pixel is then
+// the frame's levels are the mean of blocks 8 and 9, shifted so the darkest
+// black point falls below 1 and the brightest white point reaches 255
+// (frame_levels.h); every pixel is then
 // corrected by a per-channel subtraction and fixed-point gain (correct.h).
 // Blocks 8 and 9 straddle the frame's centre (the end of the second block row
 // and the start of the third); no other block's estimate reaches the result,
