@@ -1,22 +1,16 @@
-// The frame pass: the whole filter, applied to one frame.
-//
-// It stretches each colour channel between a black point and a white point
-// found in the frame itself, so a cast (a channel lifted or sunk across the
-// picture) is pulled back towards neutral grey. Phases, in the order the data
-// flows: the frame is cut into a 4 x 4 grid of equal blocks (grid.h); a block's
-// pixels are counted into three 256-bin histograms and summed (histogram.h);
-// each block estimates its own six levels from its histograms (estimate.h);
-// the frame's levels are the mean of blocks 8 and 9, shifted so the darkest
-// black point falls below 1 and the brightest white point reaches 255
-// (frame_levels.h); every pixel is then
-// corrected by a per-channel subtraction and fixed-point gain (correct.h).
-// Blocks 8 and 9 straddle the frame's centre (the end of the second block row
-// and the start of the third); no other block's estimate reaches the result,
-// so the pass counts only those two, an eighth of the frame.
-// The user's level (1..40 per channel) says how much of each end of a channel
-// is clipped and how far a cast may shift it: higher levels correct harder.
-// Speed: counting does three scattered stores a pixel of the two blocks, the
-// correction streams the frame once; both run near the memory's bound.
+// The frame pass: the whole filter, applied to one frame. It stretches each
+// colour channel between a black and a white point found in the frame itself,
+// pulling a cast (a channel lifted or sunk across the picture) towards grey.
+// Phases, in data order: a 4 x 4 grid of equal blocks (grid.h); a block's
+// pixels counted into three 256-bin histograms and summed (histogram.h); each
+// block's six levels estimated from them (estimate.h); the frame's levels, the
+// mean of blocks 8 and 9 shifted so the darkest black falls below 1 and the
+// brightest white reaches 255 (frame_levels.h); every pixel lowered and scaled
+// by a fixed-point gain (correct.h). No other block reaches the result, so the
+// pass counts only 8 and 9, which straddle the centre: an eighth of the frame.
+// A channel's level (1..40) sets how much of its ends is clipped and how far a
+// cast may shift it; higher corrects harder. Speed: three scattered stores per
+// pixel of the two blocks, then one stream over the frame; both near memory speed.
 #pragma once
 
 #include <cstdint>
