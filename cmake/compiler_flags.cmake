@@ -28,4 +28,6 @@ endif()
 add_library(velto_defaults INTERFACE)
 target_include_directories(velto_defaults INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_options(velto_defaults INTERFACE -Wall -Wextra -Wpedantic)
-target_compile_definitions(velto_defaults INTERFACE VELTO_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(velto_defaults INTERFACE VELTO_VERSION="${PROJECT_VERSION}"
+                           VELTO_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+                           VELTO_VERSION_MINOR=${PROJECT_VERSION_MINOR})
