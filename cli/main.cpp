@@ -1,12 +1,15 @@
 // velto: the filter's correction for images and raw video frames on Linux.
 #include <cstdio>
 #include <new>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/video/video_job.h"
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::string_view(argv[1]) == "video") return videoCommand(argc, argv);
     Options options;
     Status s = parseCommandLine(argc, argv, options);
     if (s.ok() && options.version) {

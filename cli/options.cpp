@@ -303,11 +303,12 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
 std::string toolHelp()
 {
     return "Usage: velto COMMAND [OPTIONS] ...\n"
-           "Automatic white balance for images and raw video frames.\n"
+           "Automatic white balance for images, video files and raw video frames.\n"
            "\n"
            "Commands:\n"
            "  apply     correct an image, many images, or a stream of raw frames\n"
            "  analyze   print the levels found in each frame\n"
+           "  video     correct a video file, keeping its sound, subtitles and timing\n"
            "\n"
            "Options:\n"
            "  --help, -h  this text\n"

@@ -31,6 +31,17 @@ void draw(ProgressMeter& meter, std::chrono::steady_clock::time_point now)
                    " left";
         std::fprintf(stderr, "\rvelto: %lld/%lld files%s\033[K", static_cast<long long>(meter.frames),
                      static_cast<long long>(meter.total), left.c_str());
+    } else if (meter.totalFrames > 0) {
+        // An estimate from the container can fall short: the count goes on.
+        const double rate = seconds > 0.0 ? static_cast<double>(meter.frames) / seconds : 0.0;
+        std::string left;
+        if (rate > 0.0 && meter.frames < meter.totalFrames)
+            left = ", about " +
+                   duration(static_cast<double>(meter.totalFrames - meter.frames) / rate) +
+                   " left";
+        std::fprintf(stderr, "\rvelto: %lld of %lld frames, %.1f frames/s%s\033[K",
+                     static_cast<long long>(meter.frames),
+                     static_cast<long long>(meter.totalFrames), rate, left.c_str());
     } else {
         const double rate = seconds > 0.0 ? static_cast<double>(meter.frames) / seconds : 0.0;
         std::fprintf(stderr, "\rvelto: %lld frames, %.1f frames/s ",
@@ -48,6 +59,13 @@ ProgressMeter startProgress(bool quiet, int64_t totalFiles)
     meter.enabled = !quiet && isatty(STDERR_FILENO) == 1;
     meter.total = totalFiles;
     meter.start = meter.lastDrawn = std::chrono::steady_clock::now();
+    return meter;
+}
+
+ProgressMeter startFrameProgress(bool quiet, int64_t totalFrames)
+{
+    ProgressMeter meter = startProgress(quiet);
+    meter.totalFrames = totalFrames;
     return meter;
 }
 

@@ -13,9 +13,12 @@ struct ProgressMeter {
     std::chrono::steady_clock::time_point start{}, lastDrawn{};
     int64_t frames = 0;  // or files
     int64_t total = 0;   // files in the run; 0 for a stream
+    int64_t totalFrames = 0;  // a stream's frames, where known (or estimated)
 };
 
 ProgressMeter startProgress(bool quiet, int64_t totalFiles = 0);
+// A stream of about totalFrames frames (0: unknown): the line adds the time left.
+ProgressMeter startFrameProgress(bool quiet, int64_t totalFrames);
 void updateProgress(ProgressMeter& meter, int64_t frames);
 void finishProgress(ProgressMeter& meter);
 // Takes the progress line off the terminal, before other output.

@@ -20,7 +20,8 @@ sudo=""
 packages="cmake g++ make pkg-config googletest libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth xdotool x11-apps imagemagick
-  libpng-dev libjpeg62-turbo-dev libnetpbm-dev clang libclang-rt-14-dev ffmpeg frei0r-plugins-dev melt"
+  libpng-dev libjpeg62-turbo-dev libnetpbm-dev clang libclang-rt-14-dev ffmpeg frei0r-plugins-dev melt
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev"
 
 binfmt=/proc/sys/fs/binfmt_misc
 handler=$binfmt/qemu-i386

@@ -1,0 +1,23 @@
+// One video frame through the filter: on its own levels as the plug-in does,
+// or on steady levels carried from frame to frame. The pictures are 32-bit
+// words stored top row first and handed to the engine bottom row first, so a
+// frame's bytes equal those of 'velto apply --raw' on the same pixels.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/correct.h"
+#include "engine/frame_view.h"
+#include "engine/steady.h"
+
+struct VideoCorrection {
+    ChannelLevels user;
+    double steadySeconds;  // 0: each frame on its own levels
+    TopByte topByte;       // carried where the video has alpha
+    SteadyState state{};   // what steady levels carry from frame to frame
+};
+
+// Corrects one frame, in frame order. frameSeconds is the time since the
+// frame before, from the two frames' time stamps (0 for the first).
+void correctVideoFrame(VideoCorrection& c, const uint32_t* source, uint32_t* destination,
+                       int32_t width, int32_t height, double frameSeconds);

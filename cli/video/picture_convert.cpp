@@ -1,0 +1,164 @@
+#include "cli/video/picture_convert.h"
+
+#include <cstring>
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// The filter's words on a little-endian machine: B, G, R, then A or unused.
+constexpr AVPixelFormat wordFormat = AV_PIX_FMT_BGRA;
+
+// Plain conversions without scaling: the flags choose little beyond how
+// chroma is interpolated.
+constexpr int scaleFlags = SWS_BICUBIC;
+
+bool isFullRangeFormat(AVPixelFormat format)
+{
+    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+           format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
+           format == AV_PIX_FMT_YUVJ411P;
+}
+
+AVColorSpace knownMatrix(AVColorSpace matrix)
+{
+    switch (matrix) {
+    case AVCOL_SPC_BT709:
+    case AVCOL_SPC_FCC:
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+    case AVCOL_SPC_SMPTE240M:
+    case AVCOL_SPC_BT2020_NCL:
+        return matrix;
+    case AVCOL_SPC_BT2020_CL:  // libswscale has the non-constant-luminance form only
+        return AVCOL_SPC_BT2020_NCL;
+    default:
+        return AVCOL_SPC_UNSPECIFIED;
+    }
+}
+
+bool operator==(const PictureColours& a, const PictureColours& b)
+{
+    return a.matrix == b.matrix && a.fullRange == b.fullRange;
+}
+
+// The context for one size and pair of formats, made again when they change.
+SwsContext* contextFor(SwsContext*& context, int (&key)[3], bool& coloursSet, int width,
+                       int height, AVPixelFormat from, AVPixelFormat to, AVPixelFormat keyFormat)
+{
+    if (context && key[0] == width && key[1] == height && key[2] == keyFormat) return context;
+    sws_freeContext(context);
+    context = sws_getContext(width, height, from, width, height, to, scaleFlags, nullptr, nullptr,
+                             nullptr);
+    key[0] = width;
+    key[1] = height;
+    key[2] = keyFormat;
+    coloursSet = false;
+    return context;
+}
+
+void setColours(SwsContext* context, const PictureColours& colours, bool yuvSource, bool& set,
+                PictureColours& setTo)
+{
+    if (set && setTo == colours) return;
+    set = true;
+    setTo = colours;
+    const int* table = sws_getCoefficients(colours.matrix);
+    const int range = colours.fullRange ? 1 : 0;
+    // The R'G'B' side is full range; its table is not used.
+    if (yuvSource)
+        sws_setColorspaceDetails(context, table, range, table, 1, 0, 1 << 16, 1 << 16);
+    else
+        sws_setColorspaceDetails(context, table, 1, table, range, 0, 1 << 16, 1 << 16);
+}
+
+}  // namespace
+
+PictureColours untaggedColours(int32_t width, int32_t height, AVPixelFormat format)
+{
+    const bool hd = width > 1024 || height > 576;
+    return {hd ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M, isFullRangeFormat(format)};
+}
+
+PictureColours picturesColours(const AVFrame* frame)
+{
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    PictureColours colours = untaggedColours(frame->width, frame->height, format);
+    const AVColorSpace matrix = knownMatrix(frame->colorspace);
+    if (matrix != AVCOL_SPC_UNSPECIFIED) colours.matrix = matrix;
+    if (frame->color_range != AVCOL_RANGE_UNSPECIFIED)
+        colours.fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    return colours;
+}
+
+bool isWordLayout(AVPixelFormat format)
+{
+    return format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_BGR0;
+}
+
+bool hasAlpha(AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    return d && (d->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
+}
+
+int32_t bitsPerChannel(AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    return d ? d->comp[0].depth : 0;
+}
+
+PictureConverter::~PictureConverter()
+{
+    sws_freeContext(toWords);
+    sws_freeContext(fromWords);
+}
+
+bool pictureToWords(PictureConverter& c, const AVFrame* frame, const PictureColours& colours,
+                    uint32_t* words)
+{
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    const int width = frame->width, height = frame->height;
+    if (isWordLayout(format)) {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(words + size_t(y) * size_t(width),
+                        frame->data[0] + ptrdiff_t{y} * frame->linesize[0], size_t(width) * 4);
+        return true;
+    }
+    if (!contextFor(c.toWords, c.toWordsKey, c.toWordsSet, width, height, format, wordFormat,
+                    format))
+        return false;
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    setColours(c.toWords, colours, d && !(d->flags & AV_PIX_FMT_FLAG_RGB), c.toWordsSet,
+               c.toWordsColours);
+    uint8_t* const planes[4] = {reinterpret_cast<uint8_t*>(words), nullptr, nullptr, nullptr};
+    const int strides[4] = {width * 4, 0, 0, 0};
+    return sws_scale(c.toWords, frame->data, frame->linesize, 0, height, planes, strides) == height;
+}
+
+bool wordsToPicture(PictureConverter& c, const uint32_t* words, const PictureColours& colours,
+                    AVFrame* picture)
+{
+    const auto format = static_cast<AVPixelFormat>(picture->format);
+    const int width = picture->width, height = picture->height;
+    if (isWordLayout(format)) {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(picture->data[0] + ptrdiff_t{y} * picture->linesize[0],
+                        words + size_t(y) * size_t(width), size_t(width) * 4);
+        return true;
+    }
+    if (!contextFor(c.fromWords, c.fromWordsKey, c.fromWordsSet, width, height, wordFormat, format,
+                    format))
+        return false;
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    setColours(c.fromWords, colours, d && !(d->flags & AV_PIX_FMT_FLAG_RGB), c.fromWordsSet,
+               c.fromWordsColours);
+    const uint8_t* const planes[4] = {reinterpret_cast<const uint8_t*>(words), nullptr, nullptr,
+                                      nullptr};
+    const int strides[4] = {width * 4, 0, 0, 0};
+    return sws_scale(c.fromWords, planes, strides, 0, height, picture->data, picture->linesize) ==
+           height;
+}

@@ -1,0 +1,41 @@
+// The video encoder: which one, in which pixel format, with which settings.
+#pragma once
+
+#include <string>
+
+#include "cli/status.h"
+#include "cli/video/video_options.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+// libx264 for .mp4, .mkv and .mov; the container's usual video encoder for
+// others; FFV1 with --lossless (in .mkv only); --codec's otherwise.
+Status chooseEncoder(const VideoOptions& options, const AVOutputFormat* container,
+                     const AVCodec*& encoder);
+
+// The input's pixel format where the encoder takes it, else the one of its
+// formats that loses least.
+AVPixelFormat encoderFormat(const AVCodec* encoder, AVPixelFormat input);
+
+struct EncoderSetup {
+    int width, height;
+    AVPixelFormat format;
+    AVRational timeBase;
+    AVRational frameRate;  // a hint for rate control; {0, 1} when unknown
+    AVRational sampleAspect;
+    AVColorRange range;
+    AVColorSpace matrix;
+    AVColorPrimaries primaries;
+    AVColorTransferCharacteristic transfer;
+    AVChromaLocation chromaLocation;
+    AVFieldOrder fieldOrder;
+    bool globalHeader;  // the container wants the stream headers apart
+};
+
+// Opens the encoder with the options' quality settings: CRF 18 and preset
+// medium where the encoder has them, fixed quantiser 2 where it has neither.
+Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const EncoderSetup& setup,
+                   AVCodecContext*& context);

@@ -1,0 +1,527 @@
+#include "cli/video/video_job.h"
+
+#include <sys/stat.h>
+
+#include <bit>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <new>
+#include <vector>
+
+#include "cli/progress.h"
+#include "cli/video/frame_correction.h"
+#include "cli/video/media_files.h"
+#include "cli/video/picture_convert.h"
+#include "cli/video/stream_copy.h"
+#include "cli/video/video_encoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
+}
+
+// The filter's words are B, G, R, A bytes only on a little-endian machine.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+void printNote(const std::string& message)
+{
+    std::fprintf(stderr, "velto: %s\n", message.c_str());
+}
+
+// A time in seconds for messages: "12.480 s".
+std::string timeText(int64_t stamp, AVRational timeBase)
+{
+    if (stamp == AV_NOPTS_VALUE) return "an unknown time";
+    char text[48];
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(stamp) * av_q2d(timeBase));
+    return text;
+}
+
+struct Packet {
+    AVPacket* p = av_packet_alloc();
+    Packet()
+    {
+        if (!p) throw std::bad_alloc();
+    }
+    ~Packet() { av_packet_free(&p); }
+};
+
+struct Frame {
+    AVFrame* f = av_frame_alloc();
+    Frame()
+    {
+        if (!f) throw std::bad_alloc();
+    }
+    ~Frame() { av_frame_free(&f); }
+};
+
+struct Codec {
+    AVCodecContext* c = nullptr;
+    ~Codec() { avcodec_free_context(&c); }
+};
+
+// The first video stream that is a moving picture (not a cover picture), or
+// the one --stream names.
+Status pickVideoStream(const MediaInput& in, int32_t wanted, int& index)
+{
+    const unsigned count = in.format->nb_streams;
+    if (wanted >= 0) {
+        if (static_cast<unsigned>(wanted) >= count)
+            return badData(in.name + ": has no stream " + std::to_string(wanted) + " (it has " +
+                           std::to_string(count) + ")");
+        const AVStream* st = in.format->streams[wanted];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
+            return badData(in.name + ": stream " + std::to_string(wanted) + " is " +
+                           (av_get_media_type_string(st->codecpar->codec_type)
+                                ? av_get_media_type_string(st->codecpar->codec_type)
+                                : "data") +
+                           ", not video");
+        index = wanted;
+        return success();
+    }
+    for (unsigned i = 0; i < count; ++i) {
+        const AVStream* st = in.format->streams[i];
+        if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            index = static_cast<int>(i);
+            return success();
+        }
+    }
+    return badData(in.name + ": has no video stream");
+}
+
+Status openDecoder(const MediaInput& in, const AVStream* st, Codec& decoder)
+{
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!codec)
+        return badData(in.name + ": its video (" + avcodec_get_name(st->codecpar->codec_id) +
+                       ") cannot be decoded on this machine");
+    decoder.c = avcodec_alloc_context3(codec);
+    if (!decoder.c) throw std::bad_alloc();
+    if (avcodec_parameters_to_context(decoder.c, st->codecpar) < 0) throw std::bad_alloc();
+    decoder.c->pkt_timebase = st->time_base;
+    decoder.c->thread_count = 0;
+    decoder.c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    const int opened = avcodec_open2(decoder.c, codec, nullptr);
+    if (opened < 0)
+        return badData(in.name + ": its video (" + codec->name +
+                       ") cannot be decoded: " + avErrorText(opened));
+    return success();
+}
+
+// Frames in the stream: the container's count, or its duration times the
+// frame rate; 0 when neither is known.
+int64_t expectedFrames(const AVFormatContext* format, const AVStream* st)
+{
+    if (st->nb_frames > 0) return st->nb_frames;
+    const AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+    double seconds = 0.0;
+    if (st->duration > 0 && st->duration != AV_NOPTS_VALUE)
+        seconds = static_cast<double>(st->duration) * av_q2d(st->time_base);
+    else if (format->duration > 0)
+        seconds = static_cast<double>(format->duration) / AV_TIME_BASE;
+    if (!(rate.num > 0 && rate.den > 0) || !(seconds > 0.0) || seconds > 1e7) return 0;
+    return static_cast<int64_t>(std::llround(seconds * av_q2d(rate)));
+}
+
+// How long the container says the video lasts, in its time base; 0 unknown.
+// A Matroska file made by libavformat says it in a DURATION tag.
+double declaredVideoSeconds(const AVStream* st)
+{
+    if (st->duration > 0 && st->duration != AV_NOPTS_VALUE)
+        return static_cast<double>(st->duration) * av_q2d(st->time_base);
+    const AVDictionaryEntry* d = av_dict_get(st->metadata, "DURATION", nullptr, 0);
+    unsigned h = 0, m = 0;
+    double s = 0.0;
+    if (d && std::sscanf(d->value, "%u:%u:%lf", &h, &m, &s) == 3) return h * 3600.0 + m * 60.0 + s;
+    return 0.0;
+}
+
+struct Job {
+    const VideoOptions& options;
+    MediaInput in;
+    MediaOutput out;
+    StreamMap map;
+    int videoIndex = -1;
+    AVStream* videoIn = nullptr;
+    AVStream* videoOut = nullptr;
+    Codec decoder, encoder;
+    PictureConverter converter;
+    VideoCorrection correction{};
+    std::vector<uint32_t> words, corrected;
+    PictureColours outputColours{};  // where the output's pictures are Y'CbCr made from R'G'B'
+    bool modelChanged = false;       // R'G'B' in, Y'CbCr out
+    Frame decoded, picture;
+    Packet packet, encoded;
+    ProgressMeter meter;
+
+    int64_t lastStamp = AV_NOPTS_VALUE;      // the last frame's, in the input's time base
+    int64_t lastDuration = 0;
+    int64_t lastOutStamp = AV_NOPTS_VALUE;   // in the encoder's time base
+    std::map<int64_t, int64_t> durations;    // frames in the encoder: stamp to duration
+    int64_t packetsSent = 0, framesDone = 0, damaged = 0;
+    int64_t firstDamage = AV_NOPTS_VALUE;    // in the input's time base
+    std::string damageWhy;
+    double videoEnd = 0.0;                   // seconds, the end of the last frame
+
+    explicit Job(const VideoOptions& o) : options(o) {}
+};
+
+Status writeEncoded(Job& job)
+{
+    for (;;) {
+        const int got = avcodec_receive_packet(job.encoder.c, job.encoded.p);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return success();
+        if (got < 0)
+            return badData(std::string("encoder ") + job.encoder.c->codec->name +
+                           " failed: " + avErrorText(got));
+        AVPacket* p = job.encoded.p;
+        const auto d = job.durations.find(p->pts);
+        if (d != job.durations.end()) {
+            p->duration = d->second;
+            job.durations.erase(job.durations.begin(), std::next(d));
+        }
+        p->stream_index = job.videoOut->index;
+        av_packet_rescale_ts(p, job.encoder.c->time_base, job.videoOut->time_base);
+        const int written = av_interleaved_write_frame(job.out.format, p);
+        if (written < 0)
+            return job.out.writeStatus.ok()
+                       ? badData(job.options.output + ": cannot write: " + avErrorText(written))
+                       : job.out.writeStatus;
+    }
+}
+
+// Notes a frame or packet that failed; without --keep-going that ends the run.
+Status damage(Job& job, int64_t stamp, const std::string& why)
+{
+    ++job.damaged;
+    if (job.firstDamage == AV_NOPTS_VALUE && stamp != AV_NOPTS_VALUE) job.firstDamage = stamp;
+    if (job.damageWhy.empty()) job.damageWhy = why;
+    if (job.options.keepGoing) return success();
+    return badData(job.in.name + ": the video at " + timeText(stamp, job.videoIn->time_base) +
+                   " cannot be decoded (" + why +
+                   "); nothing is written (--keep-going writes what decodes)");
+}
+
+Status correctAndEncode(Job& job, AVFrame* frame)
+{
+    const AVRational inBase = job.videoIn->time_base;
+    int64_t stamp = frame->best_effort_timestamp;
+    if (stamp == AV_NOPTS_VALUE)
+        stamp = job.lastStamp == AV_NOPTS_VALUE ? 0 : job.lastStamp + job.lastDuration;
+    const double frameSeconds =
+        job.lastStamp == AV_NOPTS_VALUE ? 0.0
+                                        : static_cast<double>(stamp - job.lastStamp) * av_q2d(inBase);
+    job.lastStamp = stamp;
+    job.lastDuration = frame->pkt_duration;
+
+    const int32_t width = job.encoder.c->width, height = job.encoder.c->height;
+    if (frame->width != width || frame->height != height)
+        return badData(job.in.name + ": the picture size changes at " + timeText(stamp, inBase) +
+                       " (" + std::to_string(frame->width) + "x" + std::to_string(frame->height) +
+                       " after " + std::to_string(width) + "x" + std::to_string(height) +
+                       "), which velto video does not follow");
+    const PictureColours colours = picturesColours(frame);
+    if (!pictureToWords(job.converter, frame, colours, job.words.data()))
+        return badData(job.in.name + ": cannot convert its pictures (" +
+                       (av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
+                            ? av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
+                            : "unknown format") +
+                       ")");
+    correctVideoFrame(job.correction, job.words.data(), job.corrected.data(), width, height,
+                      frameSeconds);
+
+    AVFrame* picture = job.picture.f;
+    av_frame_unref(picture);
+    picture->format = job.encoder.c->pix_fmt;
+    picture->width = width;
+    picture->height = height;
+    if (av_frame_get_buffer(picture, 0) < 0) throw std::bad_alloc();
+    // Time, colour tags, aspect, side data (rotation, captions, HDR) as the
+    // decoded frame had them; the encoder chooses its own frame types.
+    av_frame_copy_props(picture, frame);
+    picture->pict_type = AV_PICTURE_TYPE_NONE;
+    picture->key_frame = 0;
+    const PictureColours back = job.modelChanged ? job.outputColours : colours;
+    if (job.modelChanged) {
+        picture->colorspace = back.matrix;
+        picture->color_range = back.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    }
+    if (!wordsToPicture(job.converter, job.corrected.data(), back, picture))
+        return badData(job.in.name + ": cannot convert its pictures back");
+
+    // Every frame keeps its time and its duration; a container with a fixed
+    // rate gets the nearest slot after the frame before.
+    int64_t outStamp = av_rescale_q(stamp, inBase, job.encoder.c->time_base);
+    if (job.lastOutStamp != AV_NOPTS_VALUE && outStamp <= job.lastOutStamp)
+        outStamp = job.lastOutStamp + 1;
+    job.lastOutStamp = outStamp;
+    picture->pts = outStamp;
+    const int64_t duration = av_rescale_q(frame->pkt_duration, inBase, job.encoder.c->time_base);
+    job.durations[outStamp] = duration;
+    job.videoEnd = static_cast<double>(stamp + frame->pkt_duration) * av_q2d(inBase);
+
+    const int sent = avcodec_send_frame(job.encoder.c, picture);
+    if (sent < 0)
+        return badData(std::string("encoder ") + job.encoder.c->codec->name +
+                       " failed: " + avErrorText(sent));
+    ++job.framesDone;
+    updateProgress(job.meter, job.framesDone);
+    return writeEncoded(job);
+}
+
+Status receiveDecoded(Job& job)
+{
+    for (;;) {
+        const int got = avcodec_receive_frame(job.decoder.c, job.decoded.f);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return success();
+        if (got < 0) {
+            Status s = damage(job, job.lastStamp, avErrorText(got));
+            if (!s.ok()) return s;
+            continue;
+        }
+        AVFrame* f = job.decoded.f;
+        if (f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT)) {
+            Status s = damage(job, f->best_effort_timestamp, "a damaged picture");
+            if (!s.ok()) {
+                av_frame_unref(f);
+                return s;
+            }
+        }
+        Status s = correctAndEncode(job, f);
+        av_frame_unref(f);
+        if (!s.ok()) return s;
+    }
+}
+
+Status decodePacket(Job& job, const AVPacket* p)
+{
+    if (p && (p->flags & AV_PKT_FLAG_CORRUPT)) {
+        Status s = damage(job, p->pts != AV_NOPTS_VALUE ? p->pts : p->dts, "the file is damaged there");
+        if (!s.ok()) return s;
+    }
+    if (p) ++job.packetsSent;
+    const int sent = avcodec_send_packet(job.decoder.c, p);
+    if (sent < 0 && sent != AVERROR_EOF) {
+        Status s = damage(job, p ? p->pts : job.lastStamp, avErrorText(sent));
+        if (!s.ok()) return s;
+    }
+    return receiveDecoded(job);
+}
+
+Status copyPacket(Job& job, AVPacket* p)
+{
+    const int target = job.map.outputOf[static_cast<size_t>(p->stream_index)];
+    if (target < 0) return success();
+    const AVRational from = job.in.format->streams[p->stream_index]->time_base;
+    p->stream_index = target;
+    av_packet_rescale_ts(p, from, job.out.format->streams[target]->time_base);
+    p->pos = -1;
+    const int written = av_interleaved_write_frame(job.out.format, p);
+    if (written < 0)
+        return job.out.writeStatus.ok()
+                   ? badData(job.options.output + ": cannot write: " + avErrorText(written))
+                   : job.out.writeStatus;
+    return success();
+}
+
+Status setUpOutput(Job& job)
+{
+    const VideoOptions& o = job.options;
+    const AVOutputFormat* container = containerFor(o.output);
+    if (!container)
+        return usageError("video: " + o.output +
+                          ": unknown container; name the output .mp4, .mkv, .mov, .avi, .webm, "
+                          "... (see 'velto video --help')");
+    const AVCodec* encoder = nullptr;
+    Status s = chooseEncoder(o, container, encoder);
+    if (!s.ok()) return s;
+
+    const AVCodecParameters* par = job.videoIn->codecpar;
+    const auto inputFormat = static_cast<AVPixelFormat>(job.decoder.c->pix_fmt);
+    if (inputFormat == AV_PIX_FMT_NONE || par->width <= 0 || par->height <= 0)
+        return badData(job.in.name + ": its video's picture format is unknown");
+    if (par->width > maximumSide || par->height > maximumSide)
+        return badData(job.in.name + ": its pictures are too large");
+    const AVPixelFormat outputFormat = encoderFormat(encoder, inputFormat);
+    if (bitsPerChannel(inputFormat) > 8)
+        printNote(job.in.name + ": " + av_get_pix_fmt_name(inputFormat) +
+                  " has more than 8 bits a channel; it is corrected at 8 bits");
+    if (outputFormat != inputFormat)
+        printNote(std::string(encoder->name) + " cannot write " + av_get_pix_fmt_name(inputFormat) +
+                  "; the video is written as " + av_get_pix_fmt_name(outputFormat));
+
+    const AVPixFmtDescriptor* inDesc = av_pix_fmt_desc_get(inputFormat);
+    const AVPixFmtDescriptor* outDesc = av_pix_fmt_desc_get(outputFormat);
+    job.modelChanged = (inDesc->flags & AV_PIX_FMT_FLAG_RGB) && !(outDesc->flags & AV_PIX_FMT_FLAG_RGB);
+    job.outputColours = untaggedColours(par->width, par->height, outputFormat);
+
+    s = openMediaOutput(o.output, container, job.out);
+    if (!s.ok()) return s;
+    s = planStreams(job.in, job.videoIndex, o.dropUnsupported, o.output, job.out, job.map,
+                    job.videoOut, printNote);
+    if (!s.ok()) return s;
+    copyContainerInfo(job.in.format, job.out.format);
+
+    // Time stamps pass unchanged where the container takes any; a container
+    // of one fixed rate (AVI) gets that rate's time base.
+    AVRational rate = job.videoIn->avg_frame_rate;
+    if (!(rate.num > 0 && rate.den > 0)) rate = job.videoIn->r_frame_rate;
+    AVRational timeBase = job.videoIn->time_base;
+    if (!(container->flags & AVFMT_VARIABLE_FPS) && rate.num > 0 && rate.den > 0)
+        timeBase = av_inv_q(rate);
+    EncoderSetup setup{};
+    setup.width = par->width;
+    setup.height = par->height;
+    setup.format = outputFormat;
+    setup.timeBase = timeBase;
+    setup.frameRate = rate.num > 0 && rate.den > 0 ? rate : AVRational{0, 1};
+    setup.sampleAspect = av_guess_sample_aspect_ratio(job.in.format, job.videoIn, nullptr);
+    setup.range = job.modelChanged ? (job.outputColours.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG)
+                                   : par->color_range;
+    setup.matrix = job.modelChanged ? job.outputColours.matrix : par->color_space;
+    setup.primaries = par->color_primaries;
+    setup.transfer = par->color_trc;
+    setup.chromaLocation = par->chroma_location;
+    setup.fieldOrder = par->field_order;
+    setup.globalHeader = (container->flags & AVFMT_GLOBALHEADER) != 0;
+    s = openEncoder(o, encoder, setup, job.encoder.c);
+    if (!s.ok()) return s;
+    if (avcodec_parameters_from_context(job.videoOut->codecpar, job.encoder.c) < 0)
+        throw std::bad_alloc();
+    job.videoOut->time_base = job.encoder.c->time_base;
+    job.videoOut->sample_aspect_ratio = setup.sampleAspect;
+    job.videoOut->avg_frame_rate = job.videoIn->avg_frame_rate;
+    job.videoOut->r_frame_rate = job.videoIn->r_frame_rate;
+
+    const int header = avformat_write_header(job.out.format, nullptr);
+    if (header < 0)
+        return job.out.writeStatus.ok()
+                   ? badData(o.output + ": the container refuses these streams (" +
+                             avErrorText(header) + "); --drop-unsupported leaves out those it "
+                             "cannot hold")
+                   : job.out.writeStatus;
+
+    const size_t pixels = size_t(par->width) * size_t(par->height);
+    job.words.resize(pixels);
+    job.corrected.resize(pixels);
+    job.correction = {o.levels, o.steadySeconds,
+                      hasAlpha(inputFormat) ? TopByte::carried : TopByte::cleared};
+    return success();
+}
+
+Status transcode(Job& job)
+{
+    for (;;) {
+        AVPacket* p = job.packet.p;
+        const int read = av_read_frame(job.in.format, p);
+        if (read == AVERROR_EOF) break;
+        if (read < 0) {
+            Status s = damage(job, job.lastStamp, "it cannot be read past there: " + avErrorText(read));
+            if (!s.ok()) return s;
+            break;
+        }
+        Status s = p->stream_index == job.videoIndex ? decodePacket(job, p) : copyPacket(job, p);
+        av_packet_unref(p);
+        if (!s.ok()) return s;
+    }
+    Status s = decodePacket(job, nullptr);
+    if (!s.ok()) return s;
+    if (job.framesDone == 0) return badData(job.in.name + ": not one frame of its video decodes");
+    const int flushed = avcodec_send_frame(job.encoder.c, nullptr);
+    if (flushed < 0 && flushed != AVERROR_EOF)
+        return badData(std::string("encoder ") + job.encoder.c->codec->name +
+                       " failed: " + avErrorText(flushed));
+    s = writeEncoded(job);
+    if (!s.ok()) return s;
+
+    // A file cut short ends early without a word from the demuxer: its
+    // header still says how long the video was.
+    const double declared = declaredVideoSeconds(job.videoIn);
+    const double frame = job.lastDuration > 0
+                             ? static_cast<double>(job.lastDuration) * av_q2d(job.videoIn->time_base)
+                             : 0.04;
+    if (declared > 0.0 && job.videoEnd + 2.0 * frame + 0.05 < declared && job.damaged == 0) {
+        const int64_t missing = expectedFrames(job.in.format, job.videoIn) - job.framesDone;
+        job.damaged = missing > 0 ? missing : 1;
+        char text[160];
+        std::snprintf(text, sizeof text, "its video ends at %.3f s of the %.3f s its header says",
+                      job.videoEnd, declared);
+        job.damageWhy = text;
+        if (!job.options.keepGoing)
+            return badData(job.in.name + ": " + text +
+                           " (the file is cut short?); nothing is written (--keep-going writes what "
+                           "decodes)");
+    }
+    const int trailer = av_write_trailer(job.out.format);
+    if (trailer < 0)
+        return job.out.writeStatus.ok()
+                   ? badData(job.options.output + ": cannot write: " + avErrorText(trailer))
+                   : job.out.writeStatus;
+    return success();
+}
+
+}  // namespace
+
+Status runVideo(const VideoOptions& options)
+{
+    struct stat st {};
+    if (!options.overwrite && stat(options.output.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return badData(options.output + ": " + existsAlready);
+
+    Job job(options);
+    Status s = openMediaInput(options.input, job.in);
+    if (!s.ok()) return s;
+    s = pickVideoStream(job.in, options.stream, job.videoIndex);
+    if (!s.ok()) return s;
+    job.videoIn = job.in.format->streams[job.videoIndex];
+    s = openDecoder(job.in, job.videoIn, job.decoder);
+    if (!s.ok()) return s;
+    s = setUpOutput(job);
+    if (!s.ok()) return s;
+
+    job.meter = startFrameProgress(options.quiet, expectedFrames(job.in.format, job.videoIn));
+    s = transcode(job);
+    finishProgress(job.meter);
+    if (!s.ok()) return s;  // the output's temporary goes with it
+    s = commitMediaOutput(job.out, options.overwrite);
+    if (!s.ok()) return s;
+    if (job.damaged > 0) {
+        const std::string at =
+            job.firstDamage != AV_NOPTS_VALUE
+                ? ", the first at " + timeText(job.firstDamage, job.videoIn->time_base)
+                : "";
+        return badData(job.in.name + ": " + std::to_string(job.damaged) + " frame" +
+                       (job.damaged == 1 ? "" : "s") + " lost (" + job.damageWhy + at + "); " +
+                       std::to_string(job.framesDone) + " written to " + options.output);
+    }
+    return success();
+}
+
+int videoCommand(int argc, const char* const* argv)
+{
+    VideoOptions options;
+    Status s = parseVideoCommandLine(argc, argv, options);
+    if (s.ok() && options.help) {
+        const std::string text = videoHelp();
+        std::fputs(text.c_str(), stdout);
+        return std::fflush(stdout) == 0 ? exitSuccess : exitBadData;
+    }
+    if (s.ok()) {
+        // The libraries' own messages would be a second voice beside the
+        // tool's one line.
+        av_log_set_level(AV_LOG_FATAL);
+        try {
+            s = runVideo(options);
+        } catch (const std::bad_alloc&) {
+            s = badData(inputName(options.input) + ": out of memory");
+        }
+    }
+    if (!s.ok() && !s.message.empty()) std::fprintf(stderr, "velto: %s\n", s.message.c_str());
+    return s.exitCode;
+}

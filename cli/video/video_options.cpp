@@ -1,0 +1,146 @@
+#include "cli/video/video_options.h"
+
+#include <string_view>
+#include <vector>
+
+#include "cli/options.h"
+
+namespace {
+
+Status wrong(const std::string& what)
+{
+    return usageError("video: " + what + " (see 'velto video --help')");
+}
+
+bool takesValue(std::string_view name)
+{
+    return name == "--levels" || name == "--steady" || name == "--stream" || name == "--codec" ||
+           name == "--crf" || name == "--preset";
+}
+
+// An encoder or preset name: letters, digits and '_', '-', '.'; nothing a
+// library could read as a list of options.
+bool plainName(std::string_view text)
+{
+    if (text.empty() || text.size() > 64) return false;
+    for (char c : text)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '_' || c == '-' || c == '.'))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& options)
+{
+    options = VideoOptions{};
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
+            positional.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t eq = arg.find('=');
+        const std::string_view name = arg.substr(0, eq);
+        std::string_view value;
+        if (takesValue(name)) {
+            if (eq != std::string_view::npos)
+                value = arg.substr(eq + 1);
+            else if (i + 1 < argc)
+                value = argv[++i];
+            else
+                return wrong(std::string(name) + " needs a value");
+        } else if (eq != std::string_view::npos) {
+            return wrong(std::string(name) + " takes no value");
+        }
+        const std::string v(value);
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--levels") {
+            if (!parseLevels(value, options.levels.levelR, options.levels.levelG,
+                             options.levels.levelB))
+                return wrong("--levels wants R,G,B, three whole numbers from " + levelRangeText() +
+                             ", not '" + v + "'");
+        } else if (name == "--steady") {
+            // 0 is allowed here: every frame on its own levels, as the plug-in.
+            if (value == "0")
+                options.steadySeconds = 0.0;
+            else if (!parseSteadySeconds(value, options.steadySeconds))
+                return wrong("--steady wants SECONDS, 0 (off) or a number up to 600, not '" + v +
+                             "'");
+        } else if (name == "--stream") {
+            if (!parseBoundedInt(value, 0, 65535, options.stream))
+                return wrong("--stream wants the number of a stream of the input, not '" + v + "'");
+        } else if (name == "--codec") {
+            if (!plainName(value)) return wrong("--codec wants an encoder's name, not '" + v + "'");
+            options.codec = v;
+        } else if (name == "--crf") {
+            if (!parseBoundedInt(value, 0, 63, options.crf))
+                return wrong("--crf wants a whole number from 0 to 63, not '" + v + "'");
+        } else if (name == "--preset") {
+            if (!plainName(value)) return wrong("--preset wants a preset's name, not '" + v + "'");
+            options.preset = v;
+        } else if (name == "--lossless") {
+            options.lossless = true;
+        } else if (name == "--overwrite" || name == "-y") {
+            options.overwrite = true;
+        } else if (name == "--keep-going") {
+            options.keepGoing = true;
+        } else if (name == "--drop-unsupported") {
+            options.dropUnsupported = true;
+        } else if (name == "--quiet" || name == "-q") {
+            options.quiet = true;
+        } else {
+            return wrong("unknown option '" + std::string(name) + "'");
+        }
+    }
+    if (options.help) return success();
+    if (positional.size() < 2) return wrong("wants INPUT and OUTPUT");
+    if (positional.size() > 2) return wrong("too many arguments");
+    options.input = positional[0];
+    options.output = positional[1];
+    if (options.output == "-")
+        return wrong("writes a file whose extension names the container, not standard output");
+    if (options.lossless && (!options.codec.empty() || options.crf >= 0 || !options.preset.empty()))
+        return wrong("--lossless chooses the encoder itself; leave out --codec, --crf and --preset");
+    return success();
+}
+
+std::string videoHelp()
+{
+    return "Usage: velto video [--levels R,G,B] [--steady SECONDS] [--stream N]\n"
+           "                   [--codec NAME] [--crf N] [--preset NAME] [--lossless]\n"
+           "                   [--overwrite] [--keep-going] [--drop-unsupported] [--quiet]\n"
+           "                   INPUT OUTPUT\n"
+           "Corrects the colour cast of a video file's pictures and keeps everything\n"
+           "else: sound, subtitles, chapters, metadata, rotation, every frame's time.\n"
+           "OUTPUT's extension names the container (.mp4, .mkv, .mov, .avi, .webm, ...).\n"
+           "\n"
+           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
+           " (default " + defaultLevelsText() + ")\n"
+           "  --steady SECONDS smooth the levels over time with this time constant\n"
+           "                   (default 1), from the frames' own time stamps and started\n"
+           "                   afresh at each scene cut; 0: each frame on its own levels,\n"
+           "                   as the VirtualDub plug-in\n"
+           "  --stream N       correct stream N of the input (default: the first video)\n"
+           "  --codec NAME     the video encoder (default: libx264 for .mp4, .mkv and\n"
+           "                   .mov, the container's usual one otherwise)\n"
+           "  --crf N          the encoder's constant quality, 0 to 63 (libx264: 18)\n"
+           "  --preset NAME    the encoder's speed preset (libx264: medium)\n"
+           "  --lossless       FFV1, the corrected pictures exactly; .mkv only\n"
+           "  --overwrite, -y  replace OUTPUT if it exists\n"
+           "  --keep-going     write what decodes of a damaged input (exit status 1)\n"
+           "  --drop-unsupported  leave out streams OUTPUT's container cannot hold\n"
+           "  --quiet, -q      no progress on standard error\n"
+           "  --help, -h       this text\n"
+           "\n"
+           "Pictures deeper than 8 bits a channel are corrected at 8 bits and written\n"
+           "back in their own format. Other streams are copied as they are.\n";
+}
