@@ -35,6 +35,13 @@ bool fits(const AVOutputFormat* container, const AVStream* st)
     return avformat_query_codec(container, p->codec_id, FF_COMPLIANCE_NORMAL) != 0;
 }
 
+bool isChapterTrack(const AVFormatContext* format, const AVStream* st)
+{
+    return format->nb_chapters > 0 && av_match_name("mov", format->iformat->name) &&
+           st->codecpar->codec_type == AVMEDIA_TYPE_DATA &&
+           st->codecpar->codec_id == AV_CODEC_ID_BIN_DATA;
+}
+
 void copySideData(const AVStream* in, AVStream* out)
 {
     for (int i = 0; i < in->nb_side_data; ++i) {
@@ -77,6 +84,11 @@ Status planStreams(const MediaInput& in, int videoIndex, bool dropUnsupported,
             keep[i] = 1;
             continue;
         }
+        // A QuickTime or MP4 file keeps its chapter names in a text track,
+        // which the demuxer shows as a data stream besides the chapters
+        // themselves: they go over as chapters, and the muxer makes that
+        // track anew.
+        if (isChapterTrack(in.format, st)) continue;
         if (fits(container, st)) {
             keep[i] = 1;
             continue;

@@ -19,6 +19,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/avstring.h>
 #include <libavutil/log.h>
 #include <libavutil/pixdesc.h>
 }
@@ -184,7 +185,7 @@ Status writeEncoded(Job& job)
         const auto d = job.durations.find(p->pts);
         if (d != job.durations.end()) {
             p->duration = d->second;
-            job.durations.erase(job.durations.begin(), std::next(d));
+            job.durations.erase(d);
         }
         p->stream_index = job.videoOut->index;
         av_packet_rescale_ts(p, job.encoder.c->time_base, job.videoOut->time_base);
@@ -263,7 +264,11 @@ Status correctAndEncode(Job& job, AVFrame* frame)
     job.lastOutStamp = outStamp;
     picture->pts = outStamp;
     const int64_t duration = av_rescale_q(frame->pkt_duration, inBase, job.encoder.c->time_base);
+    // Packets leave the encoder in decoding order, each with its frame's
+    // stamp; an encoder that renames stamps leaves its entries behind, so
+    // the oldest go once there are more than any encoder holds back.
     job.durations[outStamp] = duration;
+    if (job.durations.size() > 1024) job.durations.erase(job.durations.begin());
     job.videoEnd = static_cast<double>(stamp + frame->pkt_duration) * av_q2d(inBase);
 
     const int sent = avcodec_send_frame(job.encoder.c, picture);
@@ -368,12 +373,13 @@ Status setUpOutput(Job& job)
     if (!s.ok()) return s;
     copyContainerInfo(job.in.format, job.out.format);
 
-    // Time stamps pass unchanged where the container takes any; a container
-    // of one fixed rate (AVI) gets that rate's time base.
+    // Time stamps pass in the input's own time base. AVI counts frames at one
+    // rate: there a frame's time is its slot at that rate, and a gap between
+    // frames stays a gap of empty slots.
     AVRational rate = job.videoIn->avg_frame_rate;
     if (!(rate.num > 0 && rate.den > 0)) rate = job.videoIn->r_frame_rate;
     AVRational timeBase = job.videoIn->time_base;
-    if (!(container->flags & AVFMT_VARIABLE_FPS) && rate.num > 0 && rate.den > 0)
+    if (av_match_name(container->name, "avi") && rate.num > 0 && rate.den > 0)
         timeBase = av_inv_q(rate);
     EncoderSetup setup{};
     setup.width = par->width;
@@ -491,6 +497,10 @@ Status runVideo(const VideoOptions& options)
     if (!s.ok()) return s;  // the output's temporary goes with it
     s = commitMediaOutput(job.out, options.overwrite);
     if (!s.ok()) return s;
+    // Frames that never came out of the decoder are lost too, where the
+    // container counts its frames.
+    if (job.damaged > 0 && job.videoIn->nb_frames > job.framesDone + job.damaged)
+        job.damaged = job.videoIn->nb_frames - job.framesDone;
     if (job.damaged > 0) {
         const std::string at =
             job.firstDamage != AV_NOPTS_VALUE
