@@ -237,14 +237,22 @@ Status correctAndEncode(Job& job, AVFrame* frame)
     correctVideoFrame(job.correction, job.words.data(), job.corrected.data(), width, height,
                       frameSeconds);
 
+    // One output picture, used again as soon as the encoder lets go of it:
+    // fresh memory for every frame would cost more than the correction.
     AVFrame* picture = job.picture.f;
-    av_frame_unref(picture);
-    picture->format = job.encoder.c->pix_fmt;
-    picture->width = width;
-    picture->height = height;
-    if (av_frame_get_buffer(picture, 0) < 0) throw std::bad_alloc();
+    if (!picture->buf[0]) {
+        picture->format = job.encoder.c->pix_fmt;
+        picture->width = width;
+        picture->height = height;
+        if (av_frame_get_buffer(picture, 0) < 0) throw std::bad_alloc();
+    }
+    if (av_frame_make_writable(picture) < 0) throw std::bad_alloc();
     // Time, colour tags, aspect, side data (rotation, captions, HDR) as the
-    // decoded frame had them; the encoder chooses its own frame types.
+    // decoded frame had them, none of the frame before's; the encoder chooses
+    // its own frame types.
+    while (picture->nb_side_data > 0)
+        av_frame_remove_side_data(picture, picture->side_data[0]->type);
+    av_dict_free(&picture->metadata);
     av_frame_copy_props(picture, frame);
     picture->pict_type = AV_PICTURE_TYPE_NONE;
     picture->key_frame = 0;
