@@ -23,6 +23,28 @@ std::string describe(const AVStream* st)
     return "stream " + std::to_string(st->index) + " (" + kindOf(st) + ", " + codec + ")";
 }
 
+bool headerTakes(const AVOutputFormat* container, const AVStream* st)
+{
+    AVFormatContext* trial = nullptr;
+    if (avformat_alloc_output_context2(&trial, container, nullptr, nullptr) < 0)
+        throw std::bad_alloc();
+    bool takes = false;
+    AVStream* o = avformat_new_stream(trial, nullptr);
+    if (o && avcodec_parameters_copy(o->codecpar, st->codecpar) >= 0 &&
+        avio_open_dyn_buf(&trial->pb) >= 0) {
+        o->codecpar->codec_tag = 0;
+        o->time_base = st->time_base;
+        trial->pb->seekable = AVIO_SEEKABLE_NORMAL;  // memory seeks like a file
+        takes = avformat_write_header(trial, nullptr) >= 0;
+        uint8_t* bytes = nullptr;
+        avio_close_dyn_buf(trial->pb, &bytes);
+        av_free(bytes);
+        trial->pb = nullptr;
+    }
+    avformat_free_context(trial);
+    return takes;
+}
+
 bool fits(const AVOutputFormat* container, const AVStream* st)
 {
     const AVCodecParameters* p = st->codecpar;
@@ -30,9 +52,11 @@ bool fits(const AVOutputFormat* container, const AVStream* st)
     // Attachments (fonts, covers) exist as streams in Matroska alone.
     if (p->codec_type == AVMEDIA_TYPE_ATTACHMENT)
         return av_match_name(container->name, "matroska,webm") != 0;
-    // 1: it takes it; 0: it does not; below 0: the container does not say,
-    // and its header will tell.
-    return avformat_query_codec(container, p->codec_id, FF_COMPLIANCE_NORMAL) != 0;
+    // 1: it takes it; 0: it does not; below 0: the container does not say.
+    if (avformat_query_codec(container, p->codec_id, FF_COMPLIANCE_NORMAL) == 0) return false;
+    // Some it takes only as an experiment (FLAC in MP4, in this version):
+    // a header with the stream alone, written to memory, tells.
+    return headerTakes(container, st);
 }
 
 bool isChapterTrack(const AVFormatContext* format, const AVStream* st)
@@ -73,7 +97,7 @@ void copyStreamMetadata(const AVStream* in, AVStream* out, bool reencoded)
 
 Status planStreams(const MediaInput& in, int videoIndex, bool dropUnsupported,
                    const std::string& outputName, MediaOutput& out, StreamMap& map,
-                   AVStream*& videoOut, void (*note)(const std::string&))
+                   AVStream*& videoOut, std::vector<std::string>& notes)
 {
     const AVOutputFormat* container = out.format->oformat;
     const unsigned count = in.format->nb_streams;
@@ -96,7 +120,7 @@ Status planStreams(const MediaInput& in, int videoIndex, bool dropUnsupported,
         const std::string what = describe(st) + " cannot go into " + outputName;
         if (!dropUnsupported)
             return badData(in.name + ": " + what + "; --drop-unsupported leaves it out");
-        note(in.name + ": " + what + "; left out");
+        notes.push_back(in.name + ": " + what + "; left out");
     }
     map.outputOf.assign(count, -1);
     for (unsigned i = 0; i < count; ++i) {

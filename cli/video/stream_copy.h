@@ -2,6 +2,7 @@
 // copied packet for packet, the container's metadata and chapters.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "cli/status.h"
@@ -15,12 +16,12 @@ struct StreamMap {
 
 // Checks every stream but the corrected one against the output's container:
 // one it cannot hold fails the run, naming it, or with dropUnsupported is left
-// out with a one-line note (through note). Creates the output streams of those
+// out with a one-line note added to notes. Creates the output streams of those
 // kept, in input order, with the video's output stream at its own place;
 // videoOut receives it.
 Status planStreams(const MediaInput& in, int videoIndex, bool dropUnsupported,
                    const std::string& outputName, MediaOutput& out, StreamMap& map,
-                   AVStream*& videoOut, void (*note)(const std::string&));
+                   AVStream*& videoOut, std::vector<std::string>& notes);
 
 // The container's metadata and chapters.
 void copyContainerInfo(const AVFormatContext* in, AVFormatContext* out);

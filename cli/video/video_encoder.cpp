@@ -70,6 +70,10 @@ Status chooseEncoder(const VideoOptions& options, const AVOutputFormat* containe
                            (name == "libx264" ? " (install Debian's ffmpeg libraries with x264)"
                                               : ""));
     } else {
+        // MP3 or FLAC files name PNG: a cover picture, not video.
+        if (container->video_codec == AV_CODEC_ID_NONE || container->video_codec == AV_CODEC_ID_PNG)
+            return badData(extensionOf(container) + " files hold no video; name the output .mp4, "
+                           ".mkv, .mov, ...");
         encoder = avcodec_find_encoder(container->video_codec);
         if (!encoder)
             return badData(std::string("no video encoder for ") + extensionOf(container) +

@@ -160,6 +160,7 @@ struct Job {
     Frame decoded, picture;
     Packet packet, encoded;
     ProgressMeter meter;
+    std::vector<std::string> notes;  // said once the output is under way
 
     int64_t lastStamp = AV_NOPTS_VALUE;      // the last frame's, in the input's time base
     int64_t lastDuration = 0;
@@ -363,10 +364,10 @@ Status setUpOutput(Job& job)
         return badData(job.in.name + ": its pictures are too large");
     const AVPixelFormat outputFormat = encoderFormat(encoder, inputFormat);
     if (bitsPerChannel(inputFormat) > 8)
-        printNote(job.in.name + ": " + av_get_pix_fmt_name(inputFormat) +
+        job.notes.push_back(job.in.name + ": " + av_get_pix_fmt_name(inputFormat) +
                   " has more than 8 bits a channel; it is corrected at 8 bits");
     if (outputFormat != inputFormat)
-        printNote(std::string(encoder->name) + " cannot write " + av_get_pix_fmt_name(inputFormat) +
+        job.notes.push_back(std::string(encoder->name) + " cannot write " + av_get_pix_fmt_name(inputFormat) +
                   "; the video is written as " + av_get_pix_fmt_name(outputFormat));
 
     const AVPixFmtDescriptor* inDesc = av_pix_fmt_desc_get(inputFormat);
@@ -377,7 +378,7 @@ Status setUpOutput(Job& job)
     s = openMediaOutput(o.output, container, job.out);
     if (!s.ok()) return s;
     s = planStreams(job.in, job.videoIndex, o.dropUnsupported, o.output, job.out, job.map,
-                    job.videoOut, printNote);
+                    job.videoOut, job.notes);
     if (!s.ok()) return s;
     copyContainerInfo(job.in.format, job.out.format);
 
@@ -499,6 +500,7 @@ Status runVideo(const VideoOptions& options)
     s = setUpOutput(job);
     if (!s.ok()) return s;
 
+    for (const std::string& note : job.notes) printNote(note);
     job.meter = startFrameProgress(options.quiet, expectedFrames(job.in.format, job.videoIn));
     s = transcode(job);
     finishProgress(job.meter);

@@ -1,0 +1,174 @@
+#!/bin/sh
+# velto video end to end, on small clips made here with ffmpeg: every
+# container and kind of stream it keeps, frame times that are deliberately
+# uneven, and the inputs it must refuse in one line without writing anything.
+# Usage: video_test.sh VELTO WORKDIR
+set -u
+velto=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 1
+command -v ffmpeg >/dev/null || { echo "ffmpeg is missing: run tools/setup.sh"; exit 1; }
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+probe() {  # probe FILE ARGS...: ffprobe's plain answer
+    f=$1
+    shift
+    ffprobe -v error "$@" -of csv=p=0 "$f"
+}
+frame_times() {  # every video frame's time stamp, in decoding order
+    probe "$1" -select_streams v:0 -show_entries frame=pts_time
+}
+kinds() {  # the kinds of stream, in order
+    probe "$1" -show_entries stream=codec_type | tr '\n' ' '
+}
+no_temporaries() {
+    leftovers=$(find . -name '.velto-*')
+    [ -z "$leftovers" ] || fail "temporaries left behind after $1: $leftovers"
+}
+
+# --- the clips ---
+# A cast picture (red lifted, blue held down) for 2 s at 25 frames a second,
+# 128 x 96, with frames 20 on 0.3 s later and frames 35 on 0.17 s later
+# again: made even, the stream would have other times.
+cast="testsrc2=size=128x96:rate=25:duration=2,lutrgb=r=val*0.8+40:b=val*0.7"
+uneven="setpts=N/25/TB+gte(N\,20)*0.3/TB+gte(N\,35)*0.17/TB"
+printf '1\n00:00:00,500 --> 00:00:01,200\nfirst\n\n2\n00:00:01,500 --> 00:00:02,200\nsecond\n' >subs.srt
+printf ';FFMETADATA1\ntitle=Test clip\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=One\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2400\ntitle=Two\n' >chapters.txt
+make() {  # make OUTPUT FFMPEG-ARGS...: a clip of the cast picture, with sound
+    out=$1
+    shift
+    ffmpeg -v error -y -f lavfi -i "$cast,$uneven" -f lavfi -i "sine=duration=2.5" "$@" "$out" ||
+        fail "ffmpeg could not make $out"
+}
+make full.mkv -i subs.srt -i chapters.txt -map 0 -map 1 -map 2 -map_metadata 3 -map_chapters 3 \
+    -c:v libx264 -preset ultrafast -c:a flac -c:s srt
+make plain.mp4 -map 0 -map 1 -c:v libx264 -preset ultrafast -c:a aac
+# ffmpeg 5.1 turns the tag into a rotation (display matrix) only when copying.
+ffmpeg -v error -y -i plain.mp4 -map 0 -c copy -metadata:s:v rotate=90 rotated.mp4
+make plain.mov -map 0 -map 1 -c:v libx264 -preset ultrafast -c:a aac
+ffmpeg -v error -y -f lavfi -i "$cast" -f lavfi -i "sine=duration=2" -c:v mpeg4 -q:v 3 \
+    -c:a pcm_s16le even.avi || fail "ffmpeg could not make even.avi"
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=161x121:rate=25:duration=0.4,format=yuv444p" \
+    -c:v ffv1 odd.mkv || fail "ffmpeg could not make odd.mkv"
+ffmpeg -v error -y -f lavfi -i "$cast,format=yuv420p10le" -t 0.4 -c:v libx264 -preset ultrafast \
+    deep.mkv || fail "ffmpeg could not make deep.mkv"
+ffmpeg -v error -y -f lavfi -i "$cast,format=bgra" -t 0.6 -c:v ffv1 bgra.mkv ||
+    fail "ffmpeg could not make bgra.mkv"
+ffmpeg -v error -y -f lavfi -i "sine=duration=1" -c:a aac sound.m4a || fail "no sound.m4a"
+printf 'not a video' >junk.mp4
+# A Matroska file cut in the middle of its frames: its header still says 2 s.
+head -c "$(($(wc -c <full.mkv) / 2))" full.mkv >cut.mkv
+
+# --- files that come out whole: INPUT OUTPUT ARGS | what must match ---
+# times: every frame's time stamp; kinds: the streams; chapters; rotation;
+# format: pixel format and size.
+while IFS='|' read -r input output args checks; do
+    [ -n "$input" ] || continue
+    # shellcheck disable=SC2086
+    "$velto" video $args "$input" "$output" 2>stderr.txt ||
+        { fail "velto video $args $input $output: $(cat stderr.txt)"; continue; }
+    for check in $checks; do
+        case $check in
+        times) [ "$(frame_times "$input")" = "$(frame_times "$output")" ] ||
+            fail "$output: frame times differ from $input's" ;;
+        kinds) [ "$(kinds "$input")" = "$(kinds "$output")" ] ||
+            fail "$output: streams '$(kinds "$output")', not '$(kinds "$input")'" ;;
+        chapters) [ "$(probe "$output" -show_chapters | cut -d, -f5-)" = \
+                    "$(probe "$input" -show_chapters | cut -d, -f5-)" ] &&
+                  [ "$(probe "$output" -show_entries format_tags=title)" = "Test clip" ] ||
+            fail "$output: chapters or title differ from $input's" ;;
+        rotation) [ "$(probe "$output" -select_streams v:0 -show_entries stream_side_data=rotation | tr -d '\n')" = 90 ] ||
+            fail "$output: lost its rotation" ;;
+        format) [ "$(probe "$output" -show_entries stream=pix_fmt,width,height)" = \
+                  "$(probe "$input" -show_entries stream=pix_fmt,width,height)" ] ||
+            fail "$output: pixel format or size differs from $input's" ;;
+        deep) grep -q "corrected at 8 bits" stderr.txt || fail "$input: no word of 8 bits" ;;
+        esac
+    done
+done <<'EOF'
+full.mkv|full-out.mkv||times kinds chapters
+rotated.mp4|rotated-out.mp4|--steady 2|times kinds rotation
+plain.mov|plain-out.mov|--levels 10,10,10|times kinds
+even.avi|even-out.avi||times kinds
+full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
+odd.mkv|odd-out.mkv|--lossless|format times
+deep.mkv|deep-out.mkv||format deep
+EOF
+no_temporaries "whole outputs"
+
+# The frames' times are not those of an even rate: the check above can fail.
+ffmpeg -v error -y -i full.mkv -map 0:v -vf fps=25 -c:v libx264 -preset ultrafast evened.mkv
+[ "$(frame_times full.mkv)" != "$(frame_times evened.mkv)" ] ||
+    fail "the uneven clip's frame times are those of an even rate"
+
+# Pictures that need no conversion, one frame at a time: the same bytes as
+# velto apply --raw, which leaves the fourth byte 0 where the video keeps its
+# alpha (all 255 here).
+"$velto" video --steady 0 --lossless bgra.mkv bgra-out.mkv || fail "bgra.mkv failed"
+ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - | "$velto" apply --raw 128x96 - raw.bgra
+ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i raw.bgra -f rawvideo -pix_fmt bgra expected.bgra
+ffmpeg -v error -i bgra-out.mkv -f rawvideo -pix_fmt bgra - >got.bgra
+[ -s got.bgra ] && cmp -s got.bgra expected.bgra || fail "bgra-out.mkv differs from velto apply --raw"
+# Steady levels (the default) follow the frames before: other bytes here.
+"$velto" video --lossless bgra.mkv steady-out.mkv || fail "bgra.mkv with steady levels failed"
+ffmpeg -v quiet -i steady-out.mkv -f rawvideo -pix_fmt bgra - | cmp -s - expected.bgra &&
+    fail "steady levels gave each frame its own"
+
+# --- refusals: CODE TEXT INPUT OUTPUT ARGS; one line, nothing written ---
+echo precious >taken.mkv
+while IFS='|' read -r code text input output args; do
+    [ -n "$code" ] || continue
+    # shellcheck disable=SC2086
+    "$velto" video $args "$input" "$output" >/dev/null 2>stderr.txt
+    rc=$?
+    [ "$rc" -eq "$code" ] || fail "video $args $input $output exited $rc, not $code: $(cat stderr.txt)"
+    [ "$(wc -l <stderr.txt)" -eq 1 ] && grep -q -- "$text" stderr.txt ||
+        fail "video $args $input $output: not one line with '$text': $(cat stderr.txt)"
+    if [ "$output" = taken.mkv ]; then
+        [ "$(cat taken.mkv)" = precious ] || fail "a refused run replaced taken.mkv"
+    elif [ -e "$output" ]; then
+        fail "a refused run left $output"
+    fi
+done <<'EOF'
+1|has no video stream|sound.m4a|none1.mp4|
+1|not a media file|junk.mp4|none2.mp4|
+1|missing.mkv: cannot open|missing.mkv|none3.mp4|
+1|cannot go into none4.mp4; --drop-unsupported leaves it out|full.mkv|none4.mp4|
+1|cut short|cut.mkv|none5.mkv|
+1|exists already|full.mkv|taken.mkv|
+1|hold no video|full.mkv|none6.mp3|
+1|'nothing' is missing|full.mkv|none7.mkv|--codec nothing
+2|--lossless writes FFV1 into .mkv only|full.mkv|none8.mp4|--lossless
+2|unknown container|full.mkv|none9.xyz|
+EOF
+no_temporaries "refusals"
+
+# A damaged file with --keep-going: what decodes is written, the loss is
+# named, and the exit status says so.
+"$velto" video --keep-going cut.mkv kept.mkv 2>stderr.txt
+rc=$?
+[ "$rc" -eq 1 ] && grep -q "lost" stderr.txt || fail "--keep-going: exit $rc, '$(cat stderr.txt)'"
+n=$(probe kept.mkv -count_frames -select_streams v:0 -show_entries stream=nb_read_frames)
+[ "${n:-0}" -gt 0 ] && [ "$n" -lt 50 ] || fail "--keep-going wrote ${n:-no} frames of the cut file"
+# -y replaces an existing output.
+"$velto" video -y --lossless odd.mkv taken.mkv || fail "-y did not replace taken.mkv"
+[ "$(probe taken.mkv -show_entries stream=codec_name)" = ffv1 ] || fail "-y left taken.mkv as it was"
+
+# --- a signal in the middle: no output, no temporary ---
+# The input comes through a pipe that stays open, so the run is still going.
+{ cat full.mkv; sleep 5; } | "$velto" video --quiet - interrupted.mkv 2>/dev/null &
+pid=$!
+sleep 1
+kill -TERM "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+[ -e interrupted.mkv ] && fail "an interrupted run left interrupted.mkv"
+no_temporaries "an interrupted run"
+
+[ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
+echo "all passed"
