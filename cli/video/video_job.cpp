@@ -7,9 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
+#include "cli/frame_queue.h"
 #include "cli/progress.h"
 #include "cli/video/frame_correction.h"
 #include "cli/video/media_files.h"
@@ -143,6 +147,15 @@ double declaredVideoSeconds(const AVStream* st)
     return 0.0;
 }
 
+// What a frame carries from its reading to its writing, besides its words
+// (the runner's source) and its corrected words (the runner's result).
+struct FrameSlot {
+    AVFrame* decoded = nullptr;  // as the decoder made it
+    AVFrame* picture = nullptr;  // corrected, in the encoder's format
+    double frameSeconds = 0.0;   // since the frame before
+    Status status;               // of the work on it
+};
+
 struct Job {
     const VideoOptions& options;
     MediaInput in;
@@ -152,27 +165,57 @@ struct Job {
     AVStream* videoIn = nullptr;
     AVStream* videoOut = nullptr;
     Codec decoder, encoder;
-    PictureConverter converter;
+    int32_t width = 0, height = 0;
     VideoCorrection correction{};
-    std::vector<uint32_t> words, corrected;
+    FrameTurnstile turnstile;        // the correction, in frame order
     PictureColours outputColours{};  // where the output's pictures are Y'CbCr made from R'G'B'
     bool modelChanged = false;       // R'G'B' in, Y'CbCr out
-    Frame decoded, picture;
     Packet packet, encoded;
     ProgressMeter meter;
     std::vector<std::string> notes;  // said once the output is under way
+
+    // Frames in flight by index, and the frames and converters free for
+    // use again: the reading and writing take and give them on the calling
+    // thread, the workers under the lock.
+    std::mutex mutex;
+    std::map<int64_t, FrameSlot> slots;
+    std::vector<AVFrame*> spareDecoded, sparePictures;
+    std::vector<std::unique_ptr<PictureConverter>> converters;
+    int64_t framesRead = 0;
+    bool decoderFlushed = false;
 
     int64_t lastStamp = AV_NOPTS_VALUE;      // the last frame's, in the input's time base
     int64_t lastDuration = 0;
     int64_t lastOutStamp = AV_NOPTS_VALUE;   // in the encoder's time base
     std::map<int64_t, int64_t> durations;    // frames in the encoder: stamp to duration
-    int64_t packetsSent = 0, framesDone = 0, damaged = 0;
+    int64_t framesDone = 0, damaged = 0;
     int64_t firstDamage = AV_NOPTS_VALUE;    // in the input's time base
     std::string damageWhy;
     double videoEnd = 0.0;                   // seconds, the end of the last frame
 
     explicit Job(const VideoOptions& o) : options(o) {}
+    ~Job()
+    {
+        for (auto& [index, slot] : slots) {
+            av_frame_free(&slot.decoded);
+            av_frame_free(&slot.picture);
+        }
+        for (AVFrame*& f : spareDecoded) av_frame_free(&f);
+        for (AVFrame*& f : sparePictures) av_frame_free(&f);
+    }
 };
+
+AVFrame* spareFrame(std::vector<AVFrame*>& spare)
+{
+    if (spare.empty()) {
+        AVFrame* f = av_frame_alloc();
+        if (!f) throw std::bad_alloc();
+        return f;
+    }
+    AVFrame* f = spare.back();
+    spare.pop_back();
+    return f;
+}
 
 Status writeEncoded(Job& job)
 {
@@ -210,46 +253,165 @@ Status damage(Job& job, int64_t stamp, const std::string& why)
                    "); nothing is written (--keep-going writes what decodes)");
 }
 
-Status correctAndEncode(Job& job, AVFrame* frame)
+Status copyPacket(Job& job, AVPacket* p);
+
+// The next decoded frame into f: packets of other streams are copied on the
+// way, and the decoder is drained at the end of the input.
+ReadStep nextDecoded(Job& job, AVFrame* f, Status& status)
 {
+    for (;;) {
+        const int got = avcodec_receive_frame(job.decoder.c, f);
+        if (got >= 0) {
+            if (f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT)) {
+                status = damage(job, f->best_effort_timestamp, "a damaged picture");
+                if (!status.ok()) return ReadStep::stop;
+            }
+            return ReadStep::frame;
+        }
+        if (got == AVERROR_EOF) return ReadStep::end;
+        if (got != AVERROR(EAGAIN)) {
+            status = damage(job, job.lastStamp, avErrorText(got));
+            if (!status.ok()) return ReadStep::stop;
+            continue;
+        }
+        AVPacket* p = job.packet.p;
+        const int read = job.decoderFlushed ? AVERROR_EOF : av_read_frame(job.in.format, p);
+        if (read < 0) {
+            if (read != AVERROR_EOF) {
+                status = damage(job, job.lastStamp, "it cannot be read past there: " + avErrorText(read));
+                if (!status.ok()) return ReadStep::stop;
+            }
+            if (job.decoderFlushed) return ReadStep::end;
+            job.decoderFlushed = true;
+            avcodec_send_packet(job.decoder.c, nullptr);
+            continue;
+        }
+        if (p->stream_index != job.videoIndex) {
+            status = copyPacket(job, p);
+            av_packet_unref(p);
+            if (!status.ok()) return ReadStep::stop;
+            continue;
+        }
+        if (p->flags & AV_PKT_FLAG_CORRUPT) {
+            status = damage(job, p->pts != AV_NOPTS_VALUE ? p->pts : p->dts,
+                            "the file is damaged there");
+            if (!status.ok()) {
+                av_packet_unref(p);
+                return ReadStep::stop;
+            }
+        }
+        const int sent = avcodec_send_packet(job.decoder.c, p);
+        const int64_t at = p->pts;
+        av_packet_unref(p);
+        if (sent < 0 && sent != AVERROR(EAGAIN)) {
+            status = damage(job, at, avErrorText(sent));
+            if (!status.ok()) return ReadStep::stop;
+        }
+    }
+}
+
+// The runner's read step, on the calling thread: a decoded frame, its time
+// since the frame before, and room for its words and its corrected picture.
+ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
+{
+    AVFrame* f = spareFrame(job.spareDecoded);
+    const ReadStep step = nextDecoded(job, f, status);
+    if (step != ReadStep::frame) {
+        job.spareDecoded.push_back(f);
+        return step;
+    }
     const AVRational inBase = job.videoIn->time_base;
-    int64_t stamp = frame->best_effort_timestamp;
+    int64_t stamp = f->best_effort_timestamp;
     if (stamp == AV_NOPTS_VALUE)
         stamp = job.lastStamp == AV_NOPTS_VALUE ? 0 : job.lastStamp + job.lastDuration;
-    const double frameSeconds =
-        job.lastStamp == AV_NOPTS_VALUE ? 0.0
-                                        : static_cast<double>(stamp - job.lastStamp) * av_q2d(inBase);
+    f->best_effort_timestamp = stamp;
+    FrameSlot slot;
+    slot.decoded = f;
+    slot.frameSeconds = job.lastStamp == AV_NOPTS_VALUE
+                            ? 0.0
+                            : static_cast<double>(stamp - job.lastStamp) * av_q2d(inBase);
     job.lastStamp = stamp;
-    job.lastDuration = frame->pkt_duration;
-
-    const int32_t width = job.encoder.c->width, height = job.encoder.c->height;
-    if (frame->width != width || frame->height != height)
-        return badData(job.in.name + ": the picture size changes at " + timeText(stamp, inBase) +
-                       " (" + std::to_string(frame->width) + "x" + std::to_string(frame->height) +
-                       " after " + std::to_string(width) + "x" + std::to_string(height) +
-                       "), which velto video does not follow");
-    const PictureColours colours = picturesColours(frame);
-    if (!pictureToWords(job.converter, frame, colours, job.words.data()))
-        return badData(job.in.name + ": cannot convert its pictures (" +
-                       (av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
-                            ? av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
-                            : "unknown format") +
-                       ")");
-    correctVideoFrame(job.correction, job.words.data(), job.corrected.data(), width, height,
-                      frameSeconds);
-
-    // One output picture, used again as soon as the encoder lets go of it:
-    // fresh memory for every frame would cost more than the correction.
-    AVFrame* picture = job.picture.f;
+    job.lastDuration = f->pkt_duration;
+    if (f->width != job.width || f->height != job.height) {
+        av_frame_unref(f);
+        job.spareDecoded.push_back(f);
+        status = badData(job.in.name + ": the picture size changes at " + timeText(stamp, inBase) +
+                         " (" + std::to_string(f->width) + "x" + std::to_string(f->height) +
+                         " after " + std::to_string(job.width) + "x" +
+                         std::to_string(job.height) + "), which velto video does not follow");
+        return ReadStep::stop;
+    }
+    // One output picture a frame in flight, used again once the encoder has
+    // let go of it: fresh memory for every frame would cost more than the
+    // correction.
+    AVFrame* picture = spareFrame(job.sparePictures);
     if (!picture->buf[0]) {
         picture->format = job.encoder.c->pix_fmt;
-        picture->width = width;
-        picture->height = height;
+        picture->width = job.width;
+        picture->height = job.height;
         if (av_frame_get_buffer(picture, 0) < 0) throw std::bad_alloc();
     }
     if (av_frame_make_writable(picture) < 0) throw std::bad_alloc();
+    slot.picture = picture;
+    const size_t pixels = size_t(job.width) * size_t(job.height);
+    frameJob.source.resize(pixels);
+    frameJob.result.resize(pixels);
+    std::lock_guard lock(job.mutex);
+    job.slots.emplace(job.framesRead++, slot);
+    return ReadStep::frame;
+}
+
+// The runner's work step, on a worker: to words, through the filter in frame
+// order, and back to the encoder's format.
+void workFrame(Job& job, FrameJob& frameJob)
+{
+    FrameSlot* slot;
+    std::unique_ptr<PictureConverter> converter;
+    {
+        std::lock_guard lock(job.mutex);
+        slot = &job.slots.at(frameJob.index);
+        converter = std::move(job.converters.back());
+        job.converters.pop_back();
+    }
+    const AVFrame* frame = slot->decoded;
+    const PictureColours colours = picturesColours(frame);
+    const PictureColours back = job.modelChanged ? job.outputColours : colours;
+    uint32_t* words = frameJob.source.data();
+    uint32_t* corrected = frameJob.result.data();
+    if (!pictureToWords(*converter, frame, colours, words)) {
+        slot->status = badData(job.in.name + ": cannot convert its pictures (" +
+                               (av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
+                                    ? av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
+                                    : "unknown format") +
+                               ")");
+    }
+    job.turnstile.pass(frameJob.index, [&] {
+        if (slot->status.ok())
+            correctVideoFrame(job.correction, words, corrected, job.width, job.height,
+                              slot->frameSeconds);
+    });
+    if (slot->status.ok() && !wordsToPicture(*converter, corrected, back, slot->picture))
+        slot->status = badData(job.in.name + ": cannot convert its pictures back");
+    std::lock_guard lock(job.mutex);
+    job.converters.push_back(std::move(converter));
+}
+
+// The runner's emit step, on the calling thread, in frame order: the
+// corrected picture with the decoded frame's time, tags and side data to
+// the encoder, and what it has encoded to the output.
+Status emitFrame(Job& job, FrameJob& frameJob)
+{
+    FrameSlot slot;
+    {
+        std::lock_guard lock(job.mutex);
+        auto it = job.slots.find(frameJob.index);
+        slot = it->second;
+        job.slots.erase(it);
+    }
+    AVFrame* frame = slot.decoded;
+    AVFrame* picture = slot.picture;
     // Time, colour tags, aspect, side data (rotation, captions, HDR) as the
-    // decoded frame had them, none of the frame before's; the encoder chooses
+    // decoded frame had them, none of an earlier frame's; the encoder chooses
     // its own frame types.
     while (picture->nb_side_data > 0)
         av_frame_remove_side_data(picture, picture->side_data[0]->type);
@@ -257,75 +419,39 @@ Status correctAndEncode(Job& job, AVFrame* frame)
     av_frame_copy_props(picture, frame);
     picture->pict_type = AV_PICTURE_TYPE_NONE;
     picture->key_frame = 0;
-    const PictureColours back = job.modelChanged ? job.outputColours : colours;
     if (job.modelChanged) {
-        picture->colorspace = back.matrix;
-        picture->color_range = back.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+        picture->colorspace = job.outputColours.matrix;
+        picture->color_range = job.outputColours.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     }
-    if (!wordsToPicture(job.converter, job.corrected.data(), back, picture))
-        return badData(job.in.name + ": cannot convert its pictures back");
-
     // Every frame keeps its time and its duration; a container with a fixed
     // rate gets the nearest slot after the frame before.
+    const AVRational inBase = job.videoIn->time_base;
+    const int64_t stamp = frame->best_effort_timestamp;
     int64_t outStamp = av_rescale_q(stamp, inBase, job.encoder.c->time_base);
     if (job.lastOutStamp != AV_NOPTS_VALUE && outStamp <= job.lastOutStamp)
         outStamp = job.lastOutStamp + 1;
     job.lastOutStamp = outStamp;
     picture->pts = outStamp;
-    const int64_t duration = av_rescale_q(frame->pkt_duration, inBase, job.encoder.c->time_base);
     // Packets leave the encoder in decoding order, each with its frame's
     // stamp; an encoder that renames stamps leaves its entries behind, so
     // the oldest go once there are more than any encoder holds back.
-    job.durations[outStamp] = duration;
+    job.durations[outStamp] = av_rescale_q(frame->pkt_duration, inBase, job.encoder.c->time_base);
     if (job.durations.size() > 1024) job.durations.erase(job.durations.begin());
     job.videoEnd = static_cast<double>(stamp + frame->pkt_duration) * av_q2d(inBase);
 
-    const int sent = avcodec_send_frame(job.encoder.c, picture);
-    if (sent < 0)
-        return badData(std::string("encoder ") + job.encoder.c->codec->name +
-                       " failed: " + avErrorText(sent));
+    Status s = slot.status;
+    if (s.ok()) {
+        const int sent = avcodec_send_frame(job.encoder.c, picture);
+        if (sent < 0)
+            s = badData(std::string("encoder ") + job.encoder.c->codec->name +
+                        " failed: " + avErrorText(sent));
+    }
+    av_frame_unref(frame);
+    job.spareDecoded.push_back(frame);
+    job.sparePictures.push_back(picture);
+    if (!s.ok()) return s;
     ++job.framesDone;
-    updateProgress(job.meter, job.framesDone);
     return writeEncoded(job);
-}
-
-Status receiveDecoded(Job& job)
-{
-    for (;;) {
-        const int got = avcodec_receive_frame(job.decoder.c, job.decoded.f);
-        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return success();
-        if (got < 0) {
-            Status s = damage(job, job.lastStamp, avErrorText(got));
-            if (!s.ok()) return s;
-            continue;
-        }
-        AVFrame* f = job.decoded.f;
-        if (f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT)) {
-            Status s = damage(job, f->best_effort_timestamp, "a damaged picture");
-            if (!s.ok()) {
-                av_frame_unref(f);
-                return s;
-            }
-        }
-        Status s = correctAndEncode(job, f);
-        av_frame_unref(f);
-        if (!s.ok()) return s;
-    }
-}
-
-Status decodePacket(Job& job, const AVPacket* p)
-{
-    if (p && (p->flags & AV_PKT_FLAG_CORRUPT)) {
-        Status s = damage(job, p->pts != AV_NOPTS_VALUE ? p->pts : p->dts, "the file is damaged there");
-        if (!s.ok()) return s;
-    }
-    if (p) ++job.packetsSent;
-    const int sent = avcodec_send_packet(job.decoder.c, p);
-    if (sent < 0 && sent != AVERROR_EOF) {
-        Status s = damage(job, p ? p->pts : job.lastStamp, avErrorText(sent));
-        if (!s.ok()) return s;
-    }
-    return receiveDecoded(job);
 }
 
 Status copyPacket(Job& job, AVPacket* p)
@@ -422,30 +548,33 @@ Status setUpOutput(Job& job)
                              "cannot hold")
                    : job.out.writeStatus;
 
-    const size_t pixels = size_t(par->width) * size_t(par->height);
-    job.words.resize(pixels);
-    job.corrected.resize(pixels);
+    job.width = par->width;
+    job.height = par->height;
     job.correction = {o.levels, o.steadySeconds,
                       hasAlpha(inputFormat) ? TopByte::carried : TopByte::cleared};
     return success();
 }
 
+// Frames converted and corrected at once: one per core. The decoder and the
+// encoder run their own threads besides.
+int32_t threadCountFor(const Job&)
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores > 16 ? 16 : static_cast<int32_t>(cores);
+}
+
 Status transcode(Job& job)
 {
-    for (;;) {
-        AVPacket* p = job.packet.p;
-        const int read = av_read_frame(job.in.format, p);
-        if (read == AVERROR_EOF) break;
-        if (read < 0) {
-            Status s = damage(job, job.lastStamp, "it cannot be read past there: " + avErrorText(read));
-            if (!s.ok()) return s;
-            break;
-        }
-        Status s = p->stream_index == job.videoIndex ? decodePacket(job, p) : copyPacket(job, p);
-        av_packet_unref(p);
-        if (!s.ok()) return s;
-    }
-    Status s = decodePacket(job, nullptr);
+    const int32_t threads = threadCountFor(job);
+    for (int32_t i = 0; i < threads; ++i) job.converters.push_back(std::make_unique<PictureConverter>());
+    FrameSteps steps;
+    steps.read = [&](FrameJob& frameJob, Status& status) { return readFrame(job, frameJob, status); };
+    steps.work = [&](FrameJob& frameJob) { workFrame(job, frameJob); };
+    steps.emit = [&](FrameJob& frameJob) { return emitFrame(job, frameJob); };
+    steps.progress = [&](int64_t done) { updateProgress(job.meter, done); };
+    // Words, corrected words, the decoded and the corrected picture.
+    steps.jobBytes = 4 * 4 * size_t(job.width) * size_t(job.height);
+    Status s = runFrames(threads, steps);
     if (!s.ok()) return s;
     if (job.framesDone == 0) return badData(job.in.name + ": not one frame of its video decodes");
     const int flushed = avcodec_send_frame(job.encoder.c, nullptr);
