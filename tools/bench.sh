@@ -8,6 +8,7 @@
 #   3840x2160.
 # Extra arguments go to the Google Benchmark program, for example
 #   tools/bench.sh --benchmark_filter=1920x1080
+# (tools/bench-video.sh times velto video against ffmpeg alone.)
 set -eu
 cd "$(dirname "$0")/.."
 

@@ -1,0 +1,64 @@
+#!/bin/sh
+# velto video against ffmpeg alone, in one run, side by side, on a generated
+# 1080p clip with sound: the same decoding, the same encoder and settings,
+# the same copied sound; what velto adds is the conversion to its pixels,
+# the correction and the conversion back.
+#   velto video in.mp4 out.mp4             vs  ffmpeg -i in.mp4 -c:v libx264 -crf 18 -preset medium -c:a copy out.mp4
+#   velto video --lossless in.mp4 out.mkv  vs  ffmpeg -i in.mp4 -c:v ffv1 -c:a copy out.mkv
+# The two commands of a pair run in turn, RUNS times each after one run not
+# counted; it prints each one's median wall time and the median of the
+# ratios pair by pair, which holds when the machine's speed drifts.
+# Usage: tools/bench-video.sh [RUNS] [SECONDS]   (default 5 runs of a 4 s clip)
+set -eu
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+seconds=${2:-4}
+
+cmake --preset native >/dev/null
+cmake --build --preset native -j 2 --target velto >/dev/null
+velto=$PWD/build/native/velto
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# A test pattern with a colour cast and the faint grain of a camera sensor
+# (noiseless, it would be unusually cheap to encode), 25 frames a second,
+# and a tone, as H.264 and AAC.
+ffmpeg -v error -f lavfi \
+    -i "testsrc2=size=1920x1080:rate=25:duration=$seconds,lutrgb=r=val*0.85+30:b=val*0.8,noise=alls=3:allf=t" \
+    -f lavfi -i "sine=frequency=440:duration=$seconds" \
+    -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac -shortest in.mp4
+
+wall() {  # wall seconds of one run of the command
+    /usr/bin/time -f %e -o time.txt "$@" >/dev/null 2>&1 || { echo "bench: '$*' failed" >&2; exit 1; }
+    cat time.txt
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+pair() {  # pair NAME 'VELTO COMMAND' 'FFMPEG COMMAND'
+    : >velto.txt
+    : >ffmpeg.txt
+    : >ratio.txt
+    # shellcheck disable=SC2086
+    wall $2 >/dev/null && wall $3 >/dev/null
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+        # shellcheck disable=SC2086
+        a=$(wall $2)
+        # shellcheck disable=SC2086
+        b=$(wall $3)
+        echo "$a" >>velto.txt
+        echo "$b" >>ffmpeg.txt
+        awk -v a="$a" -v b="$b" 'BEGIN { printf "%.4f\n", a / b }' >>ratio.txt
+        i=$((i + 1))
+    done
+    printf '%-10s velto %6.2f s   ffmpeg %6.2f s   ratio %.3f (%s to %s)\n' "$1" \
+        "$(median <velto.txt)" "$(median <ffmpeg.txt)" "$(median <ratio.txt)" \
+        "$(sort -n ratio.txt | head -n 1)" "$(sort -n ratio.txt | tail -n 1)"
+}
+
+echo "== velto video against ffmpeg, 1920x1080, $seconds s, median of $runs runs =="
+pair libx264 "$velto video -q -y in.mp4 out.mp4" \
+    "ffmpeg -v error -y -i in.mp4 -c:v libx264 -crf 18 -preset medium -c:a copy ref.mp4"
+pair ffv1 "$velto video -q -y --lossless in.mp4 out.mkv" \
+    "ffmpeg -v error -y -i in.mp4 -c:v ffv1 -c:a copy ref.mkv"
