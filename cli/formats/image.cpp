@@ -1,28 +1,8 @@
+// The format-independent ends of the codecs: a reader chosen by the bytes'
+// signature, a writer by the format asked for.
 #include "cli/formats/image.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
-
-#include "cli/options.h"
-
-bool imageSizeAllowed(int64_t width, int64_t height)
-{
-    return width >= 1 && height >= 1 && width <= maximumSide && height <= maximumSide &&
-           width * height * 4 <= maximumFrameBytes;
-}
-
-std::string imageTooLargeText()
-{
-    return std::string(imageTooLarge) + " (" + frameLimitsText() + ")";
-}
-
-uint8_t scaleSample(uint32_t v, uint32_t maxval)
-{
-    if (maxval == 0) return 0;
-    if (v > maxval) v = maxval;
-    return static_cast<uint8_t>((uint64_t{v} * 255 + maxval / 2) / maxval);
-}
 
 Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
 {
@@ -48,57 +28,4 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
                           "(see 'velto apply --help')");
     if (format == ImageFormat::jpeg) return encodeJpeg(image, jpegQuality, name, bytes);
     return encodeNetpbm(image, format, name, bytes);
-}
-
-bool profileFitsRgb(const std::vector<uint8_t>& icc)
-{
-    // The data colour space sits at offset 16 of the profile's header.
-    return icc.size() >= 20 && std::memcmp(icc.data() + 16, "RGB ", 4) == 0;
-}
-
-bool formatOfName(std::string name, ImageFormat& format)
-{
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (name == "png") format = ImageFormat::png;
-    else if (name == "ppm" || name == "pnm") format = ImageFormat::ppm;
-    else if (name == "pam") format = ImageFormat::pam;
-    else if (name == "jpeg" || name == "jpg") format = ImageFormat::jpeg;
-    else return false;
-    return true;
-}
-
-const char* extensionOf(ImageFormat format)
-{
-    switch (format) {
-    case ImageFormat::png: return "png";
-    case ImageFormat::ppm: return "ppm";
-    case ImageFormat::pam: return "pam";
-    case ImageFormat::jpeg: return "jpg";
-    }
-    return "";
-}
-
-bool formatOfExtension(const std::string& path, ImageFormat& format)
-{
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    // A leading dot starts a hidden name, not an extension.
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    if (path == "-" || dot == std::string::npos || dot <= nameStart) return false;
-    return formatOfName(path.substr(dot + 1), format);
-}
-
-bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inputHasAlpha,
-                     ImageFormat& format)
-{
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const bool hasExtension = path != "-" && dot != std::string::npos && dot > nameStart;
-    if (hasExtension) return formatOfExtension(path, format);
-    if (inputFormat == ImageFormat::png || inputFormat == ImageFormat::jpeg)
-        format = inputFormat;
-    else
-        format = inputHasAlpha ? ImageFormat::pam : ImageFormat::ppm;
-    return true;
 }
