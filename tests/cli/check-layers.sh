@@ -29,6 +29,14 @@ check() {
   fi
 }
 
+# A new folder of the tool gets a line below: its place among the layers.
+for dir in "$src"/cli/*/; do
+  case $(basename "$dir") in
+    formats | io | jobs) ;;
+    *) echo "cli/$(basename "$dir")/ has no layer in check-layers.sh" >&2; status=1 ;;
+  esac
+done
+
 check limits '$^'
 check cli/formats 'cli/formats/|cli/status\.h|limits/'
 check cli/io 'cli/io/|cli/status\.h|engine/'
