@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/help.h"
 #include "cli/options.h"
 #include "cli/video/video_job.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli/files.h"
+#include "cli/io/output.h"
 #include "cli/status.h"
 
 extern "C" {

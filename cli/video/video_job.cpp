@@ -13,8 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "cli/frame_queue.h"
-#include "cli/progress.h"
+#include "cli/io/frame_queue.h"
+#include "cli/jobs/progress.h"
+#include "limits/frame_limits.h"
 #include "cli/video/frame_correction.h"
 #include "cli/video/media_files.h"
 #include "cli/video/picture_convert.h"
