@@ -189,7 +189,7 @@ struct Job {
     int64_t lastDuration = 0;
     int64_t lastOutStamp = AV_NOPTS_VALUE;   // in the encoder's time base
     std::map<int64_t, int64_t> durations;    // frames in the encoder: stamp to duration
-    int64_t framesDone = 0, damaged = 0;
+    int64_t framesDone = 0, framesEncoded = 0, damaged = 0;
     int64_t firstDamage = AV_NOPTS_VALUE;    // in the input's time base
     std::string damageWhy;
     double videoEnd = 0.0;                   // seconds, the end of the last frame
@@ -239,6 +239,8 @@ Status writeEncoded(Job& job)
             return job.out.writeStatus.ok()
                        ? badData(job.options.output + ": cannot write: " + avErrorText(written))
                        : job.out.writeStatus;
+        // Progress counts frames out of the encoder, which holds back dozens.
+        updateProgress(job.meter, ++job.framesEncoded);
     }
 }
 
@@ -572,7 +574,6 @@ Status transcode(Job& job)
     steps.read = [&](FrameJob& frameJob, Status& status) { return readFrame(job, frameJob, status); };
     steps.work = [&](FrameJob& frameJob) { workFrame(job, frameJob); };
     steps.emit = [&](FrameJob& frameJob) { return emitFrame(job, frameJob); };
-    steps.progress = [&](int64_t done) { updateProgress(job.meter, done); };
     // Words, corrected words, the decoded and the corrected picture.
     steps.jobBytes = 4 * 4 * size_t(job.width) * size_t(job.height);
     Status s = runFrames(threads, steps);
