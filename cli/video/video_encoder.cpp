@@ -134,6 +134,22 @@ Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const En
         context->flags |= AV_CODEC_FLAG_QSCALE;
         context->global_quality = FF_QP2LAMBDA * fixedQuantiser;
     }
+    // libx264 names a wrong preset on standard error itself, before
+    // libavcodec has set its messages aside: it is checked here first.
+    static constexpr const char* x264Presets[] = {"ultrafast", "superfast", "veryfast",
+                                                  "faster",    "fast",      "medium",
+                                                  "slow",      "slower",    "veryslow",
+                                                  "placebo"};
+    if (name == "libx264" && !options.preset.empty()) {
+        bool known = false;
+        for (const char* p : x264Presets) known = known || options.preset == p;
+        if (!known)
+            return badData("encoder libx264 has no preset '" + options.preset +
+                           "' (ultrafast, superfast, veryfast, faster, fast, medium, slow, "
+                           "slower, veryslow, placebo)");
+    }
+    // libx265 reports its settings on standard error unless told otherwise.
+    if (name == "libx265") av_opt_set(context->priv_data, "x265-params", "log-level=error", 0);
     if (preset || !options.preset.empty()) {
         const std::string value = options.preset.empty() ? defaultPreset : options.preset;
         if (av_opt_set(context->priv_data, "preset", value.c_str(), 0) < 0 &&

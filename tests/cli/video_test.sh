@@ -144,6 +144,8 @@ done <<'EOF'
 1|exists already|full.mkv|taken.mkv|
 1|hold no video|full.mkv|none6.mp3|
 1|'nothing' is missing|full.mkv|none7.mkv|--codec nothing
+1|has no preset 'nonsense'|full.mkv|none10.mkv|--preset nonsense
+1|mpeg4 has no --crf|even.avi|none11.avi|--crf 20
 2|--lossless writes FFV1 into .mkv only|full.mkv|none8.mp4|--lossless
 2|unknown container|full.mkv|none9.xyz|
 EOF
