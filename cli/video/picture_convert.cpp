@@ -13,8 +13,15 @@ namespace {
 constexpr AVPixelFormat wordFormat = AV_PIX_FMT_BGRA;
 
 // Plain conversions without scaling: the flags choose little beyond how
-// chroma is interpolated.
-constexpr int scaleFlags = SWS_BICUBIC;
+// chroma is interpolated. To the words, libswscale's own converter repeats
+// each chroma sample over the pixels it covers. Back, chroma is taken at full
+// width and each sample made the mean of the pixels it covers (area): that
+// restores such repeated chroma as it was, and it is twice as fast as the
+// default, whose input stage averages pairs of pixels without SIMD and whose
+// bicubic taps then blur chroma across samples (a round trip of an untouched
+// 4:2:0 picture: chroma 50.5 and 49.0 dB against 47.9 and 45.3).
+constexpr int toWordsFlags = SWS_BICUBIC;
+constexpr int fromWordsFlags = SWS_AREA | SWS_FULL_CHR_H_INP;
 
 bool isFullRangeFormat(AVPixelFormat format)
 {
@@ -47,11 +54,12 @@ bool operator==(const PictureColours& a, const PictureColours& b)
 
 // The context for one size and pair of formats, made again when they change.
 SwsContext* contextFor(SwsContext*& context, int (&key)[3], bool& coloursSet, int width,
-                       int height, AVPixelFormat from, AVPixelFormat to, AVPixelFormat keyFormat)
+                       int height, AVPixelFormat from, AVPixelFormat to, AVPixelFormat keyFormat,
+                       int flags)
 {
     if (context && key[0] == width && key[1] == height && key[2] == keyFormat) return context;
     sws_freeContext(context);
-    context = sws_getContext(width, height, from, width, height, to, scaleFlags, nullptr, nullptr,
+    context = sws_getContext(width, height, from, width, height, to, flags, nullptr, nullptr,
                              nullptr);
     key[0] = width;
     key[1] = height;
@@ -129,7 +137,7 @@ bool pictureToWords(PictureConverter& c, const AVFrame* frame, const PictureColo
         return true;
     }
     if (!contextFor(c.toWords, c.toWordsKey, c.toWordsSet, width, height, format, wordFormat,
-                    format))
+                    format, toWordsFlags))
         return false;
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     setColours(c.toWords, colours, d && !(d->flags & AV_PIX_FMT_FLAG_RGB), c.toWordsSet,
@@ -151,7 +159,7 @@ bool wordsToPicture(PictureConverter& c, const uint32_t* words, const PictureCol
         return true;
     }
     if (!contextFor(c.fromWords, c.fromWordsKey, c.fromWordsSet, width, height, wordFormat, format,
-                    format))
+                    format, fromWordsFlags))
         return false;
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     setColours(c.fromWords, colours, d && !(d->flags & AV_PIX_FMT_FLAG_RGB), c.fromWordsSet,
