@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -180,7 +181,10 @@ struct Job {
     // thread, the workers under the lock.
     std::mutex mutex;
     std::map<int64_t, FrameSlot> slots;
-    std::vector<AVFrame*> spareDecoded, sparePictures;
+    std::vector<AVFrame*> spareDecoded;
+    // Oldest first: an encoder may hold on to the last picture it was given
+    // (FFV1 does), which is then taken last, when it has let go of it.
+    std::deque<AVFrame*> sparePictures;
     std::vector<std::unique_ptr<PictureConverter>> converters;
     int64_t framesRead = 0;
     bool decoderFlushed = false;
@@ -206,15 +210,10 @@ struct Job {
     }
 };
 
-AVFrame* spareFrame(std::vector<AVFrame*>& spare)
+AVFrame* newFrame()
 {
-    if (spare.empty()) {
-        AVFrame* f = av_frame_alloc();
-        if (!f) throw std::bad_alloc();
-        return f;
-    }
-    AVFrame* f = spare.back();
-    spare.pop_back();
+    AVFrame* f = av_frame_alloc();
+    if (!f) throw std::bad_alloc();
     return f;
 }
 
@@ -317,7 +316,8 @@ ReadStep nextDecoded(Job& job, AVFrame* f, Status& status)
 // since the frame before, and room for its words and its corrected picture.
 ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
 {
-    AVFrame* f = spareFrame(job.spareDecoded);
+    AVFrame* f = job.spareDecoded.empty() ? newFrame() : job.spareDecoded.back();
+    if (!job.spareDecoded.empty()) job.spareDecoded.pop_back();
     const ReadStep step = nextDecoded(job, f, status);
     if (step != ReadStep::frame) {
         job.spareDecoded.push_back(f);
@@ -347,7 +347,8 @@ ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
     // One output picture a frame in flight, used again once the encoder has
     // let go of it: fresh memory for every frame would cost more than the
     // correction.
-    AVFrame* picture = spareFrame(job.sparePictures);
+    AVFrame* picture = job.sparePictures.empty() ? newFrame() : job.sparePictures.front();
+    if (!job.sparePictures.empty()) job.sparePictures.pop_front();
     if (!picture->buf[0]) {
         picture->format = job.encoder.c->pix_fmt;
         picture->width = job.width;
