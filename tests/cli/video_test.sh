@@ -51,7 +51,8 @@ make full.mkv -i subs.srt -i chapters.txt -map 0 -map 1 -map 2 -map_metadata 3 -
 make plain.mp4 -map 0 -map 1 -c:v libx264 -preset ultrafast -c:a aac
 # ffmpeg 5.1 turns the tag into a rotation (display matrix) only when copying.
 ffmpeg -v error -y -i plain.mp4 -map 0 -c copy -metadata:s:v rotate=90 rotated.mp4
-make plain.mov -map 0 -map 1 -c:v libx264 -preset ultrafast -c:a aac
+make plain.mov -map 0 -map 1 -c:v libx264 -preset ultrafast -c:a aac -vf setsar=4/3 \
+    -colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range tv
 ffmpeg -v error -y -f lavfi -i "$cast" -f lavfi -i "sine=duration=2" -c:v mpeg4 -q:v 3 \
     -c:a pcm_s16le even.avi || fail "ffmpeg could not make even.avi"
 ffmpeg -v error -y -f lavfi -i "testsrc2=size=161x121:rate=25:duration=0.4,format=yuv444p" \
@@ -67,7 +68,8 @@ head -c "$(($(wc -c <full.mkv) / 2))" full.mkv >cut.mkv
 
 # --- files that come out whole: INPUT OUTPUT ARGS | what must match ---
 # times: every frame's time stamp; kinds: the streams; chapters; rotation;
-# format: pixel format and size.
+# tags: pixel aspect and colour tags; format: pixel format and size.
+tags=sample_aspect_ratio,color_range,color_space,color_primaries,color_transfer
 while IFS='|' read -r input output args checks; do
     [ -n "$input" ] || continue
     # shellcheck disable=SC2086
@@ -88,13 +90,16 @@ while IFS='|' read -r input output args checks; do
         format) [ "$(probe "$output" -show_entries stream=pix_fmt,width,height)" = \
                   "$(probe "$input" -show_entries stream=pix_fmt,width,height)" ] ||
             fail "$output: pixel format or size differs from $input's" ;;
+        tags) [ "$(probe "$output" -select_streams v:0 -show_entries stream=$tags)" = \
+                "$(probe "$input" -select_streams v:0 -show_entries stream=$tags)" ] ||
+            fail "$output: aspect or colour tags differ from $input's" ;;
         deep) grep -q "corrected at 8 bits" stderr.txt || fail "$input: no word of 8 bits" ;;
         esac
     done
 done <<'EOF'
 full.mkv|full-out.mkv||times kinds chapters
 rotated.mp4|rotated-out.mp4|--steady 2|times kinds rotation
-plain.mov|plain-out.mov|--levels 10,10,10|times kinds
+plain.mov|plain-out.mov|--levels 10,10,10|times kinds tags
 even.avi|even-out.avi||times kinds
 full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
 odd.mkv|odd-out.mkv|--lossless|format times
