@@ -6,7 +6,8 @@
 #   cli/io/        input, output, signal cleanup, ordered work: engine/ types
 #   cli/jobs/      one file per kind of job, and what they print: formats,
 #                  io, the engine, and the options they run on
-#   cli/           main, commands, options, help: everything above
+#   cli/video/     velto video, a job with a folder of its own: as cli/jobs/
+#   cli/           main, options, help: everything above
 # cli/status.h, the outcome of a step, is open to every cli layer. formats/
 # and io/ do not reach each other.
 # Usage: check-layers.sh SOURCE_DIR
@@ -32,7 +33,7 @@ check() {
 # A new folder of the tool gets a line below: its place among the layers.
 for dir in "$src"/cli/*/; do
   case $(basename "$dir") in
-    formats | io | jobs) ;;
+    formats | io | jobs | video) ;;
     *) echo "cli/$(basename "$dir")/ has no layer in check-layers.sh" >&2; status=1 ;;
   esac
 done
@@ -41,5 +42,8 @@ check limits '$^'
 check cli/formats 'cli/formats/|cli/status\.h|limits/'
 check cli/io 'cli/io/|cli/status\.h|engine/'
 check cli/jobs 'cli/jobs/|cli/formats/|cli/io/|cli/options\.h|cli/status\.h|engine/'
+if [ -d "$src/cli/video" ]; then
+  check cli/video 'cli/video/|cli/jobs/|cli/formats/|cli/io/|cli/options\.h|cli/status\.h|engine/'
+fi
 check cli 'cli/|engine/|limits/'
 exit $status
