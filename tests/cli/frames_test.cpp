@@ -73,7 +73,7 @@ TEST(HostOrder, RowOrderDecidesTheLevels)
     BlockLevels a, b;
     analyzeFrame(settings, topDown, a);
     analyzeFrameBottomUp(settings, picture.data(), 64, 48, b);
-    EXPECT_NE(a.blackR[0], b.blackR[0]);
+    EXPECT_NE(a.frame.blackR, b.frame.blackR);
 }
 
 namespace {

@@ -40,9 +40,9 @@ TEST(Report, JsonLineOfASolidFrame)
     // The numbers read back to the engine's exact doubles.
     const char* black = line.c_str() + line.find("\"black\":[") + 9;
     char* end = nullptr;
-    EXPECT_EQ(std::strtod(black, &end), levels.blackR[0]);
-    EXPECT_EQ(std::strtod(end + 1, &end), levels.blackG[0]);
-    EXPECT_EQ(std::strtod(end + 1, nullptr), levels.blackB[0]);
+    EXPECT_EQ(std::strtod(black, &end), levels.frame.blackR);
+    EXPECT_EQ(std::strtod(end + 1, &end), levels.frame.blackG);
+    EXPECT_EQ(std::strtod(end + 1, nullptr), levels.frame.blackB);
     EXPECT_NE(line.find(",\"gain\":[67,67,67],\"blackByte\":[14,9,0]}\n"), std::string::npos)
         << line;
     EXPECT_EQ(line.find("blocks"), std::string::npos);

@@ -27,12 +27,12 @@ TEST(FramePass, SolidColourFrame)
     Strengths s = {20, 20, 20};
     BlockLevels l;
     runFramePass(s, src.view(), dst.first(), 0, &l);
-    EXPECT_NEAR(l.blackR[0], 14.986081, sixDecimals);
-    EXPECT_NEAR(l.blackG[0], 9.844206, sixDecimals);
-    EXPECT_NEAR(l.blackB[0], 0.207600, sixDecimals);
-    EXPECT_EQ(l.whiteR[0], 255.0);
-    EXPECT_NEAR(l.whiteG[0], 250.906466, sixDecimals);
-    EXPECT_NEAR(l.whiteB[0], 242.553567, sixDecimals);
+    EXPECT_NEAR(l.frame.blackR, 14.986081, sixDecimals);
+    EXPECT_NEAR(l.frame.blackG, 9.844206, sixDecimals);
+    EXPECT_NEAR(l.frame.blackB, 0.207600, sixDecimals);
+    EXPECT_EQ(l.frame.whiteR, 255.0);
+    EXPECT_NEAR(l.frame.whiteG, 250.906466, sixDecimals);
+    EXPECT_NEAR(l.frame.whiteB, 242.553567, sixDecimals);
     const CorrectionBytes c = correctionBytes(correctionLevels(l));
     EXPECT_EQ(c.gainWord, 0x00434343u);
     EXPECT_EQ(c.blackWord, 0x000E0900u);
