@@ -34,7 +34,7 @@ struct FrameSteps {
     // Fills job.source with the next frame. On stop, status says why; the
     // frames read before are still worked on and emitted.
     std::function<ReadStep(FrameJob& job, Status& status)> read;
-    std::function<void(FrameJob& job)> work;  // on a worker thread; must not allocate
+    std::function<void(FrameJob& job)> work;  // on a worker thread; must not throw
     std::function<Status(FrameJob& job)> emit;
     std::function<void(int64_t framesDone)> progress;  // may be empty
     size_t jobBytes = 0;  // the memory one job holds once read (and worked on)
