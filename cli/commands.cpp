@@ -15,6 +15,7 @@
 #include "engine/bottom_up.h"
 #include "engine/correct.h"
 #include "engine/steady.h"
+#include "engine/steady_pass.h"
 
 // Raw frames are bgra bytes, which are the engine's words only on a
 // little-endian machine.
@@ -99,16 +100,15 @@ Status applyToStream(const Options& options)
             correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
             return;
         }
-        analyzeMeasuredBottomUp(user, job.source.data(), width, height, job.levels,
-                                &job.signature);
-        CorrectionLevels use{};
-        turnstile.pass(job.index, [&] {
-            state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
-            use = state.levels;
-        });
-        // Each pixel is corrected on its own, so the rows may go top down, as
-        // one run.
-        correctPixels(use, {job.source.data(), width, height, 0}, job.result.data(), 0);
+        runSteadyPass(user, job.source.data(), job.result.data(), width, height, TopByte::cleared,
+                      [&](const CorrectionLevels& own, const SceneSignature& signature) {
+                          CorrectionLevels use{};
+                          turnstile.pass(job.index, [&] {
+                              state = steadyStep(state, own, signature, settings);
+                              use = state.levels;
+                          });
+                          return use;
+                      });
     };
     int64_t written = 0;
     steps.emit = [&](FrameJob& job) {
