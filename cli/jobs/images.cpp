@@ -94,7 +94,7 @@ void correctFile(const Options& options, const std::string& input, const std::st
         result.status = readImage(input, image);
         if (!result.status.ok()) return;
         const Image corrected =
-            correctedImage(levelsOf(options), image);
+            correctedImage(strengthsOf(options), image);
         result.status = encodeImage(corrected, formatFor(output, options, image), output,
                                     result.bytes, options.quality);
     } catch (const std::bad_alloc&) {
@@ -111,8 +111,8 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         if (!result.status.ok()) return;
         result.width = image.width;
         result.height = image.height;
-        analyzeFrameBottomUp(levelsOf(options), image.words.data(), image.width,
-                                image.height, result.levels);
+        analyzeFrameBottomUp(strengthsOf(options), image.words.data(), image.width,
+                             image.height, result.levels);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");
     }
@@ -170,7 +170,7 @@ Status applyToImage(const Options& options)
     Status s = readImage(options.input, image);
     if (!s.ok()) return s;
     if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
-    const Image corrected = correctedImage(levelsOf(options), image);
+    const Image corrected = correctedImage(strengthsOf(options), image);
 
     std::vector<uint8_t> bytes;
     s = encodeImage(corrected, format, outputName(options.output), bytes, options.quality);

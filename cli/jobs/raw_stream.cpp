@@ -12,6 +12,7 @@
 #include "engine/bottom_up.h"
 #include "engine/correct.h"
 #include "engine/steady.h"
+#include "engine/steady_pass.h"
 
 // Raw frames are bgra bytes, which are the engine's words only on a
 // little-endian machine.
@@ -52,7 +53,7 @@ Status runRawStream(const Options& options, RawStream& stream, bool withResult,
     FrameSteps steps;
     steps.read = [&](FrameJob& job, Status& status) {
         const ReadStep step = stream.reader(job, status);
-        // Not on a worker, which must not allocate.
+        // Here, not on a worker: a worker must not throw, and an allocation can.
         if (withResult && step == ReadStep::frame) job.result.resize(job.source.size());
         return step;
     };
@@ -77,7 +78,7 @@ Status applyToStream(const Options& options)
     s = openOutput(options.output, out);
     if (!s.ok()) return s;
 
-    const ChannelLevels user = levelsOf(options);
+    const Strengths user = strengthsOf(options);
     const int32_t width = options.width, height = options.height;
     // With --steady each frame is analysed on a worker, its levels are
     // smoothed in frame order at the turnstile, and it is corrected on the
@@ -91,16 +92,15 @@ Status applyToStream(const Options& options)
             correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
             return;
         }
-        analyzeCentreBottomUp(user, job.source.data(), width, height, job.levels,
-                                 &job.signature);
-        CorrectionLevels use{};
-        turnstile.pass(job.index, [&] {
-            state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
-            use = state.levels;
-        });
-        // Each pixel is corrected on its own, so the rows may go top down, as
-        // one run.
-        correctPixels(use, {job.source.data(), width, height, 0}, job.result.data(), 0);
+        runSteadyPass(user, job.source.data(), job.result.data(), width, height, TopByte::cleared,
+                      [&](const CorrectionLevels& own, const SceneSignature& signature) {
+                          CorrectionLevels use{};
+                          turnstile.pass(job.index, [&] {
+                              state = steadyStep(state, own, signature, settings);
+                              use = state.levels;
+                          });
+                          return use;
+                      });
     };
     int64_t written = 0;
     auto emit = [&](FrameJob& job) {
@@ -127,7 +127,7 @@ Status applyToStream(const Options& options)
 
 Status analyzeStream(const Options& options)
 {
-    const ChannelLevels user = levelsOf(options);
+    const Strengths user = strengthsOf(options);
     OutputFile out;
     Status s = openOutput("-", out);
     if (!s.ok()) return s;

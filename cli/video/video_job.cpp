@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "cli/formats/frame_size.h"
 #include "cli/io/frame_queue.h"
 #include "cli/jobs/progress.h"
-#include "limits/frame_limits.h"
 #include "cli/video/frame_correction.h"
 #include "cli/video/media_files.h"
 #include "cli/video/picture_convert.h"
@@ -169,7 +169,7 @@ struct Job {
     Codec decoder, encoder;
     int32_t width = 0, height = 0;
     VideoCorrection correction{};
-    FrameTurnstile turnstile;        // the correction, in frame order
+    FrameTurnstile turnstile;        // the steady levels' step, in frame order
     PictureColours outputColours{};  // where the output's pictures are Y'CbCr made from R'G'B'
     bool modelChanged = false;       // R'G'B' in, Y'CbCr out
     Packet packet, encoded;
@@ -389,11 +389,11 @@ void workFrame(Job& job, FrameJob& frameJob)
                                     : "unknown format") +
                                ")");
     }
-    job.turnstile.pass(frameJob.index, [&] {
-        if (slot->status.ok())
-            correctVideoFrame(job.correction, words, corrected, job.width, job.height,
-                              slot->frameSeconds);
-    });
+    if (slot->status.ok())
+        correctVideoFrame(job.correction, job.turnstile, frameJob.index, words, corrected,
+                          job.width, job.height, slot->frameSeconds);
+    else
+        skipVideoFrame(job.correction, job.turnstile, frameJob.index);
     if (slot->status.ok() && !wordsToPicture(*converter, corrected, back, slot->picture))
         slot->status = badData(job.in.name + ": cannot convert its pictures back");
     std::lock_guard lock(job.mutex);
@@ -490,8 +490,8 @@ Status setUpOutput(Job& job)
     const auto inputFormat = static_cast<AVPixelFormat>(job.decoder.c->pix_fmt);
     if (inputFormat == AV_PIX_FMT_NONE || par->width <= 0 || par->height <= 0)
         return badData(job.in.name + ": its video's picture format is unknown");
-    if (par->width > maximumSide || par->height > maximumSide)
-        return badData(job.in.name + ": its pictures are too large");
+    if (!imageSizeAllowed(par->width, par->height))
+        return badData(job.in.name + ": " + imageTooLargeText());
     const AVPixelFormat outputFormat = encoderFormat(encoder, inputFormat);
     if (bitsPerChannel(inputFormat) > 8)
         job.notes.push_back(job.in.name + ": " + av_get_pix_fmt_name(inputFormat) +
@@ -554,7 +554,7 @@ Status setUpOutput(Job& job)
 
     job.width = par->width;
     job.height = par->height;
-    job.correction = {o.levels, o.steadySeconds,
+    job.correction = {o.strengths, o.steadySeconds,
                       hasAlpha(inputFormat) ? TopByte::carried : TopByte::cleared};
     return success();
 }

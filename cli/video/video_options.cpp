@@ -64,8 +64,8 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
         if (name == "--help" || name == "-h") {
             options.help = true;
         } else if (name == "--levels") {
-            if (!parseLevels(value, options.levels.levelR, options.levels.levelG,
-                             options.levels.levelB))
+            if (!parseLevels(value, options.strengths.levelR, options.strengths.levelG,
+                             options.strengths.levelB))
                 return wrong("--levels wants R,G,B, three whole numbers from " + levelRangeText() +
                              ", not '" + v + "'");
         } else if (name == "--steady") {
