@@ -330,9 +330,11 @@ ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
     f->best_effort_timestamp = stamp;
     FrameSlot slot;
     slot.decoded = f;
+    // One rounding, of the exact ratio: 40 ticks of 1/1000 s are 1.0 / 25,
+    // as 'velto apply --raw --fps 25' takes a frame.
     slot.frameSeconds = job.lastStamp == AV_NOPTS_VALUE
                             ? 0.0
-                            : static_cast<double>(stamp - job.lastStamp) * av_q2d(inBase);
+                            : static_cast<double>(stamp - job.lastStamp) * inBase.num / inBase.den;
     job.lastStamp = stamp;
     job.lastDuration = f->pkt_duration;
     if (f->width != job.width || f->height != job.height) {

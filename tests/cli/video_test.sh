@@ -120,10 +120,15 @@ ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - | "$velto" apply --raw 1
 ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i raw.bgra -f rawvideo -pix_fmt bgra expected.bgra
 ffmpeg -v error -i bgra-out.mkv -f rawvideo -pix_fmt bgra - >got.bgra
 [ -s got.bgra ] && cmp -s got.bgra expected.bgra || fail "bgra-out.mkv differs from velto apply --raw"
-# Steady levels (the default) follow the frames before: other bytes here.
+# Steady levels (the default), on this clip of 25 even frames a second: the
+# bytes of velto apply --raw --steady 1 --fps 25, which differ from the above.
 "$velto" video --lossless bgra.mkv steady-out.mkv || fail "bgra.mkv with steady levels failed"
-ffmpeg -v quiet -i steady-out.mkv -f rawvideo -pix_fmt bgra - | cmp -s - expected.bgra &&
-    fail "steady levels gave each frame its own"
+ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - |
+    "$velto" apply --raw 128x96 --steady 1 --fps 25 - steady.bgra
+ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i steady.bgra -f rawvideo -pix_fmt bgra steady-expected.bgra
+ffmpeg -v error -i steady-out.mkv -f rawvideo -pix_fmt bgra - >steady-got.bgra
+cmp -s steady-got.bgra steady-expected.bgra || fail "steady-out.mkv differs from velto apply --raw --steady"
+cmp -s steady-expected.bgra expected.bgra && fail "steady levels gave each frame its own"
 
 # --- refusals: CODE TEXT INPUT OUTPUT ARGS; one line, nothing written ---
 echo precious >taken.mkv
