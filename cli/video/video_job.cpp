@@ -150,9 +150,9 @@ double declaredVideoSeconds(const AVStream* st)
 }
 
 // What a frame carries from its reading to its writing, besides its words
-// (the runner's source) and its corrected words (the runner's result).
+// (the runner's source, corrected in place).
 struct FrameSlot {
-    AVFrame* decoded = nullptr;  // as the decoder made it
+    AVFrame* decoded = nullptr;  // as the decoder made it, until it is in words
     AVFrame* picture = nullptr;  // corrected, in the encoder's format
     double frameSeconds = 0.0;   // since the frame before
     Status status;               // of the work on it
@@ -361,7 +361,6 @@ ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
     slot.picture = picture;
     const size_t pixels = size_t(job.width) * size_t(job.height);
     frameJob.source.resize(pixels);
-    frameJob.result.resize(pixels);
     std::lock_guard lock(job.mutex);
     job.slots.emplace(job.framesRead++, slot);
     return ReadStep::frame;
@@ -379,24 +378,34 @@ void workFrame(Job& job, FrameJob& frameJob)
         converter = std::move(job.converters.back());
         job.converters.pop_back();
     }
-    const AVFrame* frame = slot->decoded;
+    AVFrame* frame = slot->decoded;
+    AVFrame* picture = slot->picture;
     const PictureColours colours = picturesColours(frame);
     const PictureColours back = job.modelChanged ? job.outputColours : colours;
     uint32_t* words = frameJob.source.data();
-    uint32_t* corrected = frameJob.result.data();
-    if (!pictureToWords(*converter, frame, colours, words)) {
+    if (!pictureToWords(*converter, frame, colours, words))
         slot->status = badData(job.in.name + ": cannot convert its pictures (" +
                                (av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
                                     ? av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
                                     : "unknown format") +
                                ")");
-    }
+    // Time, duration, colour tags, aspect and side data (rotation, captions,
+    // HDR) as the decoded frame had them, none of an earlier frame's. Then
+    // the decoded picture goes back to the decoder at once.
+    while (picture->nb_side_data > 0)
+        av_frame_remove_side_data(picture, picture->side_data[0]->type);
+    av_dict_free(&picture->metadata);
+    if (av_frame_copy_props(picture, frame) < 0 && slot->status.ok())
+        slot->status = badData(job.in.name + ": out of memory");
+    av_frame_unref(frame);
+    // In place: the analysis reads the whole frame before the first pixel is
+    // written, and each pixel is corrected on its own.
     if (slot->status.ok())
-        correctVideoFrame(job.correction, job.turnstile, frameJob.index, words, corrected,
-                          job.width, job.height, slot->frameSeconds);
+        correctVideoFrame(job.correction, job.turnstile, frameJob.index, words, words, job.width,
+                          job.height, slot->frameSeconds);
     else
         skipVideoFrame(job.correction, job.turnstile, frameJob.index);
-    if (slot->status.ok() && !wordsToPicture(*converter, corrected, back, slot->picture))
+    if (slot->status.ok() && !wordsToPicture(*converter, words, back, picture))
         slot->status = badData(job.in.name + ": cannot convert its pictures back");
     std::lock_guard lock(job.mutex);
     job.converters.push_back(std::move(converter));
@@ -414,15 +423,8 @@ Status emitFrame(Job& job, FrameJob& frameJob)
         slot = it->second;
         job.slots.erase(it);
     }
-    AVFrame* frame = slot.decoded;
     AVFrame* picture = slot.picture;
-    // Time, colour tags, aspect, side data (rotation, captions, HDR) as the
-    // decoded frame had them, none of an earlier frame's; the encoder chooses
-    // its own frame types.
-    while (picture->nb_side_data > 0)
-        av_frame_remove_side_data(picture, picture->side_data[0]->type);
-    av_dict_free(&picture->metadata);
-    av_frame_copy_props(picture, frame);
+    // The encoder chooses its own frame types.
     picture->pict_type = AV_PICTURE_TYPE_NONE;
     picture->key_frame = 0;
     if (job.modelChanged) {
@@ -432,7 +434,8 @@ Status emitFrame(Job& job, FrameJob& frameJob)
     // Every frame keeps its time and its duration; a container with a fixed
     // rate gets the nearest slot after the frame before.
     const AVRational inBase = job.videoIn->time_base;
-    const int64_t stamp = frame->best_effort_timestamp;
+    const int64_t stamp = picture->best_effort_timestamp;
+    const int64_t duration = picture->pkt_duration;
     int64_t outStamp = av_rescale_q(stamp, inBase, job.encoder.c->time_base);
     if (job.lastOutStamp != AV_NOPTS_VALUE && outStamp <= job.lastOutStamp)
         outStamp = job.lastOutStamp + 1;
@@ -441,9 +444,9 @@ Status emitFrame(Job& job, FrameJob& frameJob)
     // Packets leave the encoder in decoding order, each with its frame's
     // stamp; an encoder that renames stamps leaves its entries behind, so
     // the oldest go once there are more than any encoder holds back.
-    job.durations[outStamp] = av_rescale_q(frame->pkt_duration, inBase, job.encoder.c->time_base);
+    job.durations[outStamp] = av_rescale_q(duration, inBase, job.encoder.c->time_base);
     if (job.durations.size() > 1024) job.durations.erase(job.durations.begin());
-    job.videoEnd = static_cast<double>(stamp + frame->pkt_duration) * av_q2d(inBase);
+    job.videoEnd = static_cast<double>(stamp + duration) * av_q2d(inBase);
 
     Status s = slot.status;
     if (s.ok()) {
@@ -452,8 +455,7 @@ Status emitFrame(Job& job, FrameJob& frameJob)
             s = badData(std::string("encoder ") + job.encoder.c->codec->name +
                         " failed: " + avErrorText(sent));
     }
-    av_frame_unref(frame);
-    job.spareDecoded.push_back(frame);
+    job.spareDecoded.push_back(slot.decoded);
     job.sparePictures.push_back(picture);
     if (!s.ok()) return s;
     ++job.framesDone;
@@ -577,8 +579,9 @@ Status transcode(Job& job)
     steps.read = [&](FrameJob& frameJob, Status& status) { return readFrame(job, frameJob, status); };
     steps.work = [&](FrameJob& frameJob) { workFrame(job, frameJob); };
     steps.emit = [&](FrameJob& frameJob) { return emitFrame(job, frameJob); };
-    // Words, corrected words, the decoded and the corrected picture.
-    steps.jobBytes = 4 * 4 * size_t(job.width) * size_t(job.height);
+    // The words, corrected in place, and the decoded and the corrected
+    // pictures, up to 4 bytes a pixel each.
+    steps.jobBytes = 3 * 4 * size_t(job.width) * size_t(job.height);
     Status s = runFrames(threads, steps);
     if (!s.ok()) return s;
     if (job.framesDone == 0) return badData(job.in.name + ": not one frame of its video decodes");
