@@ -114,6 +114,10 @@ Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const En
     context->color_trc = setup.transfer;
     context->chroma_sample_location = setup.chromaLocation;
     context->field_order = setup.fieldOrder;
+    // Interlaced video stays interlaced: encoders that can code fields
+    // (libx264, MPEG-2, MPEG-4) are told to.
+    if (setup.fieldOrder != AV_FIELD_UNKNOWN && setup.fieldOrder != AV_FIELD_PROGRESSIVE)
+        context->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     context->thread_count = 0;  // one per core, the library's choice
     if (setup.globalHeader) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
