@@ -136,10 +136,12 @@ int64_t expectedFrames(const AVFormatContext* format, const AVStream* st)
     return static_cast<int64_t>(std::llround(seconds * av_q2d(rate)));
 }
 
-// How long the container says the video lasts, in its time base; 0 unknown.
+// How long the container's header says the video lasts, in seconds; 0 unknown.
 // A Matroska file made by libavformat says it in a DURATION tag.
-double declaredVideoSeconds(const AVStream* st)
+double declaredVideoSeconds(const AVFormatContext* format, const AVStream* st)
 {
+    // A duration guessed from the bit rate says nothing about the end.
+    if (format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) return 0.0;
     if (st->duration > 0 && st->duration != AV_NOPTS_VALUE)
         return static_cast<double>(st->duration) * av_q2d(st->time_base);
     const AVDictionaryEntry* d = av_dict_get(st->metadata, "DURATION", nullptr, 0);
@@ -594,7 +596,7 @@ Status transcode(Job& job)
 
     // A file cut short ends early without a word from the demuxer: its
     // header still says how long the video was.
-    const double declared = declaredVideoSeconds(job.videoIn);
+    const double declared = declaredVideoSeconds(job.in.format, job.videoIn);
     const double frame = job.lastDuration > 0
                              ? static_cast<double>(job.lastDuration) * av_q2d(job.videoIn->time_base)
                              : 0.04;
