@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <bit>
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -56,15 +55,6 @@ struct Packet {
         if (!p) throw std::bad_alloc();
     }
     ~Packet() { av_packet_free(&p); }
-};
-
-struct Frame {
-    AVFrame* f = av_frame_alloc();
-    Frame()
-    {
-        if (!f) throw std::bad_alloc();
-    }
-    ~Frame() { av_frame_free(&f); }
 };
 
 struct Codec {
@@ -132,8 +122,9 @@ int64_t expectedFrames(const AVFormatContext* format, const AVStream* st)
         seconds = static_cast<double>(st->duration) * av_q2d(st->time_base);
     else if (format->duration > 0)
         seconds = static_cast<double>(format->duration) / AV_TIME_BASE;
-    if (!(rate.num > 0 && rate.den > 0) || !(seconds > 0.0) || seconds > 1e7) return 0;
-    return static_cast<int64_t>(std::llround(seconds * av_q2d(rate)));
+    if (!(rate.num > 0 && rate.den > 0) || !(seconds > 0.0)) return 0;
+    const double frames = seconds * av_q2d(rate);
+    return frames < 1e12 ? static_cast<int64_t>(std::llround(frames)) : 0;
 }
 
 // How long the container's header says the video lasts, in seconds; 0 unknown.
@@ -211,6 +202,13 @@ struct Job {
         for (AVFrame*& f : sparePictures) av_frame_free(&f);
     }
 };
+
+constexpr int64_t ticksLimit = int64_t{1} << 60;
+
+bool isSaneTicks(int64_t ticks)
+{
+    return ticks > -ticksLimit && ticks < ticksLimit;
+}
 
 AVFrame* newFrame()
 {
@@ -326,9 +324,14 @@ ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
         return step;
     }
     const AVRational inBase = job.videoIn->time_base;
+    // A damaged or hostile file may carry any numbers here: stamps and
+    // durations beyond 2^60 ticks are taken as missing, so that no sum
+    // below can overflow.
     int64_t stamp = f->best_effort_timestamp;
-    if (stamp == AV_NOPTS_VALUE)
+    if (!isSaneTicks(stamp))
         stamp = job.lastStamp == AV_NOPTS_VALUE ? 0 : job.lastStamp + job.lastDuration;
+    if (!isSaneTicks(f->pkt_duration) || f->pkt_duration < 0) f->pkt_duration = 0;
+    if (!isSaneTicks(stamp)) stamp = job.lastStamp;
     f->best_effort_timestamp = stamp;
     FrameSlot slot;
     slot.decoded = f;
@@ -439,7 +442,7 @@ Status emitFrame(Job& job, FrameJob& frameJob)
     const int64_t stamp = picture->best_effort_timestamp;
     const int64_t duration = picture->pkt_duration;
     int64_t outStamp = av_rescale_q(stamp, inBase, job.encoder.c->time_base);
-    if (job.lastOutStamp != AV_NOPTS_VALUE && outStamp <= job.lastOutStamp)
+    if (job.lastOutStamp != AV_NOPTS_VALUE && (outStamp <= job.lastOutStamp || !isSaneTicks(outStamp)))
         outStamp = job.lastOutStamp + 1;
     job.lastOutStamp = outStamp;
     picture->pts = outStamp;
