@@ -278,7 +278,7 @@ void measureClip(const Clip& clip, const Choice& choice, Targets& targets, std::
 
         BlockLevels levels;
         SceneSignature signature;
-        analyzeCentreBlocks(defaultLevels, view, levels, &signature);
+        analyzeMeasuredBlocks(defaultStrengths, view, levels, &signature);
         const CorrectionLevels own = correctionLevels(levels);
         perFrame.push_back(own);
         if (t > 0) {

@@ -111,7 +111,7 @@ void correctFile(const Options& options, const std::string& input, const std::st
         result.status = readImage(input, image);
         if (!result.status.ok()) return;
         const Image corrected =
-            correctedImage(levelsOf(options), image);
+            correctedImage(strengthsOf(options), image);
         result.status = encodeImage(corrected, formatFor(output, options, image), output,
                                     result.bytes, options.quality);
     } catch (const std::bad_alloc&) {
@@ -129,8 +129,8 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         if (!result.status.ok()) return;
         result.width = image.width;
         result.height = image.height;
-        analyzeFrameBottomUp(levelsOf(options), image.words.data(), image.width,
-                                image.height, levels);
+        analyzeFrameBottomUp(strengthsOf(options), image.words.data(), image.width,
+                             image.height, levels);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");
     }

@@ -55,7 +55,7 @@ Status applyToImage(const Options& options)
     Status s = readImage(options.input, image);
     if (!s.ok()) return s;
     if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
-    const Image corrected = correctedImage(levelsOf(options), image);
+    const Image corrected = correctedImage(strengthsOf(options), image);
 
     std::vector<uint8_t> bytes;
     s = encodeImage(corrected, format, outputName(options.output), bytes, options.quality);
@@ -77,7 +77,7 @@ Status applyToStream(const Options& options)
     s = openOutput(options.output, out);
     if (!s.ok()) return s;
 
-    const ChannelLevels user = levelsOf(options);
+    const Strengths user = strengthsOf(options);
     const int32_t width = options.width, height = options.height;
     RawReader reader{&in, width, height};
     ProgressMeter meter = startProgress(options.quiet);
@@ -99,8 +99,8 @@ Status applyToStream(const Options& options)
             correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
             return;
         }
-        analyzeCentreBottomUp(user, job.source.data(), width, height, job.levels,
-                                 &job.signature);
+        analyzeMeasuredBottomUp(user, job.source.data(), width, height, job.levels,
+                                &job.signature);
         CorrectionLevels use{};
         turnstile.pass(job.index, [&] {
             state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
@@ -151,7 +151,7 @@ Status runApply(const Options& options)
 Status runAnalyze(const Options& options)
 {
     if (!options.raw) return runAnalyzeFiles(options);
-    const ChannelLevels user = levelsOf(options);
+    const Strengths user = strengthsOf(options);
     OutputFile out;
     Status s = openOutput("-", out);
     if (!s.ok()) return s;

@@ -2,7 +2,7 @@
 
 #include "engine/bottom_up.h"
 
-Image correctedImage(const ChannelLevels& user, const Image& image)
+Image correctedImage(const Strengths& user, const Image& image)
 {
     Image corrected = image;
     BlockLevels levels;

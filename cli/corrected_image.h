@@ -6,4 +6,4 @@
 
 // The filter clears the top byte; here it is the image's alpha, and is carried
 // over, as are its EXIF block and profile.
-Image correctedImage(const ChannelLevels& user, const Image& image);
+Image correctedImage(const Strengths& user, const Image& image);

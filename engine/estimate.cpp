@@ -64,11 +64,11 @@ double channelCast(const ChannelMeasure& c, const CrossMeans& m, double massUnit
     return t * castScale;
 }
 
-struct ChannelLevels {
+struct ChannelPoints {
     double black, white;
 };
 
-ChannelLevels channelLevels(const ChannelMeasure& c, double cast, double limit)
+ChannelPoints channelPoints(const ChannelMeasure& c, double cast, double limit)
 {
     const double shift = softClip(cast * 0.5, limit);
     const double black = softClip(c.darkEdge * 0.5, limit) + shift;
@@ -108,8 +108,8 @@ BlockEstimate estimateBlock(const BlockTables& t, const FrameConstants& k)
     m.brightEdge = static_cast<double>(r.brightEdge + g.brightEdge + b.brightEdge) * edgeAndMeanThird;
     m.mean = ((g.mean + r.mean) + b.mean) * edgeAndMeanThird;
 
-    const ChannelLevels red = channelLevels(r, channelCast(r, m, k.massUnit), k.limitR);
-    const ChannelLevels green = channelLevels(g, channelCast(g, m, k.massUnit), k.limitG);
-    const ChannelLevels blue = channelLevels(b, channelCast(b, m, k.massUnit), k.limitB);
+    const ChannelPoints red = channelPoints(r, channelCast(r, m, k.massUnit), k.limitR);
+    const ChannelPoints green = channelPoints(g, channelCast(g, m, k.massUnit), k.limitG);
+    const ChannelPoints blue = channelPoints(b, channelCast(b, m, k.massUnit), k.limitB);
     return {red.black, green.black, blue.black, red.white, green.white, blue.white};
 }

@@ -4,9 +4,9 @@
 
 namespace {
 
-double centreValue(const double a[levelSlots])
+double measuredMean(const double a[levelSlots])
 {
-    return (a[centreBlockB] + a[centreBlockA]) * 0.5;
+    return (a[measuredBlockB] + a[measuredBlockA]) * 0.5;
 }
 
 }  // namespace
@@ -15,8 +15,8 @@ void reduceFrameLevels(BlockLevels& levels)
 {
     double* const blacks[3] = {levels.blackR, levels.blackG, levels.blackB};
     double* const whites[3] = {levels.whiteR, levels.whiteG, levels.whiteB};
-    for (double* a : blacks) a[0] = centreValue(a);
-    for (double* a : whites) a[0] = centreValue(a);
+    for (double* a : blacks) a[0] = measuredMean(a);
+    for (double* a : whites) a[0] = measuredMean(a);
 
     // A value that is not a number fails both comparisons and is never taken.
     int32_t minBlack = 255;

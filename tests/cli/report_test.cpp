@@ -31,7 +31,7 @@ TEST(Report, JsonLineOfASolidFrame)
     // 8 x 8 of red 150, green 100, blue 60: black bytes 14, 9, 0 and gains 67.
     std::vector<uint32_t> words(64, 150u << 16 | 100u << 8 | 60u);
     BlockLevels levels;
-    analyzeFrameBottomUp(defaultLevels, words.data(), 8, 8, levels);
+    analyzeFrameBottomUp(defaultStrengths, words.data(), 8, 8, levels);
     const std::string line = jsonReport({3, 8, 8, 20, 20, 20, &levels, false});
     EXPECT_EQ(line.rfind("{\"frame\":3,\"width\":8,\"height\":8,\"levels\":[20,20,20],\"black\":[", 0),
               0u)
@@ -53,7 +53,7 @@ TEST(Report, TinyFramesHaveNullBlocksAndNeutralLevels)
 {
     std::vector<uint32_t> words(9, 0x00102030);
     BlockLevels levels;
-    analyzeFrameBottomUp(defaultLevels, words.data(), 3, 3, levels);
+    analyzeFrameBottomUp(defaultStrengths, words.data(), 3, 3, levels);
     const std::string line = jsonReport({0, 3, 3, 20, 20, 20, &levels, true});
     EXPECT_NE(line.find("\"black\":[0,0,0],\"white\":[255,255,255],\"gain\":[64,64,64],"
                         "\"blackByte\":[0,0,0]"),

@@ -8,7 +8,7 @@
 namespace {
 
 // Blocks 8 and 9 both hold the given frame values; every other block holds junk.
-BlockLevels centreLevels(const double black[3], const double white[3])
+BlockLevels measuredLevels(const double black[3], const double white[3])
 {
     BlockLevels l;
     double* arrays[6] = {l.blackR, l.blackG, l.blackB, l.whiteR, l.whiteG, l.whiteB};
@@ -23,7 +23,7 @@ BlockLevels centreLevels(const double black[3], const double white[3])
 
 CorrectionLevels reduce(std::initializer_list<double> black, std::initializer_list<double> white)
 {
-    BlockLevels l = centreLevels(black.begin(), white.begin());
+    BlockLevels l = measuredLevels(black.begin(), white.begin());
     reduceFrameLevels(l);
     return correctionLevels(l);
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-void correctInto(const ChannelLevels& user, const TestFrame& src, TestFrame& dst)
+void correctInto(const Strengths& user, const TestFrame& src, TestFrame& dst)
 {
     runFramePass(user, src.view(), dst.first(), dst.rowGap());
 }
@@ -24,7 +24,7 @@ constexpr double sixDecimals = 5e-7;
 TEST(FramePass, SolidColourFrame)
 {
     TestFrame src(8, 8, 0, rgb(150, 100, 60) | 0xAB000000), dst(8, 8);
-    ChannelLevels s = {20, 20, 20};
+    Strengths s = {20, 20, 20};
     BlockLevels l;
     runFramePass(s, src.view(), dst.first(), 0, &l);
     EXPECT_NEAR(l.blackR[0], 14.986081, sixDecimals);
@@ -52,7 +52,7 @@ TEST(FramePass, GreyFramesComeThroughUnchanged)
                 const uint32_t w = random.word();
                 p = rgb(w & 0xFF, w & 0xFF, w & 0xFF) | (w & 0xFF000000);
             }
-            ChannelLevels s = {level, level, level};
+            Strengths s = {level, level, level};
             runFramePass(s, src.view(), dst.first(), dst.rowGap(), nullptr, top);
             const uint32_t kept = top == TopByte::carried ? 0xFFFFFFFF : 0xFFFFFF;
             for (int32_t y = 0; y < 23; ++y)
@@ -69,7 +69,7 @@ TEST(FramePass, OnlyTheAnalysedAreaDecidesTheLevels)
     for (int32_t y = 0; y < 483; ++y)
         for (int32_t x = 0; x < 643; ++x)
             b.at(x, y) = (x >= 640 || y >= 480) ? random.word() : a.at(x, y) | 0x5A000000;
-    ChannelLevels s = {12, 30, 7};
+    Strengths s = {12, 30, 7};
     BlockLevels la, lb;
     runFramePass(s, a.view(), outA.first(), 0, &la);
     runFramePass(s, b.view(), outB.first(), 16, &lb);
@@ -86,7 +86,7 @@ TEST(FramePass, FramesUnderFourPixelsPassThrough)
         TestFrame src(w, h, 4), dst(w, h, 4, 0xCDCDCDCD);
         Random random{static_cast<uint32_t>(w * 10 + h)};
         paintNoise(src, random, 0xFFFFFFFF);
-        ChannelLevels s = {20, 20, 20};
+        Strengths s = {20, 20, 20};
         correctInto(s, src, dst);
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) EXPECT_EQ(dst.at(x, y), src.at(x, y) & 0xFFFFFF);
@@ -110,7 +110,7 @@ TEST(FramePass, RandomFramesAndLevels)
         TestFrame src(w, h, srcGap), dst(w, h, dstGap, 0xA5A5A5A5);
         const uint32_t cast = random.word() & 0x3F3F3F;
         for (uint32_t& p : src.words) p = (random.word() & 0xFFBFBFBF) + cast;
-        ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
+        Strengths s = {anyLevel(), anyLevel(), anyLevel()};
         const bool dialogLevels = s.levelR >= 1 && s.levelR <= 40 && s.levelG >= 1 &&
                                   s.levelG <= 40 && s.levelB >= 1 && s.levelB <= 40;
         BlockLevels l;
@@ -138,7 +138,7 @@ TEST(FramePass, RandomFramesAndLevels)
 // bit for bit, and the same destination bytes: frames of every shape, under
 // 4 x 4 too, with row gaps, rows bottom-up, levels in and out of the dialog's
 // range, and pictures whose blocks differ from one another.
-TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
+TEST(FramePass, MeasuredBlocksGiveWhatAllSixteenGive)
 {
     Random random{31};
     const int32_t wild[] = {INT_MIN, -5, 0, 41, 51, 52, 1000, INT_MAX};
@@ -155,7 +155,7 @@ TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
         // Blocks that see other values, a cast, noise of a random strength
         // (none: flat areas) and a random top byte.
         paintScene(src, random, randomLook(random));
-        const ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
+        const Strengths s = {anyLevel(), anyLevel(), anyLevel()};
 
         BlockLevels byPass, byFull;
         runFramePass(s, src.view(), pass.first(), pass.rowGap(), &byPass);
@@ -170,13 +170,13 @@ TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
 
         // Asking for the signature of blocks 8 and 9 changes no level, and
         // both analyses give the same one.
-        BlockLevels centreSigned, fullSigned;
-        SceneSignature centreSignature, fullSignature;
-        analyzeCentreBlocks(s, src.view(), centreSigned, &centreSignature);
+        BlockLevels measuredSigned, fullSigned;
+        SceneSignature measuredSignature, fullSignature;
+        analyzeMeasuredBlocks(s, src.view(), measuredSigned, &measuredSignature);
         analyzeFrame(s, src.view(), fullSigned, &fullSignature);
-        EXPECT_EQ(0, std::memcmp(&centreSigned, &byPass, sizeof byPass));
+        EXPECT_EQ(0, std::memcmp(&measuredSigned, &byPass, sizeof byPass));
         EXPECT_EQ(0, std::memcmp(&fullSigned, &byFull, sizeof byFull));
-        EXPECT_EQ(0, std::memcmp(&centreSignature, &fullSignature, sizeof fullSignature));
+        EXPECT_EQ(0, std::memcmp(&measuredSignature, &fullSignature, sizeof fullSignature));
     }
 }
 
@@ -195,7 +195,7 @@ SceneSignature signatureOf(uint32_t low, uint32_t range, uint32_t cast, uint32_t
     }
     BlockLevels l;
     SceneSignature signature;
-    analyzeCentreBlocks(defaultLevels, f.view(), l, &signature);
+    analyzeMeasuredBlocks(defaultStrengths, f.view(), l, &signature);
     return signature;
 }
 
