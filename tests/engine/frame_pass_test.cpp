@@ -6,7 +6,11 @@
 
 #include "engine/correct.h"
 #include "engine/correct_kernels.h"
+#include "engine/bottom_up.h"
+#include "engine/estimate.h"
+#include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
+#include "engine/histogram.h"
 #include "engine/steady.h"
 #include "tests/support/pictures.h"
 
@@ -133,21 +137,53 @@ TEST(FramePass, RandomFramesAndLevels)
     }
 }
 
-// The pass analyses blocks 8 and 9 only. Against the analysis of all sixteen
-// blocks followed by the same pixel pass it must give the same frame levels,
-// bit for bit, and the same destination bytes: frames of every shape, under
-// 4 x 4 too, with row gaps, rows bottom-up, levels in and out of the dialog's
-// range, and pictures whose blocks differ from one another.
-TEST(FramePass, MeasuredBlocksGiveWhatAllSixteenGive)
+namespace {
+
+// All sixteen blocks assembled from the plain counting, one phase after
+// another: what every analysis path must give.
+BlockLevels plainAnalysis(const Strengths& s, const FrameView& v)
+{
+    const FrameConstants k = frameConstants(s.levelR, s.levelG, s.levelB, v.width, v.height);
+    BlockLevels levels{};
+    for (int32_t blockIndex = 1; blockIndex <= blockCount; ++blockIndex) {
+        BlockTables t;
+        clearBlockTables(t);
+        accumulateBlockPlain(v.pixels, v.width, v.rowGap,
+                             blockBounds(k.blockWidth, k.blockHeight, blockIndex), t);
+        smoothHistogram(t.histR, t.smoothR);
+        smoothHistogram(t.histG, t.smoothG);
+        smoothHistogram(t.histB, t.smoothB);
+        storeBlockEstimate(levels, blockIndex, estimateBlock(t, k));
+    }
+    reduceFrameLevels(levels);
+    if (k.blockPixels == 0) setNeutralLevels(levels);
+    return levels;
+}
+
+}  // namespace
+
+// Every analysis path gives the same levels, bit for bit, on one table of
+// frames: all sixteen blocks (analyzeFrame) as assembled from the plain
+// counting; blocks 8 and 9 alone (the pass, with or without the scene's
+// signature) the same frame levels and, through the same pixel pass, the same
+// bytes; and the picture stored top row first and walked bottom-up (the
+// command-line tool's and frei0r's way) what the host's bottom-up frame gives.
+// Frames of every shape, under 4 x 4 too, with row gaps, views walking back,
+// levels in and out of the dialog's range, pictures whose blocks differ.
+TEST(FramePass, EveryAnalysisPathGivesTheSameLevels)
 {
     Random random{31};
     const int32_t wild[] = {INT_MIN, -5, 0, 41, 51, 52, 1000, INT_MAX};
     auto anyLevel = [&] {
-        return random.below(4) == 0 ? wild[random.below(std::size(wild))] : 1 + int32_t(random.below(40));
+        return random.below(4) == 0 ? wild[random.below(std::size(wild))]
+                                    : 1 + int32_t(random.below(40));
     };
-    std::vector<std::pair<int32_t, int32_t>> sizes = {{1, 1}, {2, 3}, {3, 3}, {3, 9}, {9, 3},
-                                                      {4, 4}, {5, 7}, {8, 8}, {643, 483}, {1920, 1080}};
-    for (int i = 0; i < 80; ++i) sizes.push_back({1 + int32_t(random.below(300)), 1 + int32_t(random.below(220))});
+    std::vector<std::pair<int32_t, int32_t>> sizes = {{1, 1}, {2, 3},   {3, 3},     {3, 9},
+                                                      {9, 3}, {4, 4},   {5, 7},     {8, 8},
+                                                      {643, 483}, {1920, 1080}};
+    for (int i = 0; i < 80; ++i)
+        sizes.push_back({1 + int32_t(random.below(300)), 1 + int32_t(random.below(220))});
+    int32_t orderMattered = 0;
     for (auto [w, h] : sizes) {
         const bool backward = random.below(3) == 0;
         TestFrame src(w, h, 4 * random.below(9), 0, backward);
@@ -156,16 +192,18 @@ TEST(FramePass, MeasuredBlocksGiveWhatAllSixteenGive)
         // (none: flat areas) and a random top byte.
         paintScene(src, random, randomLook(random));
         const Strengths s = {anyLevel(), anyLevel(), anyLevel()};
+        SCOPED_TRACE(::testing::Message() << w << "x" << h << (backward ? " walking back" : "")
+                                          << " levels " << s.levelR << "," << s.levelG << ","
+                                          << s.levelB);
 
         BlockLevels byPass, byFull;
         runFramePass(s, src.view(), pass.first(), pass.rowGap(), &byPass);
         analyzeFrame(s, src.view(), byFull);
+        const BlockLevels plain = plainAnalysis(s, src.view());
+        EXPECT_EQ(0, std::memcmp(&byFull, &plain, sizeof plain));  // bits: NaN equals NaN
         correctPixels(correctionLevels(byFull), src.view(), full.first(), full.rowGap());
-
-        SCOPED_TRACE(::testing::Message() << w << "x" << h << (backward ? " bottom-up" : "") << " levels "
-                                          << s.levelR << "," << s.levelG << "," << s.levelB);
         const CorrectionLevels a = correctionLevels(byPass), b = correctionLevels(byFull);
-        EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));  // bits, so that NaN equals NaN
+        EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));
         ASSERT_EQ(pass.words, full.words);
 
         // Asking for the signature of blocks 8 and 9 changes no level, and
@@ -177,7 +215,29 @@ TEST(FramePass, MeasuredBlocksGiveWhatAllSixteenGive)
         EXPECT_EQ(0, std::memcmp(&measuredSigned, &byPass, sizeof byPass));
         EXPECT_EQ(0, std::memcmp(&fullSigned, &byFull, sizeof byFull));
         EXPECT_EQ(0, std::memcmp(&measuredSignature, &fullSignature, sizeof fullSignature));
+
+        // The same picture stored top row first, its rows in the opposite
+        // order to the view's, through the bottom-up entry points.
+        std::vector<uint32_t> topFirst(size_t(w) * size_t(h)), corrected(topFirst.size());
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                topFirst[size_t(h - 1 - y) * size_t(w) + size_t(x)] = src.at(x, y);
+        BlockLevels byFrame, analysed;
+        correctFrame(s, topFirst.data(), corrected.data(), w, h, byFrame);
+        analyzeFrameBottomUp(s, topFirst.data(), w, h, analysed);
+        EXPECT_EQ(0, std::memcmp(&byFrame, &byPass, sizeof byPass));
+        EXPECT_EQ(0, std::memcmp(&analysed, &byFull, sizeof byFull));
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                ASSERT_EQ(corrected[size_t(h - 1 - y) * size_t(w) + size_t(x)], pass.at(x, y));
+        // Read top row first, the same memory is another frame: the row order
+        // decides the levels, so the comparisons above could tell a path that
+        // ignored it.
+        BlockLevels topDown;
+        analyzeFrame(s, {topFirst.data(), w, h, 0}, topDown);
+        orderMattered += std::memcmp(&topDown, &byFull, sizeof byFull) != 0;
     }
+    EXPECT_GT(orderMattered, 80);
 }
 
 namespace {
