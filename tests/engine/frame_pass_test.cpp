@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/bottom_up.h"
 #include "engine/correct.h"
 #include "engine/correct_kernels.h"
-#include "engine/bottom_up.h"
 #include "engine/estimate.h"
-#include "engine/grid.h"
 #include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
+#include "engine/grid.h"
 #include "engine/histogram.h"
 #include "engine/steady.h"
 #include "tests/support/pictures.h"
@@ -56,7 +56,8 @@ TEST(FramePass, SolidColourFrames)
             const double* got[] = {&l.blackR[block], &l.blackG[block], &l.blackB[block],
                                    &l.whiteR[block], &l.whiteG[block], &l.whiteB[block]};
             const double* want = &c.block.blackR;
-            for (int i = 0; i < 6; ++i) EXPECT_NEAR(*got[i], want[i], sixDecimals) << block << " " << i;
+            for (int i = 0; i < 6; ++i)
+                EXPECT_NEAR(*got[i], want[i], sixDecimals) << block << " " << i;
         }
         for (int i = 0; i < 6; ++i)
             EXPECT_NEAR((&frame.blackR)[i], (&c.frame.blackR)[i], sixDecimals) << i;
@@ -81,15 +82,16 @@ TEST(FramePass, PassThroughWithGapsUntouched)
         bool backward, grey;
         int32_t level;
     } cases[] = {
-        {37, 23, 12, 12, false, true, 1},  {37, 23, 12, 20, true, true, 20},
-        {37, 23, 0, 4, false, true, 40},   {33, 17, 12, 12, false, true, 20},
-        {3, 5, 4, 4, false, false, 20},    {1, 1, 4, 4, true, false, 20},
-        {5, 3, 4, 8, false, false, 20},    {3, 3, 0, 4, false, false, 20},
+        {37, 23, 12, 12, false, true, 1}, {37, 23, 12, 20, true, true, 20},
+        {37, 23, 0, 4, false, true, 40},  {33, 17, 12, 12, false, true, 20},
+        {3, 5, 4, 4, false, false, 20},   {1, 1, 4, 4, true, false, 20},
+        {5, 3, 4, 8, false, false, 20},   {3, 3, 0, 4, false, false, 20},
     };
     Random random{3};
     for (const auto& c : cases)
         for (TopByte top : {TopByte::cleared, TopByte::carried}) {
-            SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " level " << c.level);
+            SCOPED_TRACE(::testing::Message()
+                         << c.width << "x" << c.height << " level " << c.level);
             TestFrame src(c.width, c.height, c.sourceGap, 0, c.backward);
             TestFrame dst(c.width, c.height, c.destinationGap, 0xA5A5A5A5, c.backward);
             TestFrame expected = dst;
@@ -97,7 +99,8 @@ TEST(FramePass, PassThroughWithGapsUntouched)
             for (int32_t y = 0; y < c.height; ++y)
                 for (int32_t x = 0; x < c.width; ++x) {
                     const uint32_t w = random.word();
-                    src.at(x, y) = c.grey ? rgb(w & 0xFF, w & 0xFF, w & 0xFF) | (w & 0xFF000000) : w;
+                    src.at(x, y) =
+                        c.grey ? rgb(w & 0xFF, w & 0xFF, w & 0xFF) | (w & 0xFF000000) : w;
                     expected.at(x, y) = src.at(x, y) & kept;
                 }
             const Strengths s = {c.level, c.level, c.level};
@@ -204,9 +207,8 @@ TEST(FramePass, EveryAnalysisPathGivesTheSameLevels)
         return random.below(4) == 0 ? wild[random.below(std::size(wild))]
                                     : 1 + int32_t(random.below(40));
     };
-    std::vector<std::pair<int32_t, int32_t>> sizes = {{1, 1}, {2, 3},   {3, 3},     {3, 9},
-                                                      {9, 3}, {4, 4},   {5, 7},     {8, 8},
-                                                      {643, 483}, {1920, 1080}};
+    std::vector<std::pair<int32_t, int32_t>> sizes = {
+        {1, 1}, {2, 3}, {3, 3}, {3, 9}, {9, 3}, {4, 4}, {5, 7}, {8, 8}, {643, 483}, {1920, 1080}};
     for (int i = 0; i < 80; ++i)
         sizes.push_back({1 + int32_t(random.below(300)), 1 + int32_t(random.below(220))});
     int32_t orderMattered = 0;
@@ -218,9 +220,9 @@ TEST(FramePass, EveryAnalysisPathGivesTheSameLevels)
         // (none: flat areas) and a random top byte.
         paintScene(src, random, randomLook(random));
         const Strengths s = {anyLevel(), anyLevel(), anyLevel()};
-        SCOPED_TRACE(::testing::Message() << w << "x" << h << (backward ? " walking back" : "")
-                                          << " levels " << s.levelR << "," << s.levelG << ","
-                                          << s.levelB);
+        SCOPED_TRACE(::testing::Message()
+                     << w << "x" << h << (backward ? " walking back" : "") << " levels " << s.levelR
+                     << "," << s.levelG << "," << s.levelB);
 
         BlockLevels byPass, byFull;
         runFramePass(s, src.view(), pass.first(), pass.rowGap(), &byPass);
