@@ -180,7 +180,7 @@ Status runAnalyze(const Options& options)
     steps.read = std::ref(reader);
     steps.work = [&](FrameJob& job) {
         analyzeFrameBottomUp(user, job.source.data(), width, height, job.levels,
-                             steady ? &job.signature : nullptr);
+                                steady ? &job.signature : nullptr);
     };
     steps.emit = [&](FrameJob& job) { return print(job, width, height); };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };
