@@ -89,7 +89,7 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
             cases.push_back({"measured_blocks/" + on, pixels, [&f] {
                                  BlockLevels levels;
                                  analyzeMeasuredBlocks(defaultStrengths, f.source.view(), levels);
-                                 f.destination.at(0, 0) = static_cast<uint32_t>(levels.whiteB[0]);
+                                 f.destination.at(0, 0) = static_cast<uint32_t>(levels.frame.whiteB);
                              }});
             cases.push_back({"counting/" + on, pixels, [&f] { countMeasuredBlocks(accumulateBlock, f, tables); }});
             cases.push_back({"counting_plain/" + on, pixels,

@@ -2,26 +2,6 @@
 
 namespace {
 
-// The three-channel averages multiply by a third written out to a fixed
-// number of places, not divide by 3; each form is part of the result.
-constexpr double massThird = 0.3333;         // averages the tail masses
-constexpr double edgeAndMeanThird = 0.3333333;  // averages the edges and the means
-
-// The edge searches stop short of the middle: each runs over half the bins
-// less one, so a channel that never passes its cut keeps the bin next to the
-// middle, 127 or 128, as its edge.
-constexpr int32_t darkSearchEnd = 126;
-constexpr int32_t brightSearchEnd = 129;
-constexpr int32_t darkEdgeUnfound = 127;
-constexpr int32_t brightEdgeUnfound = 128;
-
-// The tail masses: the darkest and the brightest 80 bins of a channel.
-constexpr int32_t darkMassLastBin = 79;
-constexpr int32_t brightMassFirstBin = 176;
-
-// Scales the sum of a channel's five indicators to its cast.
-constexpr double castScale = 0.2;
-
 // First bin from the dark end at which the running sum exceeds the cut.
 int32_t darkEdge(const double smooth[binCount], double cut)
 {

@@ -12,11 +12,11 @@
 constexpr int32_t measuredBlockA = 8;
 constexpr int32_t measuredBlockB = 9;
 
-// Writes slot 0 of each array: the mean of blocks 8 and 9, then one common
+// Writes the frame's levels: the mean of blocks 8 and 9, then one common
 // integer shift of the black points (the lowest lands in [0, 1)) and one of the
 // white points (the highest lands on 255), then black >= 0 and white <= 255.
 void reduceFrameLevels(BlockLevels& levels);
 
-// Slot 0 set to black points 0.0 and white points 255.0: the correction then
-// copies every channel unchanged. Used where a frame has no block to measure.
+// The frame's levels set to black points 0.0 and white points 255.0: the
+// correction then copies every channel unchanged. Used where a frame has no block to measure.
 void setNeutralLevels(BlockLevels& levels);

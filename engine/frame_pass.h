@@ -20,15 +20,16 @@
 #include "engine/frame_view.h"
 #include "engine/scene_change.h"
 
-// Fills slots 1..16 with the block estimates and slot 0 with the frame's levels.
+// Fills slots 1..16 with the block estimates and levels.frame with the frame's
+// levels.
 // signature, when given, receives the coarse look of blocks 8 and 9, from the
 // counts already made; it changes nothing else.
 void analyzeFrame(const Strengths& user, const FrameView& source, BlockLevels& levels,
                   SceneSignature* signature = nullptr);
 
 // The same analysis for blocks 8 and 9 only, the blocks the frame's levels are
-// taken from: slots 0, 8 and 9 come out exactly as from analyzeFrame, the
-// other fourteen slots stay 0.0. An eighth of the counting.
+// taken from: levels.frame and slots 8 and 9 come out exactly as from
+// analyzeFrame, the other fourteen slots stay 0.0. An eighth of the counting.
 void analyzeMeasuredBlocks(const Strengths& user, const FrameView& source, BlockLevels& levels,
                            SceneSignature* signature = nullptr);
 

@@ -14,9 +14,10 @@ extern "C" {
 }
 
 #include "engine/bottom_up.h"
-#include "engine/steady.h"
+#include "engine/steady_pass.h"
 #include "frei0r/frame_clock.h"
 #include "frei0r/level_values.h"
+#include "limits/frame_limits.h"
 
 namespace {
 
@@ -65,22 +66,22 @@ void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t*
     Instance& i = *static_cast<Instance*>(instance);
     // Hosts composite with the fourth byte: a cleared one would make the
     // picture vanish, so it goes through as it came.
-    BlockLevels found;
     if (i.steadyValue == 0.0) {
         i.clock = FrameClock{};
+        BlockLevels found;
         correctFrame(i.strengths, in, out, i.width, i.height, found, TopByte::carried);
         return;
     }
-    SceneSignature signature;
-    analyzeMeasuredBottomUp(i.strengths, in, i.width, i.height, found, &signature);
-    const ClockTick tick = tickClock(i.clock, time);
-    i.clock = tick.clock;
-    if (tick.restart) i.steady = SteadyState{};
-    const SteadySettings settings{steadyWeight(steadySecondsOf(i.steadyValue), tick.seconds)};
-    i.steady = steadyStep(i.steady, correctionLevels(found), signature, settings);
-    // Each pixel is corrected on its own, so the rows may go top down; the
-    // analysis has read the whole input before the first output is written.
-    correctPixels(i.steady.levels, {in, i.width, i.height, 0}, out, 0, TopByte::carried);
+    runSteadyPass(i.strengths, in, out, i.width, i.height, TopByte::carried,
+                  [&](const CorrectionLevels& own, const SceneSignature& signature) {
+                      const ClockTick tick = tickClock(i.clock, time);
+                      i.clock = tick.clock;
+                      if (tick.restart) i.steady = SteadyState{};
+                      const SteadySettings settings{
+                          steadyWeight(steadySecondsOf(i.steadyValue), tick.seconds)};
+                      i.steady = steadyStep(i.steady, own, signature, settings);
+                      return i.steady.levels;
+                  });
 }
 
 }  // namespace

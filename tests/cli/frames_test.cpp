@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/frame_queue.h"
+#include "cli/io/frame_queue.h"
 
 namespace {
 
