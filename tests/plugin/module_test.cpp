@@ -43,6 +43,9 @@ TEST_F(Registering, AcceptedRegistrationGivesVersionsAndExactArguments)
     EXPECT_EQ(log.registerCalls, 1);
     EXPECT_EQ(log.module, &module);
     EXPECT_EQ(log.descriptorSize, static_cast<int32_t>(sizeof(FilterDescriptor)));
+    // The texts the host's filter list shows.
+    EXPECT_STREQ(reg.descriptor.name, "VELTO, version 3.2");
+    EXPECT_STREQ(reg.descriptor.description, "Velto, version 3.2");
 
     plugin.deinit(&module, &services);
     EXPECT_EQ(log.unregisterCalls, 1);
