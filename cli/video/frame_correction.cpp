@@ -4,8 +4,8 @@
 #include "engine/steady_pass.h"
 
 void correctVideoFrame(VideoCorrection& c, FrameTurnstile& turnstile, int64_t index,
-                       const uint32_t* source, uint32_t* destination, int32_t width,
-                       int32_t height, double frameSeconds)
+                       const uint32_t* source, uint32_t* destination, int32_t width, int32_t height,
+                       double frameSeconds)
 {
     if (!(c.steadySeconds > 0.0)) {
         BlockLevels levels;

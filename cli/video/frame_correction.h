@@ -23,7 +23,7 @@ struct VideoCorrection {
 // turnstile for the frames before. frameSeconds is the time since the frame
 // before, from the two frames' time stamps (0 for the first).
 void correctVideoFrame(VideoCorrection& c, FrameTurnstile& turnstile, int64_t index,
-                       const uint32_t* source, uint32_t* destination, int32_t width,
-                       int32_t height, double frameSeconds);
+                       const uint32_t* source, uint32_t* destination, int32_t width, int32_t height,
+                       double frameSeconds);
 // A frame that is not corrected (it failed before) still takes its turn.
 void skipVideoFrame(const VideoCorrection& c, FrameTurnstile& turnstile, int64_t index);

@@ -58,8 +58,8 @@ Status openMediaInput(const std::string& path, MediaInput& in)
             return badData(in.name + ": cannot open: " + std::strerror(errno));
         if (S_ISDIR(st.st_mode)) return badData(in.name + ": is a directory");
     }
-    const int opened = avformat_open_input(&in.format, path == "-" ? "pipe:0" : path.c_str(),
-                                           nullptr, nullptr);
+    const int opened =
+        avformat_open_input(&in.format, path == "-" ? "pipe:0" : path.c_str(), nullptr, nullptr);
     if (opened == AVERROR_INVALIDDATA)
         return badData(in.name + ": not a media file that this machine can read");
     if (opened < 0) return badData(in.name + ": cannot open: " + avErrorText(opened));

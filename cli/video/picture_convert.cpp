@@ -53,14 +53,13 @@ bool operator==(const PictureColours& a, const PictureColours& b)
 }
 
 // The context for one size and pair of formats, made again when they change.
-SwsContext* contextFor(SwsContext*& context, int (&key)[3], bool& coloursSet, int width,
-                       int height, AVPixelFormat from, AVPixelFormat to, AVPixelFormat keyFormat,
-                       int flags)
+SwsContext* contextFor(SwsContext*& context, int (&key)[3], bool& coloursSet, int width, int height,
+                       AVPixelFormat from, AVPixelFormat to, AVPixelFormat keyFormat, int flags)
 {
     if (context && key[0] == width && key[1] == height && key[2] == keyFormat) return context;
     sws_freeContext(context);
-    context = sws_getContext(width, height, from, width, height, to, flags, nullptr, nullptr,
-                             nullptr);
+    context =
+        sws_getContext(width, height, from, width, height, to, flags, nullptr, nullptr, nullptr);
     key[0] = width;
     key[1] = height;
     key[2] = keyFormat;

@@ -79,8 +79,8 @@ void copySideData(const AVStream* in, AVStream* out)
 // Keys of statistics a muxer writes per stream, which go stale on re-encoding.
 bool isStatistic(const char* key)
 {
-    static constexpr const char* stale[] = {"encoder", "BPS", "DURATION", "NUMBER_OF_FRAMES",
-                                            "NUMBER_OF_BYTES", "_STATISTICS_"};
+    static constexpr const char* stale[] = {
+        "encoder", "BPS", "DURATION", "NUMBER_OF_FRAMES", "NUMBER_OF_BYTES", "_STATISTICS_"};
     for (const char* s : stale)
         if (av_strstart(key, s, nullptr)) return true;
     return false;

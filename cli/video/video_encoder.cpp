@@ -66,14 +66,14 @@ Status chooseEncoder(const VideoOptions& options, const AVOutputFormat* containe
             if (d) encoder = avcodec_find_encoder(d->id);
         }
         if (!encoder || encoder->type != AVMEDIA_TYPE_VIDEO)
-            return badData("video encoder '" + name + "' is missing on this machine" +
-                           (name == "libx264" ? " (install Debian's ffmpeg libraries with x264)"
-                                              : ""));
+            return badData(
+                "video encoder '" + name + "' is missing on this machine" +
+                (name == "libx264" ? " (install Debian's ffmpeg libraries with x264)" : ""));
     } else {
         // MP3 or FLAC files name PNG: a cover picture, not video.
         if (container->video_codec == AV_CODEC_ID_NONE || container->video_codec == AV_CODEC_ID_PNG)
             return badData(extensionOf(container) + " files hold no video; name the output .mp4, "
-                           ".mkv, .mov, ...");
+                                                    ".mkv, .mov, ...");
         encoder = avcodec_find_encoder(container->video_codec);
         if (!encoder)
             return badData(std::string("no video encoder for ") + extensionOf(container) +
@@ -90,11 +90,10 @@ AVPixelFormat encoderFormat(const AVCodec* encoder, AVPixelFormat input)
     if (!encoder->pix_fmts) return input;
     for (const AVPixelFormat* f = encoder->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
         if (*f == input) return input;
-    return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, input,
-                                             av_pix_fmt_desc_get(input) &&
-                                                 (av_pix_fmt_desc_get(input)->flags &
-                                                  AV_PIX_FMT_FLAG_ALPHA),
-                                             nullptr);
+    return avcodec_find_best_pix_fmt_of_list(
+        encoder->pix_fmts, input,
+        av_pix_fmt_desc_get(input) && (av_pix_fmt_desc_get(input)->flags & AV_PIX_FMT_FLAG_ALPHA),
+        nullptr);
 }
 
 Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const EncoderSetup& setup,
@@ -140,10 +139,9 @@ Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const En
     }
     // libx264 names a wrong preset on standard error itself, before
     // libavcodec has set its messages aside: it is checked here first.
-    static constexpr const char* x264Presets[] = {"ultrafast", "superfast", "veryfast",
-                                                  "faster",    "fast",      "medium",
-                                                  "slow",      "slower",    "veryslow",
-                                                  "placebo"};
+    static constexpr const char* x264Presets[] = {"ultrafast", "superfast", "veryfast", "faster",
+                                                  "fast",      "medium",    "slow",     "slower",
+                                                  "veryslow",  "placebo"};
     if (name == "libx264" && !options.preset.empty()) {
         bool known = false;
         for (const char* p : x264Presets) known = known || options.preset == p;
@@ -163,7 +161,9 @@ Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const En
     const int opened = avcodec_open2(context, encoder, nullptr);
     if (opened < 0)
         return badData("encoder " + name + " refuses these settings (" +
-                       std::string(av_get_pix_fmt_name(setup.format) ? av_get_pix_fmt_name(setup.format) : "?") +
+                       std::string(av_get_pix_fmt_name(setup.format)
+                                       ? av_get_pix_fmt_name(setup.format)
+                                       : "?") +
                        ", " + std::to_string(setup.width) + "x" + std::to_string(setup.height) +
                        "): " + avErrorText(opened));
     return success();

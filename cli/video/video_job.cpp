@@ -182,14 +182,14 @@ struct Job {
     int64_t framesRead = 0;
     bool decoderFlushed = false;
 
-    int64_t lastStamp = AV_NOPTS_VALUE;      // the last frame's, in the input's time base
+    int64_t lastStamp = AV_NOPTS_VALUE;  // the last frame's, in the input's time base
     int64_t lastDuration = 0;
-    int64_t lastOutStamp = AV_NOPTS_VALUE;   // in the encoder's time base
-    std::map<int64_t, int64_t> durations;    // frames in the encoder: stamp to duration
+    int64_t lastOutStamp = AV_NOPTS_VALUE;  // in the encoder's time base
+    std::map<int64_t, int64_t> durations;   // frames in the encoder: stamp to duration
     int64_t framesDone = 0, framesEncoded = 0, damaged = 0;
-    int64_t firstDamage = AV_NOPTS_VALUE;    // in the input's time base
+    int64_t firstDamage = AV_NOPTS_VALUE;  // in the input's time base
     std::string damageWhy;
-    double videoEnd = 0.0;                   // seconds, the end of the last frame
+    double videoEnd = 0.0;  // seconds, the end of the last frame
 
     explicit Job(const VideoOptions& o) : options(o) {}
     ~Job()
@@ -280,7 +280,8 @@ ReadStep nextDecoded(Job& job, AVFrame* f, Status& status)
         const int read = job.decoderFlushed ? AVERROR_EOF : av_read_frame(job.in.format, p);
         if (read < 0) {
             if (read != AVERROR_EOF) {
-                status = damage(job, job.lastStamp, "it cannot be read past there: " + avErrorText(read));
+                status = damage(job, job.lastStamp,
+                                "it cannot be read past there: " + avErrorText(read));
                 if (!status.ok()) return ReadStep::stop;
             }
             if (job.decoderFlushed) return ReadStep::end;
@@ -347,8 +348,8 @@ ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
         job.spareDecoded.push_back(f);
         status = badData(job.in.name + ": the picture size changes at " + timeText(stamp, inBase) +
                          " (" + std::to_string(f->width) + "x" + std::to_string(f->height) +
-                         " after " + std::to_string(job.width) + "x" +
-                         std::to_string(job.height) + "), which velto video does not follow");
+                         " after " + std::to_string(job.width) + "x" + std::to_string(job.height) +
+                         "), which velto video does not follow");
         return ReadStep::stop;
     }
     // One output picture a frame in flight, used again once the encoder has
@@ -442,7 +443,8 @@ Status emitFrame(Job& job, FrameJob& frameJob)
     const int64_t stamp = picture->best_effort_timestamp;
     const int64_t duration = picture->pkt_duration;
     int64_t outStamp = av_rescale_q(stamp, inBase, job.encoder.c->time_base);
-    if (job.lastOutStamp != AV_NOPTS_VALUE && (outStamp <= job.lastOutStamp || !isSaneTicks(outStamp)))
+    if (job.lastOutStamp != AV_NOPTS_VALUE &&
+        (outStamp <= job.lastOutStamp || !isSaneTicks(outStamp)))
         outStamp = job.lastOutStamp + 1;
     job.lastOutStamp = outStamp;
     picture->pts = outStamp;
@@ -504,14 +506,16 @@ Status setUpOutput(Job& job)
     const AVPixelFormat outputFormat = encoderFormat(encoder, inputFormat);
     if (bitsPerChannel(inputFormat) > 8)
         job.notes.push_back(job.in.name + ": " + av_get_pix_fmt_name(inputFormat) +
-                  " has more than 8 bits a channel; it is corrected at 8 bits");
+                            " has more than 8 bits a channel; it is corrected at 8 bits");
     if (outputFormat != inputFormat)
-        job.notes.push_back(std::string(encoder->name) + " cannot write " + av_get_pix_fmt_name(inputFormat) +
-                  "; the video is written as " + av_get_pix_fmt_name(outputFormat));
+        job.notes.push_back(std::string(encoder->name) + " cannot write " +
+                            av_get_pix_fmt_name(inputFormat) + "; the video is written as " +
+                            av_get_pix_fmt_name(outputFormat));
 
     const AVPixFmtDescriptor* inDesc = av_pix_fmt_desc_get(inputFormat);
     const AVPixFmtDescriptor* outDesc = av_pix_fmt_desc_get(outputFormat);
-    job.modelChanged = (inDesc->flags & AV_PIX_FMT_FLAG_RGB) && !(outDesc->flags & AV_PIX_FMT_FLAG_RGB);
+    job.modelChanged =
+        (inDesc->flags & AV_PIX_FMT_FLAG_RGB) && !(outDesc->flags & AV_PIX_FMT_FLAG_RGB);
     job.outputColours = untaggedColours(par->width, par->height, outputFormat);
 
     s = openMediaOutput(o.output, container, job.out);
@@ -536,8 +540,9 @@ Status setUpOutput(Job& job)
     setup.timeBase = timeBase;
     setup.frameRate = rate.num > 0 && rate.den > 0 ? rate : AVRational{0, 1};
     setup.sampleAspect = av_guess_sample_aspect_ratio(job.in.format, job.videoIn, nullptr);
-    setup.range = job.modelChanged ? (job.outputColours.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG)
-                                   : par->color_range;
+    setup.range = job.modelChanged
+                      ? (job.outputColours.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG)
+                      : par->color_range;
     setup.matrix = job.modelChanged ? job.outputColours.matrix : par->color_space;
     setup.primaries = par->color_primaries;
     setup.transfer = par->color_trc;
@@ -557,7 +562,8 @@ Status setUpOutput(Job& job)
     if (header < 0)
         return job.out.writeStatus.ok()
                    ? badData(o.output + ": the container refuses these streams (" +
-                             avErrorText(header) + "); --drop-unsupported leaves out those it "
+                             avErrorText(header) +
+                             "); --drop-unsupported leaves out those it "
                              "cannot hold")
                    : job.out.writeStatus;
 
@@ -579,9 +585,12 @@ int32_t threadCountFor(const Job&)
 Status transcode(Job& job)
 {
     const int32_t threads = threadCountFor(job);
-    for (int32_t i = 0; i < threads; ++i) job.converters.push_back(std::make_unique<PictureConverter>());
+    for (int32_t i = 0; i < threads; ++i)
+        job.converters.push_back(std::make_unique<PictureConverter>());
     FrameSteps steps;
-    steps.read = [&](FrameJob& frameJob, Status& status) { return readFrame(job, frameJob, status); };
+    steps.read = [&](FrameJob& frameJob, Status& status) {
+        return readFrame(job, frameJob, status);
+    };
     steps.work = [&](FrameJob& frameJob) { workFrame(job, frameJob); };
     steps.emit = [&](FrameJob& frameJob) { return emitFrame(job, frameJob); };
     // The words, corrected in place, and the decoded and the corrected
@@ -600,9 +609,9 @@ Status transcode(Job& job)
     // A file cut short ends early without a word from the demuxer: its
     // header still says how long the video was.
     const double declared = declaredVideoSeconds(job.in.format, job.videoIn);
-    const double frame = job.lastDuration > 0
-                             ? static_cast<double>(job.lastDuration) * av_q2d(job.videoIn->time_base)
-                             : 0.04;
+    const double frame = job.lastDuration > 0 ? static_cast<double>(job.lastDuration) *
+                                                    av_q2d(job.videoIn->time_base)
+                                              : 0.04;
     if (declared > 0.0 && job.videoEnd + 2.0 * frame + 0.05 < declared && job.damaged == 0) {
         const int64_t missing = expectedFrames(job.in.format, job.videoIn) - job.framesDone;
         job.damaged = missing > 0 ? missing : 1;
@@ -611,9 +620,10 @@ Status transcode(Job& job)
                       job.videoEnd, declared);
         job.damageWhy = text;
         if (!job.options.keepGoing)
-            return badData(job.in.name + ": " + text +
-                           " (the file is cut short?); nothing is written (--keep-going writes what "
-                           "decodes)");
+            return badData(
+                job.in.name + ": " + text +
+                " (the file is cut short?); nothing is written (--keep-going writes what "
+                "decodes)");
     }
     const int trailer = av_write_trailer(job.out.format);
     if (trailer < 0)

@@ -109,7 +109,8 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
     if (options.output == "-")
         return wrong("writes a file whose extension names the container, not standard output");
     if (options.lossless && (!options.codec.empty() || options.crf >= 0 || !options.preset.empty()))
-        return wrong("--lossless chooses the encoder itself; leave out --codec, --crf and --preset");
+        return wrong(
+            "--lossless chooses the encoder itself; leave out --codec, --crf and --preset");
     return success();
 }
 
@@ -123,8 +124,9 @@ std::string videoHelp()
            "else: sound, subtitles, chapters, metadata, rotation, every frame's time.\n"
            "OUTPUT's extension names the container (.mp4, .mkv, .mov, .avi, .webm, ...).\n"
            "\n"
-           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
-           " (default " + defaultLevelsText() + ")\n"
+           "  --levels R,G,B   levels of red, green and blue, " +
+           levelRangeText() + " (default " + defaultLevelsText() +
+           ")\n"
            "  --steady SECONDS smooth the levels over time with this time constant\n"
            "                   (default 1), from the frames' own time stamps and started\n"
            "                   afresh at each scene cut; 0: each frame on its own levels,\n"

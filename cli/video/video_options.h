@@ -13,7 +13,7 @@ constexpr double defaultVideoSteadySeconds = 1.0;
 struct VideoOptions {
     bool help = false;
     std::string input, output;
-    Strengths strengths = defaultStrengths;  // --levels
+    Strengths strengths = defaultStrengths;            // --levels
     double steadySeconds = defaultVideoSteadySeconds;  // 0: every frame on its own levels
     int32_t stream = -1;  // --stream N: that stream of the input; -1: the first video stream
     std::string codec;    // --codec NAME; empty: the container's default
