@@ -144,11 +144,16 @@ double declaredVideoSeconds(const AVFormatContext* format, const AVStream* st)
 
 // What a frame carries from its reading to its writing, besides its words
 // (the runner's source, corrected in place).
+// What can go wrong on a worker, said on the calling thread: a worker must
+// not throw, and making a message may.
+enum class WorkFailure { none, toWords, props, fromWords };
+
 struct FrameSlot {
-    AVFrame* decoded = nullptr;  // as the decoder made it, until it is in words
-    AVFrame* picture = nullptr;  // corrected, in the encoder's format
-    double frameSeconds = 0.0;   // since the frame before
-    Status status;               // of the work on it
+    AVFrame* decoded = nullptr;              // as the decoder made it, until it is in words
+    AVFrame* picture = nullptr;              // corrected, in the encoder's format
+    double frameSeconds = 0.0;               // since the frame before
+    AVPixelFormat format = AV_PIX_FMT_NONE;  // the decoded picture's
+    WorkFailure failure = WorkFailure::none;
 };
 
 struct Job {
@@ -344,12 +349,12 @@ ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
     job.lastStamp = stamp;
     job.lastDuration = f->pkt_duration;
     if (f->width != job.width || f->height != job.height) {
-        av_frame_unref(f);
-        job.spareDecoded.push_back(f);
         status = badData(job.in.name + ": the picture size changes at " + timeText(stamp, inBase) +
                          " (" + std::to_string(f->width) + "x" + std::to_string(f->height) +
                          " after " + std::to_string(job.width) + "x" + std::to_string(job.height) +
                          "), which velto video does not follow");
+        av_frame_unref(f);
+        job.spareDecoded.push_back(f);
         return ReadStep::stop;
     }
     // One output picture a frame in flight, used again once the encoder has
@@ -380,41 +385,56 @@ void workFrame(Job& job, FrameJob& frameJob)
     std::unique_ptr<PictureConverter> converter;
     {
         std::lock_guard lock(job.mutex);
-        slot = &job.slots.at(frameJob.index);
+        slot = &job.slots.find(frameJob.index)->second;
         converter = std::move(job.converters.back());
         job.converters.pop_back();
     }
     AVFrame* frame = slot->decoded;
     AVFrame* picture = slot->picture;
+    slot->format = static_cast<AVPixelFormat>(frame->format);
     const PictureColours colours = picturesColours(frame);
     const PictureColours back = job.modelChanged ? job.outputColours : colours;
     uint32_t* words = frameJob.source.data();
-    if (!pictureToWords(*converter, frame, colours, words))
-        slot->status = badData(job.in.name + ": cannot convert its pictures (" +
-                               (av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
-                                    ? av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format))
-                                    : "unknown format") +
-                               ")");
+    if (!pictureToWords(*converter, frame, colours, words)) slot->failure = WorkFailure::toWords;
     // Time, duration, colour tags, aspect and side data (rotation, captions,
     // HDR) as the decoded frame had them, none of an earlier frame's. Then
     // the decoded picture goes back to the decoder at once.
     while (picture->nb_side_data > 0)
         av_frame_remove_side_data(picture, picture->side_data[0]->type);
     av_dict_free(&picture->metadata);
-    if (av_frame_copy_props(picture, frame) < 0 && slot->status.ok())
-        slot->status = badData(job.in.name + ": out of memory");
+    if (av_frame_copy_props(picture, frame) < 0 && slot->failure == WorkFailure::none)
+        slot->failure = WorkFailure::props;
     av_frame_unref(frame);
     // In place: the analysis reads the whole frame before the first pixel is
     // written, and each pixel is corrected on its own.
-    if (slot->status.ok())
+    if (slot->failure == WorkFailure::none)
         correctVideoFrame(job.correction, job.turnstile, frameJob.index, words, words, job.width,
                           job.height, slot->frameSeconds);
     else
         skipVideoFrame(job.correction, job.turnstile, frameJob.index);
-    if (slot->status.ok() && !wordsToPicture(*converter, words, back, picture))
-        slot->status = badData(job.in.name + ": cannot convert its pictures back");
+    if (slot->failure == WorkFailure::none && !wordsToPicture(*converter, words, back, picture))
+        slot->failure = WorkFailure::fromWords;
     std::lock_guard lock(job.mutex);
     job.converters.push_back(std::move(converter));
+}
+
+// A worker's failure as the tool says it.
+Status workStatus(const Job& job, const FrameSlot& slot)
+{
+    const char* name = av_get_pix_fmt_name(slot.format);
+    const std::string format = name ? name : "an unknown pixel format";
+    switch (slot.failure) {
+    case WorkFailure::none:
+        return success();
+    case WorkFailure::toWords:
+        return badData(job.in.name + ": cannot convert its pictures (" + format + ")");
+    case WorkFailure::props:
+        return badData(job.in.name + ": out of memory");
+    case WorkFailure::fromWords:
+        break;
+    }
+    return badData(job.in.name + ": cannot convert its pictures back to " +
+                   av_get_pix_fmt_name(job.encoder.c->pix_fmt));
 }
 
 // The runner's emit step, on the calling thread, in frame order: the
@@ -455,7 +475,7 @@ Status emitFrame(Job& job, FrameJob& frameJob)
     if (job.durations.size() > 1024) job.durations.erase(job.durations.begin());
     job.videoEnd = static_cast<double>(stamp + duration) * av_q2d(inBase);
 
-    Status s = slot.status;
+    Status s = workStatus(job, slot);
     if (s.ok()) {
         const int sent = avcodec_send_frame(job.encoder.c, picture);
         if (sent < 0)
