@@ -1,0 +1,73 @@
+#include "engine/steady_kernels.h"
+
+#if defined(VELTO_HAS_STEADY_AVX2)
+#include <immintrin.h>
+#endif
+
+void steadyRowTable(const uint8_t* source, uint8_t* destination, int32_t count,
+                    const SteadyTables& t)
+{
+    for (int32_t x = 0; x < count; ++x) {
+        const uint8_t* in = source + 4 * x;
+        uint8_t* out = destination + 4 * x;
+        out[0] = t.lane[0][in[0]];
+        out[1] = t.lane[1][in[1]];
+        out[2] = t.lane[2][in[2]];
+        out[3] = t.lane[3][in[3]];
+    }
+}
+
+void steadyRowLinear(const uint8_t* source, uint8_t* destination, int32_t count,
+                     const LinearFit& fit)
+{
+    for (int32_t i = 0; i < 4 * count; ++i) {
+        const int32_t lane = i & 3;
+        // The fit keeps the sum within int32; the shift is arithmetic (floor).
+        const int32_t v = (source[i] * fit.gain[lane] + fit.offset[lane]) >> linearShift;
+        destination[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+}
+
+#if defined(VELTO_HAS_STEADY_AVX2)
+// Eight pixels a step: each group of two pixels widened to eight 32-bit
+// lanes straight from memory, multiplied, offset and shifted; the two packs
+// (signed to 16 bits, then unsigned to bytes) hold the results to 0..255
+// and leave the pixels in the order 0 2 4 6 | 1 3 5 7, which one permute of
+// 32-bit lanes puts back. Every function that holds a 256-bit value carries
+// the target attribute.
+namespace {
+
+__attribute__((target("avx2"))) inline __m256i linearTwo(const uint8_t* source, __m256i gain,
+                                                         __m256i offset)
+{
+    const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(source)));
+    return _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(v, gain), offset), linearShift);
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) void steadyRowLinearAvx2(const uint8_t* source,
+                                                         uint8_t* destination, int32_t count,
+                                                         const LinearFit& fit)
+{
+    const __m256i gain = _mm256_setr_epi32(fit.gain[0], fit.gain[1], fit.gain[2], fit.gain[3],
+                                           fit.gain[0], fit.gain[1], fit.gain[2], fit.gain[3]);
+    const __m256i offset =
+        _mm256_setr_epi32(fit.offset[0], fit.offset[1], fit.offset[2], fit.offset[3],
+                          fit.offset[0], fit.offset[1], fit.offset[2], fit.offset[3]);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int32_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const uint8_t* in = source + 4 * x;
+        const __m256i a = linearTwo(in, gain, offset);       // pixels 0, 1
+        const __m256i b = linearTwo(in + 8, gain, offset);   // 2, 3
+        const __m256i c = linearTwo(in + 16, gain, offset);  // 4, 5
+        const __m256i d = linearTwo(in + 24, gain, offset);  // 6, 7
+        const __m256i bytes =
+            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 4 * x),
+                            _mm256_permutevar8x32_epi32(bytes, order));
+    }
+    steadyRowLinear(source + 4 * x, destination + 4 * x, count - x, fit);
+}
+#endif
