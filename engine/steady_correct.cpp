@@ -5,7 +5,9 @@
 namespace {
 
 constexpr int64_t one = int64_t{1} << linearShift;
-constexpr int64_t largestGain = int64_t{1} << 23;  // 255 * gain stays within int32
+// The lanes multiply modulo 2^32, so only the sums need to lie within int32:
+// 255 * gain spans less than 2^32.
+constexpr int64_t largestGain = (int64_t{1} << 24) - 1;
 constexpr int64_t none = int64_t{1} << 60;         // no bound on that side
 
 // The offsets o for which v * gain + o gives every entry: entry << shift <=
@@ -13,15 +15,17 @@ constexpr int64_t none = int64_t{1} << 60;         // no bound on that side
 // << shift, where it is below 255. Clamped entries bound one side only.
 struct OffsetRange {
     int64_t low, high;
+    int64_t lowAt, highAt;  // the entries that set them
 };
 
 OffsetRange offsetRange(const uint8_t table[256], int64_t gain)
 {
-    OffsetRange r{-none, none};
+    OffsetRange r{-none, none, 0, 0};
     for (int64_t v = 0; v < 256; ++v) {
         const int64_t e = table[v];
-        if (e > 0 && e * one - v * gain > r.low) r.low = e * one - v * gain;
-        if (e < 255 && (e + 1) * one - 1 - v * gain < r.high) r.high = (e + 1) * one - 1 - v * gain;
+        if (e > 0 && e * one - v * gain > r.low) r.low = e * one - v * gain, r.lowAt = v;
+        if (e < 255 && (e + 1) * one - 1 - v * gain < r.high)
+            r.high = (e + 1) * one - 1 - v * gain, r.highAt = v;
     }
     return r;
 }
@@ -30,13 +34,58 @@ OffsetRange offsetRange(const uint8_t table[256], int64_t gain)
 // lines), so the gain that leaves the widest range of offsets is found by
 // ternary search; the table has a linear form exactly when that range is not
 // empty there.
-bool fitLane(const uint8_t table[256], int32_t& gain, int32_t& offset)
+// An offset for this gain whose sums v * gain + offset all lie within int32,
+// for the 32-bit lanes; false when there is none.
+bool offsetFor(const uint8_t table[256], int64_t g, int32_t& gain, int32_t& offset)
 {
+    const OffsetRange r = offsetRange(table, g);
+    const int64_t low = r.low > INT32_MIN ? r.low : INT32_MIN;
+    const int64_t high = r.high < INT32_MAX - 255 * g ? r.high : INT32_MAX - 255 * g;
+    if (low > high) return false;
+    gain = static_cast<int32_t>(g);
+    // A table of zeros has no low end: its offset is 0.
+    offset = static_cast<int32_t>(r.low != -none ? low : (high < 0 ? high : 0));
+    return true;
+}
+
+// The stretch's own gain, rounded to the fixed point, fits unless an entry
+// lies within about 255 / 2^23 of a rounding edge (one lane in about
+// seventy); it is tried first, then moved as the range's two ends ask. Only
+// then is the gain with the widest range of offsets searched for, near the
+// stretch's.
+bool fitLane(const uint8_t table[256], double stretchGain, int32_t& gain, int32_t& offset)
+{
+    const double guess = stretchGain * double(one);
+    if (guess >= 0.0 && guess < double(largestGain - 1)) {
+        int64_t g = static_cast<int64_t>(guess + 0.5);
+        if (offsetFor(table, g, gain, offset)) return true;
+        // Where the two entries that set the range are too far apart for
+        // this gain, the gain moves just far enough to let their pair fit:
+        // up when the higher one sets the low end, else down. A few such
+        // steps settle on a fitting gain or turn back and forth.
+        for (int32_t step = 0; step < 8; ++step) {
+            const OffsetRange r = offsetRange(table, g);
+            const int64_t apart = r.lowAt - r.highAt;
+            if (r.low <= r.high || apart == 0 || r.low == -none || r.high == none) break;
+            const int64_t move = (r.low - r.high + (apart > 0 ? apart : -apart) - 1) /
+                                 (apart > 0 ? apart : -apart);
+            g += apart > 0 ? move : -move;
+            if (g < 0 || g > largestGain) break;
+            if (offsetFor(table, g, gain, offset)) return true;
+        }
+    }
     auto slack = [&](int64_t g) {
         const OffsetRange r = offsetRange(table, g);
         return r.high - r.low;
     };
+    // Feasible gains lie within a few hundred steps of the stretch's.
+    constexpr int64_t window = 4096;
     int64_t lo = 0, hi = largestGain;
+    if (guess >= 0.0 && guess < double(largestGain)) {
+        const int64_t g = static_cast<int64_t>(guess);
+        lo = g > window ? g - window : 0;
+        hi = g + window < largestGain ? g + window : largestGain;
+    }
     while (hi - lo > 2) {
         const int64_t m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
         if (slack(m1) < slack(m2))
@@ -47,14 +96,7 @@ bool fitLane(const uint8_t table[256], int32_t& gain, int32_t& offset)
     int64_t best = lo;
     for (int64_t g = lo + 1; g <= hi; ++g)
         if (slack(g) > slack(best)) best = g;
-    const OffsetRange r = offsetRange(table, best);
-    // Every sum v * gain + offset within int32, for the 32-bit lanes.
-    const int64_t low = r.low > INT32_MIN ? r.low : INT32_MIN;
-    const int64_t high = r.high < INT32_MAX - 255 * best ? r.high : INT32_MAX - 255 * best;
-    if (low > high) return false;
-    gain = static_cast<int32_t>(best);
-    offset = static_cast<int32_t>(low);
-    return true;
+    return offsetFor(table, best, gain, offset);
 }
 
 // Rows without gaps form one run; a kernel takes at most 2^28 pixels at once.
@@ -100,10 +142,16 @@ SteadyTables steadyTables(const CorrectionLevels& levels, TopByte topByte)
     return t;
 }
 
-bool fitLinear(const SteadyTables& tables, LinearFit& fit)
+bool fitLinear(const SteadyTables& tables, const CorrectionLevels& levels, LinearFit& fit)
 {
+    // The stretch's gains, blue, green, red; the top lane copies (1) or clears (0).
+    const double gains[4] = {255.0 / (levels.whiteB - levels.blackB),
+                             255.0 / (levels.whiteG - levels.blackG),
+                             255.0 / (levels.whiteR - levels.blackR),
+                             tables.lane[3][255] == 255 ? 1.0 : 0.0};
     for (int32_t lane = 0; lane < 4; ++lane)
-        if (!fitLane(tables.lane[lane], fit.gain[lane], fit.offset[lane])) return false;
+        if (!fitLane(tables.lane[lane], gains[lane], fit.gain[lane], fit.offset[lane]))
+            return false;
     return true;
 }
 
@@ -127,7 +175,7 @@ bool correctSteadyPixelsWith(SteadyKernelId id, const CorrectionLevels& levels,
         return true;
     }
     LinearFit fit;
-    if (!fitLinear(tables, fit)) return false;
+    if (!fitLinear(tables, levels, fit)) return false;
     if (id == SteadyKernelId::linear) {
         runRows(steadyRowLinear, fit, source, destination, width, height);
         return true;
@@ -149,7 +197,7 @@ void correctSteadyPixels(const CorrectionLevels& levels, const uint32_t* source,
     const SteadyTables tables = steadyTables(levels, topByte);
 #if defined(VELTO_HAS_STEADY_AVX2)
     LinearFit fit;
-    if (avx2 && fitLinear(tables, fit)) {
+    if (avx2 && fitLinear(tables, levels, fit)) {
         runRows(steadyRowLinearAvx2, fit, source, destination, width, height);
         return;
     }

@@ -22,9 +22,10 @@ SteadyTables steadyTables(const CorrectionLevels& levels, TopByte topByte);
 
 // A gain and an offset per lane whose linear form gives every entry of the
 // tables exactly, or false when there is none with linearShift fractional
-// bits (a falling table, or a span under 32 levels, where the gain passes
-// 8). Levels 1 to 40 keep every span above 136.
-bool fitLinear(const SteadyTables& tables, LinearFit& fit);
+// bits (a falling table, or a span under 128 levels, where the sums can
+// pass int32). Levels 1 to 40 keep every span above 136.
+// levels are the tables' own: their gains are the first guess.
+bool fitLinear(const SteadyTables& tables, const CorrectionLevels& levels, LinearFit& fit);
 
 // The kernels, slowest first. Each gives the table kernel's bytes; the linear
 // ones only where fitLinear succeeds.

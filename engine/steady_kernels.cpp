@@ -22,8 +22,10 @@ void steadyRowLinear(const uint8_t* source, uint8_t* destination, int32_t count,
 {
     for (int32_t i = 0; i < 4 * count; ++i) {
         const int32_t lane = i & 3;
-        // The fit keeps the sum within int32; the shift is arithmetic (floor).
-        const int32_t v = (source[i] * fit.gain[lane] + fit.offset[lane]) >> linearShift;
+        // Modulo 2^32, as the vector lanes do; the shift is arithmetic (floor).
+        const uint32_t sum = source[i] * static_cast<uint32_t>(fit.gain[lane]) +
+                             static_cast<uint32_t>(fit.offset[lane]);
+        const int32_t v = static_cast<int32_t>(sum) >> linearShift;
         destination[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
     }
 }

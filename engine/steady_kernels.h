@@ -14,11 +14,13 @@ struct SteadyTables {
     uint8_t lane[4][256];
 };
 
-constexpr int32_t linearShift = 20;  // fractional bits of the fitted gain and offset
+constexpr int32_t linearShift = 22;  // fractional bits of the fitted gain and offset
 
+// v * gain + offset is formed modulo 2^32 and read as a signed 32-bit value;
+// a fit keeps the true sum within int32 for every v, so the two agree.
 struct LinearFit {
     int32_t gain[4];
-    int32_t offset[4];  // v * gain + offset stays within int32 for every v
+    int32_t offset[4];
 };
 
 void steadyRowTable(const uint8_t* source, uint8_t* destination, int32_t count,

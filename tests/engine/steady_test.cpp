@@ -93,7 +93,7 @@ CorrectionLevels randomLevels(Random& random)
     double* whites[3] = {&l.whiteR, &l.whiteG, &l.whiteB};
     for (int c = 0; c < 3; ++c) {
         *blacks[c] = random.unit() * 96.0;
-        const double span = random.below(8) == 0 ? 8.0 + random.unit() * 60.0 : 136.0 + random.unit() * 120.0;
+        const double span = random.below(8) == 0 ? 8.0 + random.unit() * 128.0 : 136.0 + random.unit() * 120.0;
         *whites[c] = *blacks[c] + span;
     }
     return l;
@@ -113,8 +113,8 @@ TEST(SteadyCorrection, EveryKernelGivesThePlainStretch)
         for (uint32_t& p : source) p = random.word();
         LinearFit fit;
         const double span = std::fmin(std::fmin(l.whiteR - l.blackR, l.whiteG - l.blackG), l.whiteB - l.blackB);
-        const bool fitted = fitLinear(steadyTables(l, top), fit);
-        EXPECT_TRUE(fitted || span < 32.0) << "a span of " << span << " has no linear form";
+        const bool fitted = fitLinear(steadyTables(l, top), l, fit);
+        EXPECT_TRUE(fitted || span < 128.0) << "a span of " << span << " has no linear form";
         fits += fitted;
         for (const SteadyKernelId id : steadyKernelIds) {
             std::vector<uint32_t> out(source.size(), 0xDEADBEEF);
@@ -130,7 +130,7 @@ TEST(SteadyCorrection, EveryKernelGivesThePlainStretch)
             }
         }
     }
-    EXPECT_GT(fits, 250);
+    EXPECT_GT(fits, 240);
     EXPECT_GE(runs, 300 + 2 * fits);
 }
 
@@ -140,12 +140,11 @@ TEST(SteadyCorrection, Avx2KernelGivesItsPlainTwinsBytes)
     if (!cpuRunsAvx2()) GTEST_SKIP() << "no AVX2 here";
     Random random{5};
     for (int round = 0; round < 200; ++round) {
-        // Any fit whose sums stay within int32, not only the tables' own.
+        // Any gains and offsets, not only the tables' own fits.
         LinearFit fit;
         for (int lane = 0; lane < 4; ++lane) {
-            fit.gain[lane] = int32_t(random.below(1u << 23));
-            const int64_t room = INT32_MAX - 255 * int64_t{fit.gain[lane]};
-            fit.offset[lane] = int32_t(int64_t(random.below(uint32_t(room))) - int64_t(random.below(1u << 31)));
+            fit.gain[lane] = int32_t(random.word() >> (random.below(2) ? 0 : 8));
+            fit.offset[lane] = int32_t(random.word());
         }
         const int32_t count = int32_t(random.below(70));
         std::vector<uint32_t> source(size_t(count) + 1);
