@@ -116,8 +116,9 @@ TEST(Frei0rEntry, SteadyRunsAndRestarts)
 // ffmpeg's stamps (time stamp x time base x 1000, in milliseconds) and MLT's
 // (position / frame rate, in seconds) of an even rate give every frame the
 // period `velto apply --fps` gives, to the bit; uneven ones are taken as they
-// come. Time standing still, going back or not a number restarts, and so does
-// a jump of more than four steps; the step after a restart is a period.
+// come. Going back after a step forward restarts, and so does a jump of more
+// than four steps; the step after a restart is a period. Time that stands
+// still, is not finite, or goes back again counts a frame at 25 a second.
 TEST(Frei0rEntry, FrameClockSteps)
 {
     for (auto [num, den] : {std::pair{25.0, 1.0}, {30000.0, 1001.0}, {24000.0, 1001.0}, {60.0, 1.0}}) {
@@ -134,10 +135,11 @@ TEST(Frei0rEntry, FrameClockSteps)
     }
     // time, then the step in seconds, or -1 for a restart
     const std::pair<double, double> steps[] = {
-        {0.0, -1},     {33.0, 0.033}, {67.0, 0.034}, {100.0, 0.033}, {100.0, -1},
-        {90.0, -1},    {123.0, 0.033}, {255.0, 0.132}, {256.0, 0.001}, {300.0, -1},
-        {NAN, -1},     {340.0, -1},   {380.0, 0.04},  {0.5, -1},      {0.52, 0.02},
-        {0.7, -1},     {0.72, 0.02}};
+        {0.0, -1},      {33.0, 0.033},  {67.0, 0.034},  {100.0, 0.033}, {100.0, 0.04},
+        {90.0, 0.04},   {123.0, 0.033}, {255.0, 0.132}, {256.0, 0.001}, {300.0, -1},
+        {NAN, 0.04},    {340.0, 0.04},  {380.0, 0.04},  {0.5, -1},      {0.52, 0.02},
+        {0.7, -1},      {0.72, 0.02},   {-3.8e20, -1},  {-3.8e20, 0.04}, {-3.8e20, 0.04},
+        {-4e20, 0.04},  {INFINITY, 0.04}, {INFINITY, 0.04}};
     FrameClock c;
     for (auto [time, expected] : steps) {
         const ClockTick t = tickClock(c, time);
