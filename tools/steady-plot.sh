@@ -15,9 +15,9 @@ data=$(mktemp)
 trap 'rm -f "$data"' EXIT
 build/native/bench/steady_measure --series "$data" >/dev/null
 
-# Blocks of the series: clip c (static, cuts, pan, fast pan) and way w (per
-# frame, steady, no cuts, fixed) are gnuplot index 4 * c + w; column 2 is the
-# red black point.
+# Blocks of the series: clip c (static, cuts, pan, fast pan, walkers) and way
+# w (per frame, steady, no cuts, fixed, bytes) are gnuplot index 5 * c + w;
+# column 2 is the red black point.
 gnuplot <<PLOT
 set terminal pngcairo size 900,560 font "sans,11"
 set output "$out"
@@ -27,12 +27,12 @@ set ylabel "level"
 set grid ytics lc rgb "#dddddd"
 set key outside top center horizontal
 set title "Hard cuts every 2 s between differently cast scenes" offset 0,-0.4
-plot "$data" index 4 using 1:2 with lines lw 1 lc rgb "#e08080" title "per frame", \
-     "" index 6 using 1:2 with lines lw 2 dt 2 lc rgb "#909090" title "steady, no cut detection", \
-     "" index 5 using 1:2 with lines lw 2 lc rgb "#1f4e9a" title "--steady 1"
+plot "$data" index 5 using 1:2 with lines lw 1 lc rgb "#e08080" title "per frame", \
+     "" index 7 using 1:2 with lines lw 2 dt 2 lc rgb "#909090" title "steady, no cut detection", \
+     "" index 6 using 1:2 with lines lw 2 lc rgb "#1f4e9a" title "--steady 1"
 set title "A fast pan across a scene whose cast turns from warm to cool"
-plot "$data" index 12 using 1:2 with lines lw 1 lc rgb "#e08080" title "per frame", \
-     "" index 13 using 1:2 with lines lw 2 lc rgb "#1f4e9a" title "--steady 1"
+plot "$data" index 15 using 1:2 with lines lw 1 lc rgb "#e08080" title "per frame", \
+     "" index 16 using 1:2 with lines lw 2 lc rgb "#1f4e9a" title "--steady 1"
 unset multiplot
 PLOT
 echo "wrote $out ($(wc -c <"$out") bytes)"
