@@ -1,17 +1,14 @@
-#include "cli/commands.h"
-
-#include <unistd.h>
+#include "cli/jobs/raw_stream.h"
 
 #include <bit>
+#include <functional>
 
-#include "cli/batch.h"
-#include "cli/corrected_image.h"
-#include "cli/files.h"
-#include "cli/frame_queue.h"
-#include "cli/image.h"
-#include "cli/progress.h"
-#include "cli/raw_stream.h"
-#include "cli/report.h"
+#include "cli/io/frame_queue.h"
+#include "cli/io/input.h"
+#include "cli/io/output.h"
+#include "cli/io/raw_frames.h"
+#include "cli/jobs/progress.h"
+#include "cli/jobs/report.h"
 #include "engine/bottom_up.h"
 #include "engine/correct.h"
 #include "engine/steady.h"
@@ -34,45 +31,48 @@ SteadySettings steadySettingsOf(const Options& options)
     return {steadyWeight(options.steadySeconds, frameSeconds)};
 }
 
-Status readImage(const std::string& path, Image& image)
+// INPUT, opened, and the reader of its frames.
+struct RawStream {
+    InputStream in;
+    RawReader reader{&in, 0, 0};
+};
+
+Status openRawStream(const Options& options, RawStream& stream)
 {
-    std::vector<uint8_t> bytes;
-    const Status s = readWholeInput(path, bytes);
-    if (!s.ok()) return s;
-    return decodeImage(bytes, inputName(path), image);
+    stream.reader = RawReader{&stream.in, options.width, options.height};
+    return openInput(options.input, stream.in);
 }
 
-Status applyToImage(const Options& options)
+// The stream's frames, read in order, worked on by the threads and emitted in
+// order, with progress on the terminal. withResult: each job also holds a
+// frame for the corrected pixels, made ready on the calling thread.
+Status runRawStream(const Options& options, RawStream& stream, bool withResult,
+                    std::function<void(FrameJob&)> work, std::function<Status(FrameJob&)> emit)
 {
-    // An unknown extension is a mistake of the command line: say so before
-    // reading anything.
-    ImageFormat format = options.format;
-    if (!options.formatGiven && !outputFormatFor(options.output, ImageFormat::png, false, format))
-        return usageError(options.output +
-                          ": unknown image extension; write .png, .jpg, .ppm, .pnm or .pam, or "
-                          "give --format (see 'velto apply --help')");
-
-    Image image;
-    Status s = readImage(options.input, image);
-    if (!s.ok()) return s;
-    if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
-    const Image corrected = correctedImage(strengthsOf(options), image);
-
-    std::vector<uint8_t> bytes;
-    s = encodeImage(corrected, format, outputName(options.output), bytes, options.quality);
-    if (!s.ok()) return s;
-    OutputFile out;
-    s = openOutput(options.output, out);
-    if (s.ok()) s = writeOutput(out, bytes.data(), bytes.size());
-    if (s.ok()) return commitOutput(out);
-    discardOutput(out);
+    ProgressMeter meter = startProgress(options.quiet);
+    FrameSteps steps;
+    steps.read = [&](FrameJob& job, Status& status) {
+        const ReadStep step = stream.reader(job, status);
+        // Here, not on a worker: a worker must not throw, and an allocation can.
+        if (withResult && step == ReadStep::frame) job.result.resize(job.source.size());
+        return step;
+    };
+    steps.work = std::move(work);
+    steps.emit = std::move(emit);
+    steps.progress = [&](int64_t done) { updateProgress(meter, done); };
+    // The source, and the result when there is one.
+    steps.jobBytes = (withResult ? 2 : 1) * 4 * size_t(options.width) * size_t(options.height);
+    const Status s = runFrames(threadCount(options), steps);
+    finishProgress(meter);
     return s;
 }
 
+}  // namespace
+
 Status applyToStream(const Options& options)
 {
-    InputStream in;
-    Status s = openInput(options.input, in);
+    RawStream stream;
+    Status s = openRawStream(options, stream);
     if (!s.ok()) return s;
     OutputFile out;
     s = openOutput(options.output, out);
@@ -80,14 +80,6 @@ Status applyToStream(const Options& options)
 
     const Strengths user = strengthsOf(options);
     const int32_t width = options.width, height = options.height;
-    RawReader reader{&in, width, height};
-    ProgressMeter meter = startProgress(options.quiet);
-    FrameSteps steps;
-    steps.read = [&](FrameJob& job, Status& status) {
-        const ReadStep step = reader(job, status);
-        if (step == ReadStep::frame) job.result.resize(job.source.size());  // not on a worker
-        return step;
-    };
     // With --steady each frame is analysed on a worker, its levels are
     // smoothed in frame order at the turnstile, and it is corrected on the
     // worker again: the same bytes for every thread count.
@@ -95,7 +87,7 @@ Status applyToStream(const Options& options)
     const SteadySettings settings = steadySettingsOf(options);
     SteadyState state;
     FrameTurnstile turnstile;
-    steps.work = [&](FrameJob& job) {
+    auto work = [&](FrameJob& job) {
         if (!steady) {
             correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
             return;
@@ -111,21 +103,19 @@ Status applyToStream(const Options& options)
                       });
     };
     int64_t written = 0;
-    steps.emit = [&](FrameJob& job) {
+    auto emit = [&](FrameJob& job) {
         const Status w = writeOutput(out, job.result.data(), job.result.size() * 4);
         if (w.ok()) ++written;
         return w;
     };
-    steps.progress = [&](int64_t done) { updateProgress(meter, done); };
-    steps.jobBytes = 2 * 4 * size_t(width) * size_t(height);  // source and result
-    s = runFrames(threadCount(options), steps);
-    finishProgress(meter);
+    s = runRawStream(options, stream, true, work, emit);
 
     // A stream cut inside a frame keeps the whole frames before it: the
     // output holds exactly those, never part of a frame. Only when that cut
     // is the one thing wrong: a failed write (which several threads can meet
     // after the reader has found the cut) discards the output, and a stream
     // without a whole frame leaves an existing file alone.
+    const RawReader& reader = stream.reader;
     const bool onlyCut = reader.shortFrame && reader.frames > 0 && written == reader.frames;
     if (s.ok() || onlyCut) {
         const Status committed = commitOutput(out);
@@ -135,22 +125,8 @@ Status applyToStream(const Options& options)
     return s;
 }
 
-}  // namespace
-
-Status runApply(const Options& options)
+Status analyzeStream(const Options& options)
 {
-    // Pictures on a terminal are noise to the reader and can upset the
-    // terminal: a missing redirection is refused, as compressors do.
-    if (options.output == "-" && !options.force && isatty(STDOUT_FILENO) == 1)
-        return usageError("standard output is a terminal; redirect it, or add --force to write "
-                          "there (see 'velto apply --help')");
-    if (!options.outDir.empty()) return runApplyBatch(options);
-    return options.raw ? applyToStream(options) : applyToImage(options);
-}
-
-Status runAnalyze(const Options& options)
-{
-    if (!options.raw) return runAnalyzeFiles(options);
     const Strengths user = strengthsOf(options);
     OutputFile out;
     Status s = openOutput("-", out);
@@ -170,22 +146,14 @@ Status runAnalyze(const Options& options)
         return writeOutput(out, text.data(), text.size());
     };
 
-    InputStream in;
-    s = openInput(options.input, in);
+    RawStream stream;
+    s = openRawStream(options, stream);
     if (!s.ok()) return s;
     const int32_t width = options.width, height = options.height;
-    RawReader reader{&in, width, height};
-    ProgressMeter meter = startProgress(options.quiet);
-    FrameSteps steps;
-    steps.read = std::ref(reader);
-    steps.work = [&](FrameJob& job) {
+    auto work = [&](FrameJob& job) {
         analyzeFrameBottomUp(user, job.source.data(), width, height, job.levels,
                                 steady ? &job.signature : nullptr);
     };
-    steps.emit = [&](FrameJob& job) { return print(job, width, height); };
-    steps.progress = [&](int64_t done) { updateProgress(meter, done); };
-    steps.jobBytes = 4 * size_t(width) * size_t(height);
-    s = runFrames(threadCount(options), steps);
-    finishProgress(meter);
-    return s;
+    auto emit = [&](FrameJob& job) { return print(job, width, height); };
+    return runRawStream(options, stream, false, work, emit);
 }

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "cli/io/ordered_work.h"
 #include "cli/status.h"
 #include "engine/block_levels.h"
 #include "engine/scene_change.h"
@@ -62,6 +63,8 @@ struct FrameTurnstile {
     }
 };
 
-// threads 1, or a budget that holds a single job, works inline. Returns the first failure: of emit (which ends the
-// run at once) or of read (after the frames before it are emitted).
+// Frames in order through runOrdered (ordered_work.h): threads 1, or a budget
+// that holds a single job, works inline. Returns the first failure: of emit
+// (which ends the run at once) or of read (after the frames before it are
+// emitted).
 Status runFrames(int32_t threads, const FrameSteps& steps);
