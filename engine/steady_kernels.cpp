@@ -31,18 +31,23 @@ void steadyRowLinear(const uint8_t* source, uint8_t* destination, int32_t count,
 }
 
 #if defined(VELTO_HAS_STEADY_AVX2)
-// Eight pixels a step: each group of two pixels widened to eight 32-bit
-// lanes straight from memory, multiplied, offset and shifted; the two packs
-// (signed to 16 bits, then unsigned to bytes) hold the results to 0..255
-// and leave the pixels in the order 0 2 4 6 | 1 3 5 7, which one permute of
-// 32-bit lanes puts back. Every function that holds a 256-bit value carries
-// the target attribute.
+// Eight pixels a step. One load; a byte shuffle widens pixel k of each
+// 128-bit half (k and k + 4) to eight 32-bit lanes, which are multiplied,
+// offset and shifted; the two packs (signed to 16 bits, then unsigned to
+// bytes) hold the results to 0..255, and since packing works within each
+// half, pixels 0 to 3 come back in the low half and 4 to 7 in the high one,
+// in order. Every function that holds a 256-bit value carries the target
+// attribute.
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i linearTwo(const uint8_t* source, __m256i gain,
-                                                         __m256i offset)
+__attribute__((target("avx2"))) inline __m256i linearPixel(__m256i pixels, int32_t k, __m256i gain,
+                                                           __m256i offset)
 {
-    const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(source)));
+    const char z = -128;  // a shuffle index with its top bit set gives a zero byte
+    const char b = static_cast<char>(4 * k);
+    const __m256i widen = _mm256_setr_epi8(b, z, z, z, b + 1, z, z, z, b + 2, z, z, z, b + 3, z, z, z,
+                                           b, z, z, z, b + 1, z, z, z, b + 2, z, z, z, b + 3, z, z, z);
+    const __m256i v = _mm256_shuffle_epi8(pixels, widen);
     return _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(v, gain), offset), linearShift);
 }
 
@@ -57,18 +62,15 @@ __attribute__((target("avx2"))) void steadyRowLinearAvx2(const uint8_t* source,
     const __m256i offset =
         _mm256_setr_epi32(fit.offset[0], fit.offset[1], fit.offset[2], fit.offset[3],
                           fit.offset[0], fit.offset[1], fit.offset[2], fit.offset[3]);
-    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
-        const uint8_t* in = source + 4 * x;
-        const __m256i a = linearTwo(in, gain, offset);       // pixels 0, 1
-        const __m256i b = linearTwo(in + 8, gain, offset);   // 2, 3
-        const __m256i c = linearTwo(in + 16, gain, offset);  // 4, 5
-        const __m256i d = linearTwo(in + 24, gain, offset);  // 6, 7
-        const __m256i bytes =
-            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d));
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * x));
+        const __m256i a = linearPixel(p, 0, gain, offset);  // pixels 0 and 4
+        const __m256i b = linearPixel(p, 1, gain, offset);  // 1 and 5
+        const __m256i c = linearPixel(p, 2, gain, offset);  // 2 and 6
+        const __m256i d = linearPixel(p, 3, gain, offset);  // 3 and 7
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 4 * x),
-                            _mm256_permutevar8x32_epi32(bytes, order));
+                            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d)));
     }
     steadyRowLinear(source + 4 * x, destination + 4 * x, count - x, fit);
 }
