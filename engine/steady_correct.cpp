@@ -8,7 +8,7 @@ constexpr int64_t one = int64_t{1} << linearShift;
 // The lanes multiply modulo 2^32, so only the sums need to lie within int32:
 // 255 * gain spans less than 2^32.
 constexpr int64_t largestGain = (int64_t{1} << 24) - 1;
-constexpr int64_t none = int64_t{1} << 60;         // no bound on that side
+constexpr int64_t none = int64_t{1} << 60;  // no bound on that side
 
 // The offsets o for which v * gain + o gives every entry: entry << shift <=
 // v * gain + o, where the entry is above 0, and v * gain + o < (entry + 1)
@@ -30,10 +30,6 @@ OffsetRange offsetRange(const uint8_t table[256], int64_t gain)
     return r;
 }
 
-// high - low is concave in the gain (a minimum of lines less a maximum of
-// lines), so the gain that leaves the widest range of offsets is found by
-// ternary search; the table has a linear form exactly when that range is not
-// empty there.
 // An offset for this gain whose sums v * gain + offset all lie within int32,
 // for the 32-bit lanes; false when there is none.
 bool offsetFor(const uint8_t table[256], int64_t g, int32_t& gain, int32_t& offset)
@@ -74,6 +70,10 @@ bool fitLane(const uint8_t table[256], double stretchGain, int32_t& gain, int32_
             if (offsetFor(table, g, gain, offset)) return true;
         }
     }
+    // high - low is concave in the gain (a minimum of lines less a maximum of
+    // lines), so the gain that leaves the widest range of offsets is found by
+    // ternary search; the table has a linear form exactly when that range is
+    // not empty there.
     auto slack = [&](int64_t g) {
         const OffsetRange r = offsetRange(table, g);
         return r.high - r.low;
