@@ -131,7 +131,7 @@ TEST(SteadyCorrection, EveryKernelGivesThePlainStretch)
         }
     }
     EXPECT_GT(fits, 200);
-    EXPECT_GE(runs, 300 + 2 * fits);
+    EXPECT_GE(runs, 300 + fits);  // the table kernel always, the plain linear one wherever it fits
 }
 
 TEST(SteadyCorrection, Avx2KernelGivesItsPlainTwinsBytes)
