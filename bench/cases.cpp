@@ -6,6 +6,7 @@
 #include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
 #include "engine/histogram.h"
+#include "engine/steady_correct.h"
 #include "engine/bottom_up.h"
 
 namespace {
@@ -106,6 +107,18 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
                 cases.push_back({"correction_" + std::string(correctKernelName(kernelId)) + "/" + on, pixels,
                                  [&f, kernel, found] {
                                      correctPixelsWith(kernel, found, f.source.view(), f.destination.first(), 0);
+                                 }});
+            }
+            if (f.scene != Scene::natural) continue;
+            for (const SteadyKernelId kernelId : steadyKernelIds) {
+                if (!correctSteadyPixelsWith(kernelId, found, f.source.first(), f.destination.first(),
+                                             f.source.width, f.source.height, TopByte::cleared))
+                    continue;
+                cases.push_back({"steady_" + std::string(steadyKernelName(kernelId)) + "/" + on, pixels,
+                                 [&f, kernelId, found] {
+                                     correctSteadyPixelsWith(kernelId, found, f.source.first(),
+                                                             f.destination.first(), f.source.width,
+                                                             f.source.height, TopByte::cleared);
                                  }});
             }
         }

@@ -20,6 +20,9 @@
 //   correction_KERNEL the pixel pass alone with that kernel (avx2, sse2,
 //                     plain), with the frame's own levels; only the kernels
 //                     this machine runs
+//   steady_KERNEL     the steady correction alone with that kernel
+//                     (linear_avx2, linear, table), tables and fit included,
+//                     with the frame's own levels; natural frame only
 #pragma once
 
 #include <deque>

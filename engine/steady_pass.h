@@ -1,14 +1,15 @@
 // The steady pass over one picture stored top row first, as the command-line
 // tool and the frei0r plug-in run it on video: the frame's own levels measured
 // bottom-up (bottom_up.h), stepped through the caller's steady state in frame
-// order (steady.h), and every pixel corrected with the steady levels.
+// order (steady.h), and every pixel corrected with the steady levels
+// (steady_correct.h).
 #pragma once
 
 #include <cstdint>
 
 #include "engine/bottom_up.h"
-#include "engine/correct.h"
 #include "engine/steady.h"
+#include "engine/steady_correct.h"
 
 // step(const CorrectionLevels& own, const SceneSignature& signature) must
 // return the levels to correct this frame with: it steps the caller's
@@ -27,5 +28,5 @@ void runSteadyPass(const Strengths& user, const uint32_t* source, uint32_t* dest
     SceneSignature signature;
     analyzeMeasuredBottomUp(user, source, width, height, levels, &signature);
     const CorrectionLevels steady = step(levels.frame, signature);
-    correctPixels(steady, {source, width, height, 0}, destination, 0, topByte);
+    correctSteadyPixels(steady, source, destination, width, height, topByte);
 }

@@ -43,7 +43,8 @@ constexpr ParamText paramTexts[] = {
     {"Level B", "Blue level 1 to 40: 40 x value, rounded, at least 1; 0.5 is the default 20. "
                 "Higher reaches further into blue's ends"},
     {"Steady", "Steady levels over time for video, restarted at scene cuts and seeks: "
-               "time constant 10 x value seconds (0.1 is 1 s); 0, the default, is off"},
+               "time constant 10 x value seconds (0.1 is 1 s); 0, the default, is off. "
+               "Where the host gives no usable frame times, frames count at 25 a second"},
 };
 constexpr int paramCount = static_cast<int>(std::size(paramTexts));
 constexpr int steadyIndex = 3;
