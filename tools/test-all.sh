@@ -3,7 +3,7 @@
 # native, native under the sanitizers, and the Windows plug-ins under wine.
 set -eu
 cd "$(dirname "$0")/.."
-tools/setup.sh
+tools/setup-if-needed.sh
 
 presets="native sanitize win32 win64"
 [ -n "${VELTO_PRESETS:-}" ] && presets="$VELTO_PRESETS"
