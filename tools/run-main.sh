@@ -1,7 +1,8 @@
 #!/bin/sh
 # The main job: installs what is missing (tools/setup-if-needed.sh), builds the
-# tool and the plug-in, corrects the bundled sample, writing out/corrected.png and a before/after picture
-# side by side, out/before-after.png (the original on the left).
+# tool and the plug-in, corrects the bundled sample, writing out/corrected.png
+# and a before/after picture side by side, out/before-after.png (the original
+# on the left).
 set -eu
 cd "$(dirname "$0")/.."
 tools/setup-if-needed.sh
