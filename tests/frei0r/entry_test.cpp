@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include "frei0r/frame_clock.h"
+#include "tests/frei0r/frames_digest.h"
 
 // Every level's value reads back as itself, and so does any value that rounds
 // to it; beyond the ends the ends hold, not a number is 20, and each instance
@@ -147,6 +148,13 @@ TEST(Frei0rEntry, FrameClockSteps)
         c = t.clock;
         EXPECT_EQ(t.restart ? -1.0 : t.seconds, expected) << time;
     }
+}
+
+// The frames whose digest velto.dll must give too.
+TEST(Frei0rEntry, FramesDigest)
+{
+    const Frei0rCalls calls{f0r_construct, f0r_destruct, f0r_set_param_value, f0r_update, f0r_update2};
+    EXPECT_EQ(digestOfFrei0rFrames(calls), frei0rFramesDigest);
 }
 
 // Kdenlive's panel for the effect, package/frei0r_velto.xml, against the
