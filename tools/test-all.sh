@@ -1,6 +1,7 @@
 #!/bin/sh
 # Sets up the machine, builds every tree and runs every test:
-# native, native under the sanitizers, and the Windows plug-ins under wine.
+# native, native under the sanitizers, and the Windows plug-ins under wine;
+# then builds the packages and installs the .deb once.
 set -eu
 cd "$(dirname "$0")/.."
 tools/setup-if-needed.sh
@@ -28,3 +29,18 @@ for preset in $presets; do
   esac
   ctest --preset "$preset" -j "$jobs"
 done
+
+# The packages, from the trees just built, and the .deb installed into this
+# machine and removed again (root, or sudo without a password, needed).
+case " $presets " in
+  *" native "*" win32 "*" win64 "*)
+    echo "== packages =="
+    tools/package.sh
+    if [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; then
+      version=$(sed -n 's/^project(velto VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+      sh tests/package/deb_test.sh "dist/velto_${version}-1_amd64.deb" build/package/deb-test
+    else
+      echo "SKIPPED: package test: it installs the .deb, which needs root or sudo without a password"
+    fi
+    ;;
+esac
