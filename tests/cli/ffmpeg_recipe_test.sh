@@ -1,5 +1,5 @@
 #!/bin/sh
-# The README's ffmpeg recipes, plain and with --steady, taken from the README
+# The ffmpeg recipes of docs/cli.md, plain and with --steady, taken from that file
 # itself, on a short generated clip with a colour cast, sound and uneven frame
 # timing: ffmpeg decodes to raw bgra frames, velto corrects them, ffmpeg
 # encodes losslessly. Checks for each recipe that every frame comes through
@@ -9,7 +9,7 @@
 set -eu
 velto=$1
 work=$2
-readme=$(cd "$(dirname "$0")/../.." && pwd)/README.md
+readme=$(cd "$(dirname "$0")/../.." && pwd)/docs/cli.md
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
@@ -18,7 +18,7 @@ command -v ffmpeg >/dev/null || { echo "ffmpeg is missing: run tools/setup.sh"; 
 # The first two sh blocks after the recipe's heading, the plain recipe and the
 # one with --steady, each run with our velto.
 recipe() {  # recipe N: the N-th block
-    awk -v n="$1" '/^### Correcting a video with ffmpeg/ { found = 1 }
+    awk -v n="$1" '/^## Correcting a video with ffmpeg/ { found = 1 }
          found && /^```sh$/ { if (++seen == n) inside = 1; next }
          inside && /^```$/ { exit }
          inside { print }' "$readme" | sed 's|build/native/velto|"$velto"|'

@@ -1,13 +1,13 @@
 #!/bin/sh
 # velto.so installed by cmake --install and run in ffmpeg's frei0r filter and
-# in melt, first as the README's commands, on clips with a cast and noise in
+# in melt, first as the commands in docs/frei0r.md, on clips with a cast and noise in
 # every byte: red, green and blue must equal `velto apply --raw` with the same
 # levels (and with Steady, `--steady` at the clip's rate), alpha the input's.
 # Parameters left out or unknown keep 20.
 # Usage: hosts_test.sh BUILD_DIR VELTO WORKDIR
 set -u
 build=$1 velto=$2 work=$3
-readme=$(cd "$(dirname "$0")/../.." && pwd)/README.md
+readme=$(cd "$(dirname "$0")/../.." && pwd)/docs/frei0r.md
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 command -v melt >/dev/null && command -v ffmpeg >/dev/null || { echo "run tools/setup.sh"; exit 1; }
 failures=0
@@ -58,14 +58,14 @@ readme_block() {  # readme_block HEADING: the first sh block after it, melt retr
          inside && /^```$/ { exit }
          inside { print }' "$readme" | sed 's/^melt /run_melt /'
 }
-{ readme_block "### Use in ffmpeg and melt" && readme_block "### Steady levels"; } >readme.sh
+{ readme_block "## Use in ffmpeg and melt" && readme_block "## Steady levels"; } >readme.sh
 clip 160x120 && mv in.mkv input.mkv && . ./readme.sh </dev/null >readme.log 2>&1 ||
-    fail "the README's commands: $(tail -n 2 readme.log)"
+    fail "the commands in docs/frei0r.md: $(tail -n 2 readme.log)"
 for corrected in corrected.mkv corrected-melt.mkv steady.mkv steady-melt.mkv; do
     ff -i $corrected -f rawvideo -pix_fmt bgra out.bgra
     case $corrected in
-    steady*) check "README, $corrected" 160x120 20,20,20 --steady 1 --fps 25 ;;
-    *) check "README, $corrected" 160x120 20,20,20 ;;
+    steady*) check "docs, $corrected" 160x120 20,20,20 --steady 1 --fps 25 ;;
+    *) check "docs, $corrected" 160x120 20,20,20 ;;
     esac
 done
 
