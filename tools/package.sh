@@ -41,7 +41,7 @@ DESTDIR=$PWD/$root cmake --install build/native --prefix /usr >/dev/null
 strip --strip-unneeded --remove-section=.comment --remove-section=.note "$root/usr/bin/velto" \
   "$root/usr/lib/frei0r-1/velto.so"
 chmod 644 "$root/usr/lib/frei0r-1/velto.so"
-if [ -f "$root/usr/share/man/man1/velto.1" ]; then gzip -9n "$root/usr/share/man/man1/velto.1"; fi
+gzip -9n "$root/usr/share/man/man1/velto.1"
 {
   echo "velto (${version}-1) unstable; urgency=medium"
   echo

@@ -33,7 +33,8 @@ if ! $sudo dpkg -i "$deb" >install.log 2>&1; then
 fi
 got=$(/usr/bin/velto --version)
 [ "$got" = "velto ${version%-*}" ] || fail "/usr/bin/velto --version says '$got'"
-for f in /usr/share/bash-completion/completions/velto /usr/share/kdenlive/effects/frei0r_velto.xml \
+for f in /usr/share/man/man1/velto.1.gz /usr/share/bash-completion/completions/velto \
+         /usr/share/kdenlive/effects/frei0r_velto.xml \
          /usr/share/doc/velto/copyright; do
   [ -s "$f" ] || fail "no $f"
 done
