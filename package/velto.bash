@@ -41,7 +41,7 @@ _velto()
     takes=$(awk -v o="$prev" '$1 == o { print $2 }' <<<"$options")
     if [[ $takes == 1 ]]; then
         case $prev in
-            --out-dir) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- "$cur")) ;;
+            --out-dir) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
             --format) COMPREPLY=($(compgen -W "png jpeg ppm pam" -- "$cur")) ;;
         esac
         return
@@ -57,14 +57,15 @@ _velto()
         video) kinds="mkv|mp4|mov|avi|webm|m4v|mpg|mpeg|ts|mts|m2ts|mxf|flv|wmv|ogv|y4m|nut" ;;
     esac
     compopt -o filenames 2>/dev/null
+    # One name a line: names with spaces stay whole.
     if [[ -z $kinds ]]; then
-        COMPREPLY=($(compgen -f -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
     fi
     local upper=${kinds^^} extglob_was=0
     shopt -q extglob && extglob_was=1
     shopt -s extglob
-    COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X "!*.@($kinds|$upper)" -- "$cur"))
+    mapfile -t COMPREPLY < <(compgen -d -- "$cur"; compgen -f -X "!*.@($kinds|$upper)" -- "$cur")
     ((extglob_was)) || shopt -u extglob
 }
 complete -F _velto velto

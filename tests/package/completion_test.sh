@@ -5,18 +5,18 @@
 set -u
 completion=$1 velto=$2 work=$3
 rm -rf "$work" && mkdir -p "$work/sub" && cd "$work" || exit 1
-touch a.png B.JPG c.pam d.txt e.mkv
+touch a.png B.JPG c.pam d.txt e.mkv "f g.png"
 . "$completion" && declare -F _velto >/dev/null || { echo "FAIL: $completion defines no _velto"; exit 1; }
 failures=0
-expect() {  # expect "WANTED WORDS" WORD...: completes the last word
+expect() {  # expect "WANTED WORDS" WORD...: completes the last word (~ for a space)
     local want=$1
     shift
     COMP_WORDS=("$velto" "$@")
     COMP_CWORD=$#
     _velto
     local got
-    got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ')
-    want=$(printf '%s\n' $want | sort | tr '\n' ' ')
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' '|')
+    want=$(printf '%s\n' "$want" | tr ' ' '\n' | tr '~' ' ' | sort | tr '\n' '|')
     [ "$got" = "$want" ] || { echo "FAIL: velto $*: got '$got', want '$want'"; failures=$((failures + 1)); }
 }
 expect "apply analyze" a
@@ -25,7 +25,7 @@ expect "--quiet" analyze --qu
 expect "png jpeg ppm pam" apply --format ""
 expect "" apply --levels ""
 expect "sub" apply --out-dir ""
-expect "sub a.png B.JPG c.pam" apply ""
-expect "sub a.png B.JPG c.pam" analyze --json ""
-expect "sub a.png B.JPG c.pam d.txt e.mkv" apply --raw 8x8 ""
+expect "sub a.png B.JPG c.pam f~g.png" apply ""
+expect "sub a.png B.JPG c.pam f~g.png" analyze --json ""
+expect "sub a.png B.JPG c.pam d.txt e.mkv f~g.png" apply --raw 8x8 ""
 [ "$failures" -eq 0 ]

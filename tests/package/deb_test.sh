@@ -46,7 +46,7 @@ ff -f lavfi -i "testsrc2=size=64x48:rate=25:duration=0.12,format=rgba,lutrgb=r=v
   -f rawvideo -pix_fmt bgra in.bgra &&
   ff -f rawvideo -pix_fmt bgra -s 64x48 -r 25 -i in.bgra -c:v ffv1 in.mkv || fail "no clip"
 ok=""
-for attempt in 1 2 3; do  # melt 7.12 now and then hangs before its first frame
+for _ in 1 2 3; do  # melt 7.12 now and then hangs before its first frame
   if env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH timeout -k 5 30 melt -quiet in.mkv \
        -filter frei0r.velto -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra </dev/null >melt.log 2>&1
   then ok=1; break; fi
