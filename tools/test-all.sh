@@ -32,15 +32,14 @@ done
 
 # The packages, from the trees just built, and the .deb installed into this
 # machine and removed again (root, or sudo without a password, needed).
-case " $presets " in
-  *" native "*" win32 "*" win64 "*)
-    echo "== packages =="
-    tools/package.sh
-    if [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; then
-      version=$(sed -n 's/^project(velto VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-      sh tests/package/deb_test.sh "dist/velto_${version}-1_amd64.deb" build/package/deb-test
-    else
-      echo "SKIPPED: package test: it installs the .deb, which needs root or sudo without a password"
-    fi
-    ;;
-esac
+built() { case " $presets " in *" $1 "*) ;; *) return 1 ;; esac; }
+if built native && built win32 && built win64; then
+  echo "== packages =="
+  tools/package.sh
+  if [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; then
+    version=$(sed -n 's/^project(velto VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    sh tests/package/deb_test.sh "dist/velto_${version}-1_amd64.deb" build/package/deb-test
+  else
+    echo "SKIPPED: package test: it installs the .deb, which needs root or sudo without a password"
+  fi
+fi
