@@ -101,4 +101,6 @@ if command -v lintian >/dev/null; then
     exit 1
   fi
   echo "package: lintian reports no errors"
+else
+  echo "package: lintian is not installed (tools/setup.sh installs it); $deb is not checked"
 fi
