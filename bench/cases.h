@@ -11,7 +11,7 @@
 //                     natural frame only
 //   bottom_up_alpha  the same with the top byte carried instead of cleared,
 //                     as the frei0r plug-in runs it; natural frame only
-//   centre_blocks     the pass's analysis alone: count, smooth and estimate
+//   measured_blocks     the pass's analysis alone: count, smooth and estimate
 //                     blocks 8 and 9, reduce to the frame's levels
 //   counting          counting blocks 8 and 9 alone
 //   counting_plain    the same with the one-table reference counting

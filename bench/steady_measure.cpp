@@ -30,6 +30,7 @@
 #include "engine/correct.h"
 #include "engine/frame_pass.h"
 #include "engine/steady.h"
+#include "tests/support/pictures.h"
 
 namespace {
 
@@ -37,46 +38,6 @@ constexpr int32_t width = 320, height = 240;
 constexpr double fps = 25.0;
 constexpr int32_t clipFrames = 300;
 constexpr int32_t shotFrames = 50;  // cuts clip
-
-// Small deterministic generator, the same sequence in every build.
-struct Random {
-    uint64_t state;
-    uint32_t next()
-    {
-        state = state * 6364136223846793005u + 1442695040888963407u;
-        return static_cast<uint32_t>(state >> 33);
-    }
-    double unit() { return next() * (1.0 / 2147483648.0); }  // 0 <= u < 1
-    // About normal, mean 0, standard deviation 1.
-    double normal() { return (unit() + unit() + unit() + unit() - 2.0) * 1.7320508; }
-};
-
-// Value noise: soft blotches on a lattice of cell pixels.
-struct Lattice {
-    int32_t columns, rows;
-    double cell;
-    std::vector<double> values;
-
-    Lattice(int32_t w, int32_t h, double cellSize, Random& random)
-        : columns(static_cast<int32_t>(w / cellSize) + 2),
-          rows(static_cast<int32_t>(h / cellSize) + 2), cell(cellSize),
-          values(size_t(columns) * size_t(rows))
-    {
-        for (double& v : values) v = random.unit();
-    }
-    double at(double x, double y) const
-    {
-        const double fx = x / cell, fy = y / cell;
-        const int32_t ix = static_cast<int32_t>(fx), iy = static_cast<int32_t>(fy);
-        auto ease = [](double t) { return t * t * (3.0 - 2.0 * t); };
-        const double tx = ease(fx - ix), ty = ease(fy - iy);
-        const double* a = &values[size_t(iy) * size_t(columns)];
-        const double* b = a + columns;
-        const double top = a[ix] + (a[ix + 1] - a[ix]) * tx;
-        const double bottom = b[ix] + (b[ix + 1] - b[ix]) * tx;
-        return top + (bottom - top) * ty;
-    }
-};
 
 // A colour cast: channel = lift + gain * light.
 struct Cast {
@@ -98,7 +59,7 @@ struct Scene {
     std::vector<float> light;  // w * h * 3
 };
 
-Scene paintScene(int32_t w, int32_t h, uint64_t seed)
+Scene paintClipScene(int32_t w, int32_t h, uint32_t seed)
 {
     Random random{seed};
     const Lattice patches(w, h, 48.0, random), shade(w, h, 14.0, random), grain(w, h, 4.0, random);
@@ -247,7 +208,7 @@ void measureClip(const Clip& clip, const Choice& choice, Targets& targets, std::
     const int32_t sceneCount = clip.shotFrames > 0 ? 5 : 1;
     std::vector<Scene> scenes;
     for (int32_t i = 0; i < sceneCount; ++i)
-        scenes.push_back(paintScene(width + clipFrames * clip.panSpeed, height, 1000u + 77u * uint64_t(i)));
+        scenes.push_back(paintClipScene(width + clipFrames * clip.panSpeed, height, 1000u + 77u * uint32_t(i)));
 
     const double weight = steadyWeight(choice.steadySeconds, 1.0 / fps);
     const double never = 2.0;  // above every sceneChange
@@ -278,7 +239,7 @@ void measureClip(const Clip& clip, const Choice& choice, Targets& targets, std::
 
         BlockLevels levels;
         SceneSignature signature;
-        analyzeCentreBlocks(defaultLevels, view, levels, &signature);
+        analyzeMeasuredBlocks(defaultStrengths, view, levels, &signature);
         const CorrectionLevels own = correctionLevels(levels);
         perFrame.push_back(own);
         if (t > 0) {

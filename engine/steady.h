@@ -49,7 +49,7 @@ struct SteadyState {
 };
 
 // One frame, in frame order: its own levels and its signature from the
-// analysis (analyzeCentreBlocks or analyzeFrame) in, the next state out, whose
+// analysis (analyzeMeasuredBlocks or analyzeFrame) in, the next state out, whose
 // levels are the ones to correct this frame with.
 SteadyState steadyStep(const SteadyState& state, const CorrectionLevels& frame,
                        const SceneSignature& signature, const SteadySettings& settings);

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "cli/files.h"
-#include "cli/image.h"
+#include "cli/io/output.h"
+#include "cli/formats/image.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/frame_queue.h"
+#include "cli/io/frame_queue.h"
 #include "engine/bottom_up.h"
 #include "engine/frame_pass.h"
 #include "tests/support/pictures.h"
@@ -40,7 +40,7 @@ TEST(HostOrder, MatchesAFrameStoredBottomUp)
                 hostSource[size_t(h - 1 - y) * size_t(w + padWords) + size_t(x)] =
                     picture[size_t(y) * size_t(w) + size_t(x)];
         const FrameView view = {hostSource.data(), w, h, 4 * padWords};
-        const ChannelLevels settings = {12, 20, 33};
+        const Strengths settings = {12, 20, 33};
         BlockLevels expected, got;
         runFramePass(settings, view, hostDestination.data(), 4 * padWords, &expected);
 
@@ -69,11 +69,11 @@ TEST(HostOrder, RowOrderDecidesTheLevels)
     // Guards the test above against a picture the order cannot tell apart.
     const std::vector<uint32_t> picture = splitPicture(64, 48, 7);
     const FrameView topDown = {picture.data(), 64, 48, 0};
-    const ChannelLevels settings = defaultLevels;
+    const Strengths settings = defaultStrengths;
     BlockLevels a, b;
     analyzeFrame(settings, topDown, a);
     analyzeFrameBottomUp(settings, picture.data(), 64, 48, b);
-    EXPECT_NE(a.blackR[0], b.blackR[0]);
+    EXPECT_NE(a.frame.blackR, b.frame.blackR);
 }
 
 namespace {

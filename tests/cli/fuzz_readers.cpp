@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/image.h"
-#include "cli/raw_stream.h"
+#include "cli/formats/image.h"
+#include "cli/io/raw_frames.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/bottom_up.h"
-#include "cli/report.h"
+#include "cli/jobs/report.h"
 
 TEST(Report, NonFiniteNumbersAreNull)
 {
@@ -31,7 +31,7 @@ TEST(Report, JsonLineOfASolidFrame)
     // 8 x 8 of red 150, green 100, blue 60: black bytes 14, 9, 0 and gains 67.
     std::vector<uint32_t> words(64, 150u << 16 | 100u << 8 | 60u);
     BlockLevels levels;
-    analyzeFrameBottomUp(defaultLevels, words.data(), 8, 8, levels);
+    analyzeFrameBottomUp(defaultStrengths, words.data(), 8, 8, levels);
     const std::string line = jsonReport({3, 8, 8, 20, 20, 20, &levels, false});
     EXPECT_EQ(line.rfind("{\"frame\":3,\"width\":8,\"height\":8,\"levels\":[20,20,20],\"black\":[", 0),
               0u)
@@ -40,9 +40,9 @@ TEST(Report, JsonLineOfASolidFrame)
     // The numbers read back to the engine's exact doubles.
     const char* black = line.c_str() + line.find("\"black\":[") + 9;
     char* end = nullptr;
-    EXPECT_EQ(std::strtod(black, &end), levels.blackR[0]);
-    EXPECT_EQ(std::strtod(end + 1, &end), levels.blackG[0]);
-    EXPECT_EQ(std::strtod(end + 1, nullptr), levels.blackB[0]);
+    EXPECT_EQ(std::strtod(black, &end), levels.frame.blackR);
+    EXPECT_EQ(std::strtod(end + 1, &end), levels.frame.blackG);
+    EXPECT_EQ(std::strtod(end + 1, nullptr), levels.frame.blackB);
     EXPECT_NE(line.find(",\"gain\":[67,67,67],\"blackByte\":[14,9,0]}\n"), std::string::npos)
         << line;
     EXPECT_EQ(line.find("blocks"), std::string::npos);
@@ -53,7 +53,7 @@ TEST(Report, TinyFramesHaveNullBlocksAndNeutralLevels)
 {
     std::vector<uint32_t> words(9, 0x00102030);
     BlockLevels levels;
-    analyzeFrameBottomUp(defaultLevels, words.data(), 3, 3, levels);
+    analyzeFrameBottomUp(defaultStrengths, words.data(), 3, 3, levels);
     const std::string line = jsonReport({0, 3, 3, 20, 20, 20, &levels, true});
     EXPECT_NE(line.find("\"black\":[0,0,0],\"white\":[255,255,255],\"gain\":[64,64,64],"
                         "\"blackByte\":[0,0,0]"),

@@ -149,7 +149,7 @@ TEST(FastFramePass, AnalysisMatchesPlainCounting)
             paintNoise(f, random, palette);
             for (int32_t y = 0; y < height; ++y)
                 for (int32_t x = 0; x < width; ++x) f.at(x, y) += 0x00302010;  // a warm cast
-            const ChannelLevels settings = {11, 20, 37};
+            const Strengths settings = {11, 20, 37};
 
             const FrameView v = f.view();
             const FrameConstants k = frameConstants(11, 20, 37, width, height);

@@ -7,12 +7,11 @@
 #include "engine/correct.h"
 #include "engine/correct_kernels.h"
 #include "engine/frame_pass.h"
-#include "engine/steady.h"
 #include "tests/support/pictures.h"
 
 namespace {
 
-void correctInto(const ChannelLevels& user, const TestFrame& src, TestFrame& dst)
+void correctInto(const Strengths& user, const TestFrame& src, TestFrame& dst)
 {
     runFramePass(user, src.view(), dst.first(), dst.rowGap());
 }
@@ -24,15 +23,15 @@ constexpr double sixDecimals = 5e-7;
 TEST(FramePass, SolidColourFrame)
 {
     TestFrame src(8, 8, 0, rgb(150, 100, 60) | 0xAB000000), dst(8, 8);
-    ChannelLevels s = {20, 20, 20};
+    Strengths s = {20, 20, 20};
     BlockLevels l;
     runFramePass(s, src.view(), dst.first(), 0, &l);
-    EXPECT_NEAR(l.blackR[0], 14.986081, sixDecimals);
-    EXPECT_NEAR(l.blackG[0], 9.844206, sixDecimals);
-    EXPECT_NEAR(l.blackB[0], 0.207600, sixDecimals);
-    EXPECT_EQ(l.whiteR[0], 255.0);
-    EXPECT_NEAR(l.whiteG[0], 250.906466, sixDecimals);
-    EXPECT_NEAR(l.whiteB[0], 242.553567, sixDecimals);
+    EXPECT_NEAR(l.frame.blackR, 14.986081, sixDecimals);
+    EXPECT_NEAR(l.frame.blackG, 9.844206, sixDecimals);
+    EXPECT_NEAR(l.frame.blackB, 0.207600, sixDecimals);
+    EXPECT_EQ(l.frame.whiteR, 255.0);
+    EXPECT_NEAR(l.frame.whiteG, 250.906466, sixDecimals);
+    EXPECT_NEAR(l.frame.whiteB, 242.553567, sixDecimals);
     const CorrectionBytes c = correctionBytes(correctionLevels(l));
     EXPECT_EQ(c.gainWord, 0x00434343u);
     EXPECT_EQ(c.blackWord, 0x000E0900u);
@@ -52,7 +51,7 @@ TEST(FramePass, GreyFramesComeThroughUnchanged)
                 const uint32_t w = random.word();
                 p = rgb(w & 0xFF, w & 0xFF, w & 0xFF) | (w & 0xFF000000);
             }
-            ChannelLevels s = {level, level, level};
+            Strengths s = {level, level, level};
             runFramePass(s, src.view(), dst.first(), dst.rowGap(), nullptr, top);
             const uint32_t kept = top == TopByte::carried ? 0xFFFFFFFF : 0xFFFFFF;
             for (int32_t y = 0; y < 23; ++y)
@@ -69,7 +68,7 @@ TEST(FramePass, OnlyTheAnalysedAreaDecidesTheLevels)
     for (int32_t y = 0; y < 483; ++y)
         for (int32_t x = 0; x < 643; ++x)
             b.at(x, y) = (x >= 640 || y >= 480) ? random.word() : a.at(x, y) | 0x5A000000;
-    ChannelLevels s = {12, 30, 7};
+    Strengths s = {12, 30, 7};
     BlockLevels la, lb;
     runFramePass(s, a.view(), outA.first(), 0, &la);
     runFramePass(s, b.view(), outB.first(), 16, &lb);
@@ -86,7 +85,7 @@ TEST(FramePass, FramesUnderFourPixelsPassThrough)
         TestFrame src(w, h, 4), dst(w, h, 4, 0xCDCDCDCD);
         Random random{static_cast<uint32_t>(w * 10 + h)};
         paintNoise(src, random, 0xFFFFFFFF);
-        ChannelLevels s = {20, 20, 20};
+        Strengths s = {20, 20, 20};
         correctInto(s, src, dst);
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x) EXPECT_EQ(dst.at(x, y), src.at(x, y) & 0xFFFFFF);
@@ -110,7 +109,7 @@ TEST(FramePass, RandomFramesAndLevels)
         TestFrame src(w, h, srcGap), dst(w, h, dstGap, 0xA5A5A5A5);
         const uint32_t cast = random.word() & 0x3F3F3F;
         for (uint32_t& p : src.words) p = (random.word() & 0xFFBFBFBF) + cast;
-        ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
+        Strengths s = {anyLevel(), anyLevel(), anyLevel()};
         const bool dialogLevels = s.levelR >= 1 && s.levelR <= 40 && s.levelG >= 1 &&
                                   s.levelG <= 40 && s.levelB >= 1 && s.levelB <= 40;
         BlockLevels l;
@@ -138,7 +137,7 @@ TEST(FramePass, RandomFramesAndLevels)
 // bit for bit, and the same destination bytes: frames of every shape, under
 // 4 x 4 too, with row gaps, rows bottom-up, levels in and out of the dialog's
 // range, and pictures whose blocks differ from one another.
-TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
+TEST(FramePass, MeasuredBlocksGiveWhatAllSixteenGive)
 {
     Random random{31};
     const int32_t wild[] = {INT_MIN, -5, 0, 41, 51, 52, 1000, INT_MAX};
@@ -155,7 +154,7 @@ TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
         // Blocks that see other values, a cast, noise of a random strength
         // (none: flat areas) and a random top byte.
         paintScene(src, random, randomLook(random));
-        const ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
+        const Strengths s = {anyLevel(), anyLevel(), anyLevel()};
 
         BlockLevels byPass, byFull;
         runFramePass(s, src.view(), pass.first(), pass.rowGap(), &byPass);
@@ -170,72 +169,12 @@ TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
 
         // Asking for the signature of blocks 8 and 9 changes no level, and
         // both analyses give the same one.
-        BlockLevels centreSigned, fullSigned;
-        SceneSignature centreSignature, fullSignature;
-        analyzeCentreBlocks(s, src.view(), centreSigned, &centreSignature);
+        BlockLevels measuredSigned, fullSigned;
+        SceneSignature measuredSignature, fullSignature;
+        analyzeMeasuredBlocks(s, src.view(), measuredSigned, &measuredSignature);
         analyzeFrame(s, src.view(), fullSigned, &fullSignature);
-        EXPECT_EQ(0, std::memcmp(&centreSigned, &byPass, sizeof byPass));
+        EXPECT_EQ(0, std::memcmp(&measuredSigned, &byPass, sizeof byPass));
         EXPECT_EQ(0, std::memcmp(&fullSigned, &byFull, sizeof byFull));
-        EXPECT_EQ(0, std::memcmp(&centreSignature, &fullSignature, sizeof fullSignature));
+        EXPECT_EQ(0, std::memcmp(&measuredSignature, &fullSignature, sizeof fullSignature));
     }
-}
-
-namespace {
-
-// A picture of values from low up to low + range, with a cast and noise:
-// another seed of noise is the same scene in another frame.
-SceneSignature signatureOf(uint32_t low, uint32_t range, uint32_t cast, uint32_t noise)
-{
-    Random content{1}, grain{noise};
-    TestFrame f(160, 120);
-    for (uint32_t& p : f.words) {
-        const uint32_t v = low + content.below(range), n = grain.below(7);
-        p = rgb(std::min(255u, v + n + (cast >> 16)), (v + n) / 2 + (cast >> 8 & 0xFF),
-                std::min(255u, v + n / 2 + (cast & 0xFF)));
-    }
-    BlockLevels l;
-    SceneSignature signature;
-    analyzeCentreBlocks(defaultLevels, f.view(), l, &signature);
-    return signature;
-}
-
-}  // namespace
-
-TEST(Steady, ACutIsToldFromNoise)
-{
-    const SceneSignature a = signatureOf(20, 200, 0x200010, 1);
-    EXPECT_EQ(sceneChange(a, a), 0.0);
-    EXPECT_LT(sceneChange(a, signatureOf(20, 200, 0x200010, 2)), steadyCutThreshold / 4);
-    EXPECT_GT(sceneChange(a, signatureOf(20, 200, 0x003040, 3)), steadyCutThreshold);  // recast
-    EXPECT_GT(sceneChange(a, signatureOf(60, 80, 0x200010, 4)), steadyCutThreshold);   // flatter
-    EXPECT_EQ(steadyWeight(1.0, 0.25), 0.2);
-    EXPECT_EQ(steadyWeight(0.0, 0.04), 1.0);  // no time constant: every frame its own
-}
-
-TEST(Steady, LevelsHoldFollowAndStartAgainAtACut)
-{
-    const SceneSignature scene = signatureOf(20, 200, 0, 1), other = signatureOf(60, 80, 0, 1);
-    const SteadySettings half = {0.5};
-    const CorrectionLevels first = {10.0, 5.0, 0.5, 250.0, 255.0, 240.0};
-    SteadyState state = steadyStep({}, first, scene, half);
-    EXPECT_TRUE(state.newScene);
-    EXPECT_EQ(0, std::memcmp(&state.levels, &first, sizeof first));
-
-    // The frames measure red's black point 3 higher. The running mean moves
-    // 11.5, 12.25, 12.625: in the scene's first time constant (two frames at
-    // this weight) the levels are the mean, then they hold while it is within
-    // 0.75 of them, then follow 0.75 behind.
-    CorrectionLevels higher = first;
-    higher.blackR = 13.0;
-    for (double expected : {11.5, 11.5, 11.875}) {
-        state = steadyStep(state, higher, scene, half);
-        EXPECT_FALSE(state.newScene);
-        EXPECT_EQ(state.levels.blackR, expected);
-        EXPECT_EQ(state.levels.whiteB, 240.0);
-    }
-    // A cut: the new scene's own levels at once.
-    const CorrectionLevels cut = {2.0, 0.0, 9.0, 255.0, 230.0, 250.0};
-    state = steadyStep(state, cut, other, half);
-    EXPECT_TRUE(state.newScene);
-    EXPECT_EQ(0, std::memcmp(&state.levels, &cut, sizeof cut));
 }

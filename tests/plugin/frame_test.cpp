@@ -141,11 +141,11 @@ TEST_F(Frames, UniformGreyFrameComesOutUnchanged)
 
 TEST_F(Frames, SameBytesAsEveryOtherBuild)
 {
-    const uint64_t digest = digestOfFrames([&](const ChannelLevels& levels, BitmapView& source,
+    const uint64_t digest = digestOfFrames([&](const Strengths& strengths, BitmapView& source,
                                                BitmapView& destination) {
-        settings().levelR = levels.levelR;
-        settings().levelG = levels.levelG;
-        settings().levelB = levels.levelB;
+        settings().levelR = strengths.levelR;
+        settings().levelG = strengths.levelG;
+        settings().levelB = strengths.levelB;
         context()->source = &source;
         context()->destination = &destination;
         reg.descriptor.frameCallback(context());

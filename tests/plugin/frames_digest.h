@@ -11,10 +11,10 @@
 #include "tests/support/frames.h"
 #include "tests/support/pictures.h"
 
-// Runs one frame: levels, source view, destination view.
-using FrameRunner = std::function<void(const ChannelLevels&, BitmapView&, BitmapView&)>;
+// Runs one frame: strengths, source view, destination view.
+using FrameRunner = std::function<void(const Strengths&, BitmapView&, BitmapView&)>;
 
-// The frames and levels through run, each destination pixel folded into one
+// The frames and strengths through run, each destination pixel folded into one
 // 64-bit FNV-1a digest, which must come out as framesDigest.
 inline uint64_t digestOfFrames(const FrameRunner& run)
 {
@@ -22,7 +22,7 @@ inline uint64_t digestOfFrames(const FrameRunner& run)
         int32_t width, height;
         intptr_t sourceGap, destinationGap;
         bool backward;
-        ChannelLevels levels;
+        Strengths strengths;
     };
     const Case cases[] = {
         {721, 37, 12, 12, true, {20, 20, 20}},   {721, 37, 12, 44, true, {1, 40, 7}},
@@ -36,7 +36,7 @@ inline uint64_t digestOfFrames(const FrameRunner& run)
         paintWarmRamp(source, random);
         TestFrame destination(c.width, c.height, c.destinationGap, guardWord, c.backward);
         BitmapView from = source.hostView(), to = destination.hostView();
-        run(c.levels, from, to);
+        run(c.strengths, from, to);
         for (int32_t y = 0; y < c.height; ++y)
             for (int32_t x = 0; x < c.width; ++x) {
                 const uint32_t pixel = destination.at(x, y);

@@ -9,9 +9,16 @@
 #include <vector>
 
 #include "cli/status.h"
+// What the codecs share: the size rule they check before allocating, the
+// sample reduction and the profile check.
+#include "cli/formats/frame_size.h"
+#include "cli/formats/icc_profile.h"
+#include "cli/formats/sample_scale.h"
 
 enum class ImageFormat { png, ppm, pam, jpeg };
 
+constexpr int32_t minimumJpegQuality = 1;
+constexpr int32_t maximumJpegQuality = 100;
 constexpr int32_t defaultJpegQuality = 95;
 
 struct Image {
@@ -23,16 +30,6 @@ struct Image {
     std::vector<uint8_t> icc;   // an ICC profile, whole
 };
 
-// Within the tool's frame limits (options.h), checked before any allocation.
-bool imageSizeAllowed(int64_t width, int64_t height);
-// What the readers return for a picture beyond those limits...
-inline constexpr char imageTooLarge[] = "image too large";
-// ...and what is said of it: the same with the limits.
-std::string imageTooLargeText();
-
-// Sample reduction to 8 bits: round(v * 255 / maxval), v first held to maxval.
-uint8_t scaleSample(uint32_t v, uint32_t maxval);
-
 // Reads a PNG, a JPEG or a Netpbm image (PBM, PGM, PPM, PAM) from its bytes,
 // telling them apart by content. Grey becomes R = G = B; 16-bit and other
 // sample depths are rounded to 8 bits. name is how messages call the input.
@@ -43,7 +40,7 @@ Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, 
 
 // Writes 8-bit RGB, or RGBA when the image has alpha. A PPM or a JPEG cannot
 // hold alpha; PNG and JPEG carry the EXIF block and an RGB ICC profile.
-// jpegQuality is 1 to 100.
+// jpegQuality is minimumJpegQuality to maximumJpegQuality.
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    std::vector<uint8_t>& bytes, int32_t jpegQuality = defaultJpegQuality);
 Status encodePng(const Image& image, const std::string& name, std::vector<uint8_t>& bytes);
@@ -51,18 +48,3 @@ Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
                   std::vector<uint8_t>& bytes);
 Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
                     std::vector<uint8_t>& bytes);
-
-// Whether an ICC profile describes RGB data, as every picture velto writes
-// holds: a grey picture's profile does not fit its colour output.
-bool profileFitsRgb(const std::vector<uint8_t>& icc);
-
-// The format an output path asks for by its extension; "-" and names without
-// an extension take the input's family. False for an extension we do not write.
-bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inputHasAlpha,
-                     ImageFormat& format);
-// The format a name's extension asks for; false for none, or one we do not write.
-bool formatOfExtension(const std::string& path, ImageFormat& format);
-// The format --format names: png, ppm (or pnm), pam, jpeg (or jpg).
-bool formatOfName(std::string name, ImageFormat& format);
-// The extension velto gives a file of this format, without the dot.
-const char* extensionOf(ImageFormat format);

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "cli/image.h"
+#include "cli/formats/image.h"
 
 namespace {
 

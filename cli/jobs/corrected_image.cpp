@@ -1,8 +1,8 @@
-#include "cli/corrected_image.h"
+#include "cli/jobs/corrected_image.h"
 
 #include "engine/bottom_up.h"
 
-Image correctedImage(const ChannelLevels& user, const Image& image)
+Image correctedImage(const Strengths& user, const Image& image)
 {
     Image corrected = image;
     BlockLevels levels;
