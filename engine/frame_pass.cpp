@@ -36,8 +36,7 @@ void reduceToFrameLevels(const FrameConstants& k, BlockLevels& levels)
 
 FrameConstants constantsFor(const Strengths& user, const FrameView& source)
 {
-    return frameConstants(user.levelR, user.levelG, user.levelB, source.width,
-                          source.height);
+    return frameConstants(user.levelR, user.levelG, user.levelB, source.width, source.height);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 # The Debian packages that building and testing every tree takes, in one
 # place: tools/setup.sh installs the missing ones, tools/setup-if-needed.sh
 # only looks. Sourced by both.
-packages="cmake g++ make pkg-config googletest libbenchmark-dev
+packages="cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth xdotool x11-apps imagemagick
   libpng-dev libjpeg62-turbo-dev libnetpbm-dev clang libclang-rt-14-dev ffmpeg frei0r-plugins-dev melt

@@ -152,7 +152,7 @@ Status analyzeStream(const Options& options)
     const int32_t width = options.width, height = options.height;
     auto work = [&](FrameJob& job) {
         analyzeFrameBottomUp(user, job.source.data(), width, height, job.levels,
-                                steady ? &job.signature : nullptr);
+                             steady ? &job.signature : nullptr);
     };
     auto emit = [&](FrameJob& job) { return print(job, width, height); };
     return runRawStream(options, stream, false, work, emit);

@@ -99,14 +99,3 @@ TEST(FrameLevels, ValuesNoIntegerHolds)
     EXPECT_EQ(c.blackR, 0.0);
     EXPECT_EQ(c.whiteR, 255.0);
 }
-
-TEST(FrameLevels, NeutralLevels)
-{
-    BlockLevels l{};
-    setNeutralLevels(l);
-    const CorrectionLevels c = correctionLevels(l);
-    EXPECT_EQ(c.blackR + c.blackG + c.blackB, 0.0);
-    EXPECT_EQ(c.whiteR, 255.0);
-    EXPECT_EQ(c.whiteG, 255.0);
-    EXPECT_EQ(c.whiteB, 255.0);
-}
