@@ -4,17 +4,19 @@
 # (anything with --raw), videos for video, folders for --out-dir.
 
 # Prints "OPTION ARG" lines for the options of `velto $2 --help`; ARG is 1 when
-# the option takes a value (its help line names one in capitals), 0 when not.
+# the option takes a value (one space, not a column's two or more, parts it
+# from the next word: "--raw WxH", not "--lossless    FFV1 ..."), 0 when not.
 _velto_options()
 {
     "$1" $2 --help 2>/dev/null | awk '/^  --/ {
-        takes = 0; n = 0
-        for (i = 1; i <= NF; i++) {
-            f = $i; sub(/,$/, "", f)
-            if (f ~ /^-/) { names[++n] = f; continue }
-            if (f ~ /^[A-Z]/) takes = 1
-            break
+        line = $0; sub(/^ +/, "", line); n = 0
+        while (match(line, /^-[-A-Za-z0-9]*,?/)) {
+            name = substr(line, 1, RLENGTH); sub(/,$/, "", name); names[++n] = name
+            line = substr(line, RLENGTH + 1)
+            if (line !~ /^ -/) break
+            line = substr(line, 2)
         }
+        takes = line ~ /^ [^ ]/ ? 1 : 0
         for (i = 1; i <= n; i++) print names[i], takes
     }'
 }

@@ -12,17 +12,20 @@ fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
-# Option lines, as "--name" or "--name VALUE", one a line: the help's lines
-# that start with two spaces and "--", the page's lines after .TP.
+# Option lines, as "--name" or "--name VALUE", one a line, from the help's
+# lines that start with two spaces and "--" and the page's lines after .TP.
 options_of() {
+  # An option takes a value when one space, not a column's two or more,
+  # parts it from the next word: "--raw WxH", not "--lossless    FFV1 ...".
   awk '{
-    takes = ""; n = 0
-    for (i = 1; i <= NF; i++) {
-      f = $i; sub(/,$/, "", f)
-      if (f ~ /^-/) { names[++n] = f; continue }
-      if (f ~ /^[A-Z]/) takes = " VALUE"
-      break
+    line = $0; sub(/^ +/, "", line); n = 0; takes = ""
+    while (match(line, /^-[-A-Za-z0-9]*,?/)) {
+      name = substr(line, 1, RLENGTH); sub(/,$/, "", name); names[++n] = name
+      line = substr(line, RLENGTH + 1)
+      if (line !~ /^ -/) break
+      line = substr(line, 2)
     }
+    if (line ~ /^ [^ ]/) takes = " VALUE"
     for (i = 1; i <= n; i++) print names[i] takes
   }' | LC_ALL=C sort -u
 }
