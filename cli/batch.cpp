@@ -113,7 +113,7 @@ void correctFile(const Options& options, const std::string& input, const std::st
         const Image corrected =
             correctedImage(levelsOf(options), image);
         result.status = encodeImage(corrected, formatFor(output, options, image), output,
-                                    result.bytes, options.quality);
+                                    result.bytes, {options.qualityGiven ? options.quality : 0});
     } catch (const std::bad_alloc&) {
         result = FileResult{};
         result.status = badData(inputName(input) + ": out of memory");

@@ -58,7 +58,7 @@ Status applyToImage(const Options& options)
     const Image corrected = correctedImage(levelsOf(options), image);
 
     std::vector<uint8_t> bytes;
-    s = encodeImage(corrected, format, outputName(options.output), bytes, options.quality);
+    s = encodeImage(corrected, format, outputName(options.output), bytes, {options.qualityGiven ? options.quality : 0});
     if (!s.ok()) return s;
     OutputFile out;
     s = openOutput(options.output, out);

@@ -24,7 +24,8 @@ uint8_t scaleSample(uint32_t v, uint32_t maxval)
     return static_cast<uint8_t>((uint64_t{v} * 255 + maxval / 2) / maxval);
 }
 
-Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
+Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
+                   bool keepGoing)
 {
     image = Image{};
     static constexpr uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -32,28 +33,93 @@ Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, I
     if (bytes.size() >= 8 && std::equal(pngSignature, pngSignature + 8, bytes.begin()))
         return decodePng(bytes, name, image);
     if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
-        return decodeJpeg(bytes, name, image);
+        return decodeJpeg(bytes, name, image, keepGoing);
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
     return badData(name + ": not a PNG, JPEG, PPM, PGM, PBM or PAM image");
 }
 
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
-                   std::vector<uint8_t>& bytes, int32_t jpegQuality)
+                   const ByteSink& sink, const EncodeSettings& settings)
 {
-    if (format == ImageFormat::png) return encodePng(image, name, bytes);
+    if (format == ImageFormat::png) return encodePng(image, name, sink, settings.lost);
     if ((format == ImageFormat::ppm || format == ImageFormat::jpeg) && image.hasAlpha)
         return usageError(name + (format == ImageFormat::ppm ? ": a PPM" : ": a JPEG") +
-                          " holds no alpha and the input has some; write .png or .pam instead "
-                          "(see 'velto apply --help')");
-    if (format == ImageFormat::jpeg) return encodeJpeg(image, jpegQuality, name, bytes);
-    return encodeNetpbm(image, format, name, bytes);
+                          " holds no alpha and the input has some; write .png or .pam, or give "
+                          "--flatten COLOUR (see 'velto apply --help')");
+    if (format == ImageFormat::jpeg) {
+        const int32_t quality = settings.jpegQuality > 0 ? settings.jpegQuality
+                                : image.jpegQuality > 0  ? image.jpegQuality
+                                                         : defaultJpegQuality;
+        return encodeJpeg(image, quality, name, sink, settings.lost);
+    }
+    if (!image.icc.empty())
+        noteLost(settings.lost, format == ImageFormat::pam ? "the ICC profile (a PAM holds none)"
+                                                           : "the ICC profile (a PPM holds none)");
+    return encodeNetpbm(image, format, name, sink);
 }
 
-bool profileFitsRgb(const std::vector<uint8_t>& icc)
+Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
+                   std::vector<uint8_t>& bytes, const EncodeSettings& settings)
+{
+    bytes.clear();
+    const ByteSink sink{&bytes, [](void* context, const uint8_t* data, size_t count) {
+                            auto* out = static_cast<std::vector<uint8_t>*>(context);
+                            out->insert(out->end(), data, data + count);
+                            return true;
+                        }};
+    return encodeImage(image, format, name, sink, settings);
+}
+
+bool allGrey(const Image& image)
+{
+    for (uint32_t w : image.words) {
+        const uint32_t b = w & 0xFF;
+        if ((w >> 8 & 0xFF) != b || (w >> 16 & 0xFF) != b) return false;
+    }
+    return true;
+}
+
+bool profileFits(const std::vector<uint8_t>& icc, bool grey)
 {
     // The data colour space sits at offset 16 of the profile's header.
-    return icc.size() >= 20 && std::memcmp(icc.data() + 16, "RGB ", 4) == 0;
+    return icc.size() >= 20 && std::memcmp(icc.data() + 16, grey ? "GRAY" : "RGB ", 4) == 0;
+}
+
+void noteLost(std::string* lost, const std::string& what)
+{
+    if (!lost) return;
+    if (!lost->empty()) *lost += ", ";
+    *lost += what;
+}
+
+Density jfifDensity(const Density& d)
+{
+    Density j = d;
+    if (d.unit == DensityUnit::metre) {
+        // Whole dots per centimetre where the metres say so exactly; else
+        // dots per inch, which is how a scan's resolution was set.
+        if (d.x % 100 == 0 && d.y % 100 == 0)
+            j = {d.x / 100, d.y / 100, DensityUnit::centimetre};
+        else
+            j = {static_cast<uint32_t>((uint64_t{d.x} * 254 + 5000) / 10000),
+                 static_cast<uint32_t>((uint64_t{d.y} * 254 + 5000) / 10000), DensityUnit::inch};
+    }
+    if (j.x < 1 || j.y < 1 || j.x > 65535 || j.y > 65535) return {};
+    return j;
+}
+
+Density pngDensity(const Density& d)
+{
+    Density p = d;
+    // A metre is 10000 / 254 inches.
+    if (d.unit == DensityUnit::inch)
+        p = {static_cast<uint32_t>((uint64_t{d.x} * 10000 + 127) / 254),
+             static_cast<uint32_t>((uint64_t{d.y} * 10000 + 127) / 254), DensityUnit::metre};
+    else if (d.unit == DensityUnit::centimetre)
+        p = {d.x * 100, d.y * 100, DensityUnit::metre};
+    if (p.x < 1 || p.y < 1 || p.x > 0x7FFFFFFF || p.y > 0x7FFFFFFF) return {};
+    return p;
 }
 
 bool formatOfName(std::string name, ImageFormat& format)

@@ -4,6 +4,7 @@
 // block and the ICC profile of a photograph travel with it untouched.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,7 +13,26 @@
 
 enum class ImageFormat { png, ppm, pam, jpeg };
 
+// The quality of a JPEG made from anything but a JPEG.
 constexpr int32_t defaultJpegQuality = 95;
+
+// Pixels per unit. A JFIF header counts dots per inch or per centimetre, a
+// PNG pixels per metre; without a unit the two numbers give only the shape
+// of a pixel. x = 0: nothing known.
+enum class DensityUnit : uint8_t { none, inch, centimetre, metre };
+struct Density {
+    uint32_t x = 0, y = 0;
+    DensityUnit unit = DensityUnit::none;
+};
+
+// A PNG's colour chunks other than the profile, as stored: the sRGB chunk's
+// rendering intent (-1 for none), gAMA's gamma and cHRM's eight numbers,
+// each times 100000 (0 and all 0 for none).
+struct PngColour {
+    int32_t srgbIntent = -1;
+    uint32_t gamma = 0;
+    uint32_t chromaticities[8] = {};
+};
 
 struct Image {
     int32_t width = 0, height = 0;
@@ -21,6 +41,18 @@ struct Image {
     std::vector<uint32_t> words;
     std::vector<uint8_t> exif;  // the TIFF stream of an EXIF block, without "Exif\0\0"
     std::vector<uint8_t> icc;   // an ICC profile, whole
+    // How the input was stored, for an output to follow: grey (one channel),
+    // a JPEG's quality as its quantisation tables show it (0 for none) and
+    // its colour resolution as luma samples per chroma sample across and
+    // down (1, 1 is full resolution).
+    bool grey = false;
+    int32_t jpegQuality = 0;
+    int32_t chromaStepX = 1, chromaStepY = 1;
+    Density density;
+    PngColour pngColour;
+    // What the reader went on over, when told to keep going past damaged
+    // data; empty when the data was sound.
+    std::string damage;
 };
 
 // Within the tool's frame limits (options.h), checked before any allocation.
@@ -36,25 +68,58 @@ uint8_t scaleSample(uint32_t v, uint32_t maxval);
 // Reads a PNG, a JPEG or a Netpbm image (PBM, PGM, PPM, PAM) from its bytes,
 // telling them apart by content. Grey becomes R = G = B; 16-bit and other
 // sample depths are rounded to 8 bits. name is how messages call the input.
-Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
+// A JPEG whose data is damaged is refused, unless keepGoing: then it is read
+// as libjpeg makes it out, and image.damage says what was wrong.
+Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
+                   bool keepGoing = false);
 Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
-Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
+Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
+                  bool keepGoing);
 Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
 
-// Writes 8-bit RGB, or RGBA when the image has alpha. A PPM or a JPEG cannot
-// hold alpha; PNG and JPEG carry the EXIF block and an RGB ICC profile.
-// jpegQuality is 1 to 100.
-Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
-                   std::vector<uint8_t>& bytes, int32_t jpegQuality = defaultJpegQuality);
-Status encodePng(const Image& image, const std::string& name, std::vector<uint8_t>& bytes);
-Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
-                  std::vector<uint8_t>& bytes);
-Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
-                    std::vector<uint8_t>& bytes);
+// Where an encoder's bytes go, as they are made. write returns false when the
+// output has failed (and keeps its own account of why); encoding then stops.
+struct ByteSink {
+    void* context = nullptr;
+    bool (*write)(void* context, const uint8_t* data, size_t count) = nullptr;
+};
 
-// Whether an ICC profile describes RGB data, as every picture velto writes
-// holds: a grey picture's profile does not fit its colour output.
-bool profileFitsRgb(const std::vector<uint8_t>& icc);
+// How an output is written: a JPEG's quality (0: the input's, if it was a
+// JPEG, else 95), and, when not null, lost collects the colour information
+// the output cannot carry (", "-separated phrases).
+struct EncodeSettings {
+    int32_t jpegQuality = 0;
+    std::string* lost = nullptr;
+};
+
+// Writes 8-bit RGB, or RGBA when the image has alpha; grey, or grey and
+// alpha, in a PNG or JPEG when the input was grey and still is. A PPM or a
+// JPEG cannot hold alpha; PNG and JPEG carry the EXIF block, the pixel
+// density and a profile that fits, a PNG the other colour chunks too.
+Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
+                   const ByteSink& sink, const EncodeSettings& settings = {});
+// The same, into memory.
+Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
+                   std::vector<uint8_t>& bytes, const EncodeSettings& settings = {});
+Status encodePng(const Image& image, const std::string& name, const ByteSink& sink,
+                 std::string* lost);
+Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
+                  const ByteSink& sink, std::string* lost);
+Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
+                    const ByteSink& sink);
+
+// Whether every pixel has red = green = blue, so that one channel holds it.
+bool allGrey(const Image& image);
+// Whether an ICC profile describes what a picture holds: RGB data, or grey.
+bool profileFits(const std::vector<uint8_t>& icc, bool grey);
+// Adds a phrase to the list of what an output leaves out.
+void noteLost(std::string* lost, const std::string& what);
+
+// The density as a JFIF header gives it (dots per inch or centimetre, or
+// none, 1 to 65535 each) and as a PNG does (pixels per metre, or none); x is
+// 0 where it cannot be said so.
+Density jfifDensity(const Density& density);
+Density pngDensity(const Density& density);
 
 // The format an output path asks for by its extension; "-" and names without
 // an extension take the input's family. False for an extension we do not write.

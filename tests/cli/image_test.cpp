@@ -183,7 +183,7 @@ TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
 {
     Image in = sample(false);
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes, 100).ok());
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes, {100}).ok());
     Image out = decoded(bytes);
     EXPECT_EQ(out.format, ImageFormat::jpeg);
     ASSERT_EQ(out.words.size(), in.words.size());
@@ -192,7 +192,7 @@ TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
             EXPECT_LE(std::abs(int(in.words[i] >> shift & 0xFF) - int(out.words[i] >> shift & 0xFF)),
                       6) << i;
     std::vector<uint8_t> smaller;
-    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", smaller, 1).ok());
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", smaller, {1}).ok());
     EXPECT_LT(smaller.size(), bytes.size());
 
     // EXIF and the profile, one too large for a single marker, come through
