@@ -8,7 +8,7 @@
 #include "cli/corrected_image.h"
 #include "cli/files.h"
 #include "cli/frame_queue.h"
-#include "cli/image.h"
+#include "cli/formats/image.h"
 #include "cli/progress.h"
 #include "cli/raw_stream.h"
 #include "cli/report.h"

@@ -1,7 +1,7 @@
 // An image through the frame pass, as the plug-in would correct it as a frame.
 #pragma once
 
-#include "cli/image.h"
+#include "cli/formats/image.h"
 #include "engine/frame_view.h"
 
 // The filter clears the top byte; here it is the image's alpha, and is carried

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/image.h"
+#include "cli/formats/image.h"
 #include "cli/status.h"
 #include "engine/frame_view.h"
 

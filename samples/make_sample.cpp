@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/files.h"
-#include "cli/image.h"
+#include "cli/formats/image.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/image.h"
+#include "cli/formats/image.h"
 #include "cli/raw_stream.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/image.h"
+#include "cli/formats/image.h"
 
 namespace {
 

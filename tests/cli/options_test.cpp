@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/batch.h"
-#include "cli/image.h"
+#include "cli/formats/image.h"
 #include "cli/options.h"
 
 namespace {

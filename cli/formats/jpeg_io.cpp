@@ -14,8 +14,8 @@
 #include <cstring>
 #include <new>
 
-#include "cli/image.h"
-#include "cli/jpeg_quality.h"
+#include "cli/formats/image.h"
+#include "cli/formats/jpeg_quality.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/image.h"
+#include "cli/formats/image.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "cli/jpeg_quality.h"
+#include "cli/formats/jpeg_quality.h"
 
 #include <cstdlib>
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <new>
 
-#include "cli/image.h"
+#include "cli/formats/image.h"
 
 namespace {
 

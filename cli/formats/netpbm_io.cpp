@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "cli/image.h"
+#include "cli/formats/image.h"
 
 namespace {
 
