@@ -14,7 +14,7 @@ clang++ -std=c++20 -O1 -g -ffp-contract=off -fno-fast-math \
     -fsanitize=fuzzer,address,undefined,float-cast-overflow -fno-sanitize-recover=all \
     -I"$src" \
     "$src/tests/cli/fuzz_readers.cpp" \
-    "$src/cli/formats/image.cpp" "$src/cli/formats/png_io.cpp" "$src/cli/formats/jpeg_io.cpp" \
+    "$src/cli/formats/image.cpp" "$src/cli/formats/png_io.cpp" "$src/cli/formats/jpeg_common.cpp" "$src/cli/formats/jpeg_read.cpp" "$src/cli/formats/jpeg_write.cpp" \
     "$src/cli/formats/jpeg_quality.cpp" "$src/cli/formats/netpbm_io.cpp" \
     "$src/cli/files.cpp" "$src/cli/frame_queue.cpp" "$src/cli/raw_stream.cpp" \
     "$src/cli/options.cpp" -lpng -lz -ljpeg -lnetpbm -o fuzz_readers
