@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "cli/apply_image.h"
 #include "cli/corrected_image.h"
 #include "cli/files.h"
 #include "cli/frame_queue.h"
@@ -24,6 +25,7 @@ namespace {
 struct FileResult {
     Status status;
     std::vector<uint8_t> bytes;  // apply: the encoded output
+    std::vector<std::string> notes;  // apply: said once it is written
     int32_t width = 0, height = 0;
 };
 
@@ -45,13 +47,6 @@ std::string lowered(std::string text)
 {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-Status readImage(const std::string& path, Image& image)
-{
-    std::vector<uint8_t> bytes;
-    const Status s = readWholeInput(path, bytes);
-    return s.ok() ? decodeImage(bytes, inputName(path), image) : s;
 }
 
 // The output path of every input, and for those refused before any work why:
@@ -78,12 +73,21 @@ std::vector<std::string> planOutputs(const Options& options, std::vector<Status>
     return paths;
 }
 
+// The folder is made when the first output is ready for it, so a run that
+// writes nothing leaves none behind; a name taken by a file is refused first.
+Status checkFolder(const std::string& dir)
+{
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return badData(dir + ": not a folder");
+    return success();
+}
+
 Status makeFolder(const std::string& dir)
 {
     struct stat st {};
     if (stat(dir.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode) ? success() : badData(dir + ": not a folder");
-    if (mkdir(dir.c_str(), 0777) == 0) return success();
+    if (mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) return success();
     return badData(dir + ": cannot make the folder: " + std::strerror(errno));
 }
 
@@ -108,12 +112,16 @@ void correctFile(const Options& options, const std::string& input, const std::st
     }
     try {
         Image image;
-        result.status = readImage(input, image);
+        result.status = readImage(input, options, image);
         if (!result.status.ok()) return;
-        const Image corrected =
-            correctedImage(levelsOf(options), image);
-        result.status = encodeImage(corrected, formatFor(output, options, image), output,
-                                    result.bytes, {options.qualityGiven ? options.quality : 0});
+        const ImageFormat format = formatFor(output, options, image);
+        result.status = fitAlpha(image, format, options, output);
+        if (!result.status.ok()) return;
+        correctImage(levelsOf(options), image);
+        std::string lost;
+        result.status = encodeImage(image, format, output, result.bytes,
+                                    {options.qualityGiven ? options.quality : 0, &lost});
+        if (result.status.ok()) result.notes = afterWriting(image, input, output, lost);
     } catch (const std::bad_alloc&) {
         result = FileResult{};
         result.status = badData(inputName(input) + ": out of memory");
@@ -125,7 +133,7 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
 {
     try {
         Image image;
-        result.status = readImage(input, image);
+        result.status = readImage(input, options, image);
         if (!result.status.ok()) return;
         result.width = image.width;
         result.height = image.height;
@@ -159,6 +167,8 @@ Status eachFile(const Options& options, const FileStep& work, const FileStep& em
         FileResult& result = results[size_t(job.index)];
         const Status s = result.status.ok() ? emit(size_t(job.index), result, job) : success();
         result.bytes = {};
+        if (result.status.ok())
+            for (const std::string& note : result.notes) printMessage(meter, note);
         if (!result.status.ok()) {
             printMessage(meter, result.status.message);
             ++failed;
@@ -193,7 +203,7 @@ std::string batchOutputPath(const std::string& input, const Options& options)
 
 Status runApplyBatch(const Options& options)
 {
-    Status s = makeFolder(options.outDir);
+    Status s = checkFolder(options.outDir);
     if (!s.ok()) return s;
     std::vector<Status> refused;
     const std::vector<std::string> outputs = planOutputs(options, refused);
@@ -208,6 +218,8 @@ Status runApplyBatch(const Options& options)
             return success();
         },
         [&](size_t i, FileResult& result, FrameJob&) {
+            const Status made = makeFolder(options.outDir);
+            if (!made.ok()) return made;  // ends the run: nothing can be written
             OutputFile out;
             result.status = openOutput(outputs[i], out);
             if (result.status.ok()) result.status = writeOutput(out, result.bytes.data(), result.bytes.size());

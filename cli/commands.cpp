@@ -4,8 +4,8 @@
 
 #include <bit>
 
+#include "cli/apply_image.h"
 #include "cli/batch.h"
-#include "cli/corrected_image.h"
 #include "cli/files.h"
 #include "cli/frame_queue.h"
 #include "cli/formats/image.h"
@@ -31,41 +31,6 @@ SteadySettings steadySettingsOf(const Options& options)
 {
     const double frameSeconds = options.frameRate > 0.0 ? 1.0 / options.frameRate : 0.0;
     return {steadyWeight(options.steadySeconds, frameSeconds)};
-}
-
-Status readImage(const std::string& path, Image& image)
-{
-    std::vector<uint8_t> bytes;
-    const Status s = readWholeInput(path, bytes);
-    if (!s.ok()) return s;
-    return decodeImage(bytes, inputName(path), image);
-}
-
-Status applyToImage(const Options& options)
-{
-    // An unknown extension is a mistake of the command line: say so before
-    // reading anything.
-    ImageFormat format = options.format;
-    if (!options.formatGiven && !outputFormatFor(options.output, ImageFormat::png, false, format))
-        return usageError(options.output +
-                          ": unknown image extension; write .png, .jpg, .ppm, .pnm or .pam, or "
-                          "give --format (see 'velto apply --help')");
-
-    Image image;
-    Status s = readImage(options.input, image);
-    if (!s.ok()) return s;
-    if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
-    const Image corrected = correctedImage(levelsOf(options), image);
-
-    std::vector<uint8_t> bytes;
-    s = encodeImage(corrected, format, outputName(options.output), bytes, {options.qualityGiven ? options.quality : 0});
-    if (!s.ok()) return s;
-    OutputFile out;
-    s = openOutput(options.output, out);
-    if (s.ok()) s = writeOutput(out, bytes.data(), bytes.size());
-    if (s.ok()) return commitOutput(out);
-    discardOutput(out);
-    return s;
 }
 
 Status applyToStream(const Options& options)

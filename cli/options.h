@@ -43,6 +43,9 @@ struct Options {
     ImageFormat format = ImageFormat::png;  // --format, when given
     std::string outDir;                     // apply: many files into this folder
     bool overwrite = false;
+    bool keepGoing = false;         // write a JPEG with damaged data all the same
+    bool flatten = false;           // composite alpha onto flattenColour
+    uint32_t flattenColour = 0;     // 0xRRGGBB
     double steadySeconds = 0.0;  // 0: every frame on its own levels
     double frameRate = 0.0;      // frames a second, given with --steady
     std::string input, output;        // the first input; apply's single output

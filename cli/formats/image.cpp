@@ -24,6 +24,29 @@ uint8_t scaleSample(uint32_t v, uint32_t maxval)
     return static_cast<uint8_t>((uint64_t{v} * 255 + maxval / 2) / maxval);
 }
 
+namespace {
+
+bool startsWith(const std::vector<uint8_t>& bytes, size_t at, const char* text, size_t size)
+{
+    return bytes.size() >= at + size && std::memcmp(bytes.data() + at, text, size) == 0;
+}
+
+// The signatures of the common video files: MP4 and QuickTime ('ftyp' box),
+// Matroska and WebM (EBML), AVI (RIFF), MPEG program and transport streams,
+// Flash video, Ogg and Windows Media.
+bool looksLikeVideo(const std::vector<uint8_t>& bytes)
+{
+    const bool transport = bytes.size() > 376 && bytes[0] == 0x47 && bytes[188] == 0x47 &&
+                           bytes[376] == 0x47;
+    return startsWith(bytes, 4, "ftyp", 4) || startsWith(bytes, 0, "\x1A\x45\xDF\xA3", 4) ||
+           (startsWith(bytes, 0, "RIFF", 4) && startsWith(bytes, 8, "AVI ", 4)) ||
+           startsWith(bytes, 0, "\0\0\1\xBA", 4) || startsWith(bytes, 0, "FLV\1", 4) ||
+           startsWith(bytes, 0, "OggS", 4) || startsWith(bytes, 0, "\x30\x26\xB2\x75", 4) ||
+           transport;
+}
+
+}  // namespace
+
 Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
                    bool keepGoing)
 {
@@ -36,6 +59,9 @@ Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, I
         return decodeJpeg(bytes, name, image, keepGoing);
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
+    if (looksLikeVideo(bytes))
+        return badData(name + ": a video; velto apply corrects still images, and video goes "
+                              "through 'velto video' (see 'velto --help')");
     return badData(name + ": not a PNG, JPEG, PPM, PGM, PBM or PAM image");
 }
 
@@ -69,6 +95,32 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
                             return true;
                         }};
     return encodeImage(image, format, name, sink, settings);
+}
+
+bool holdsAlpha(ImageFormat format)
+{
+    return format == ImageFormat::png || format == ImageFormat::pam;
+}
+
+bool allOpaque(const Image& image)
+{
+    for (uint32_t w : image.words)
+        if (w >> 24 != 0xFF) return false;
+    return true;
+}
+
+void flattenOnto(Image& image, uint32_t colour)
+{
+    for (uint32_t& w : image.words) {
+        const uint32_t a = w >> 24;
+        uint32_t out = 0;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const uint32_t c = w >> shift & 0xFF, under = colour >> shift & 0xFF;
+            out |= (c * a + under * (255 - a) + 127) / 255 << shift;
+        }
+        w = out;
+    }
+    image.hasAlpha = false;
 }
 
 bool allGrey(const Image& image)

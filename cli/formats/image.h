@@ -108,6 +108,14 @@ Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
 Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
                     const ByteSink& sink);
 
+// Whether a file of the format can hold alpha (PNG and PAM can).
+bool holdsAlpha(ImageFormat format);
+// Whether every alpha value is 255, so that dropping the channel loses nothing.
+bool allOpaque(const Image& image);
+// Composites the pixels onto colour (0xRRGGBB), rounded to nearest, and
+// drops the alpha: (c * a + colour * (255 - a)) / 255 in each channel.
+void flattenOnto(Image& image, uint32_t colour);
+
 // Whether every pixel has red = green = blue, so that one channel holds it.
 bool allGrey(const Image& image);
 // Whether an ICC profile describes what a picture holds: RGB data, or grey.
