@@ -21,12 +21,13 @@ bool writeToOutput(void* context, const uint8_t* data, size_t count)
 
 }  // namespace
 
-Status readImage(const std::string& path, const Options& options, Image& image)
+Status readImage(const std::string& path, const Options& options, Image& image,
+                 const Progress* progress)
 {
     std::vector<uint8_t> bytes;
     const Status s = readWholeInput(path, bytes);
     if (!s.ok()) return s;
-    return decodeImage(bytes, inputName(path), image, options.keepGoing);
+    return decodeImage(bytes, inputName(path), image, options.keepGoing, progress);
 }
 
 Status fitAlpha(Image& image, ImageFormat format, const Options& options, const std::string& name)
@@ -68,14 +69,23 @@ Status applyToImage(const Options& options)
                           ": unknown image extension; write .png, .jpg, .ppm, .pnm or .pam, or "
                           "give --format (see 'velto apply --help')");
 
+    // A large picture takes seconds: on a terminal, its stages are shown.
+    ProgressMeter meter = startProgress(options.quiet);
+    const std::string reading = inputName(options.input) + ": reading";
+    const std::string writing = outputName(options.output) + ": writing";
+    const Progress read = [&](double f) { updateStage(meter, reading, f); };
+    const Progress write = [&](double f) { updateStage(meter, writing, f); };
+
     Image image;
-    Status s = readImage(options.input, options, image);
+    Status s = readImage(options.input, options, image, &read);
+    clearProgress(meter);
     if (!s.ok()) return s;
     if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
     const std::string name = outputName(options.output);
     // Everything that can refuse the picture comes before the output is opened.
     s = fitAlpha(image, format, options, name);
     if (!s.ok()) return s;
+    updateStage(meter, inputName(options.input) + ": correcting", -1.0);
     correctImage(levelsOf(options), image);
 
     OutputFile out;
@@ -84,15 +94,15 @@ Status applyToImage(const Options& options)
     OutputSink sink{&out, success()};
     std::string lost;
     s = encodeImage(image, format, name, ByteSink{&sink, writeToOutput},
-                    EncodeSettings{options.qualityGiven ? options.quality : 0, &lost});
+                    EncodeSettings{options.qualityGiven ? options.quality : 0, &lost, &write});
+    clearProgress(meter);
     if (!sink.status.ok()) s = sink.status;
     if (s.ok()) s = commitOutput(out);
     if (!s.ok()) {
         discardOutput(out);
         return s;
     }
-    ProgressMeter quiet;
     for (const std::string& line : afterWriting(image, options.input, options.output, lost))
-        printMessage(quiet, line);
+        printMessage(meter, line);
     return success();
 }

@@ -12,7 +12,8 @@
 
 // Reads a file (or standard input) whole and decodes it; the file's bytes are
 // let go before this returns.
-Status readImage(const std::string& path, const Options& options, Image& image);
+Status readImage(const std::string& path, const Options& options, Image& image,
+                 const Progress* progress = nullptr);
 
 // Makes an image with alpha fit a format without: --flatten composites it
 // onto its colour (whatever the format), an alpha that is 255 everywhere is

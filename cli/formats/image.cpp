@@ -48,15 +48,15 @@ bool looksLikeVideo(const std::vector<uint8_t>& bytes)
 }  // namespace
 
 Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
-                   bool keepGoing)
+                   bool keepGoing, const Progress* progress)
 {
     image = Image{};
     static constexpr uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (bytes.empty()) return badData(name + ": empty file");
     if (bytes.size() >= 8 && std::equal(pngSignature, pngSignature + 8, bytes.begin()))
-        return decodePng(bytes, name, image);
+        return decodePng(bytes, name, image, progress);
     if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
-        return decodeJpeg(bytes, name, image, keepGoing);
+        return decodeJpeg(bytes, name, image, keepGoing, progress);
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
     if (looksLikeVideo(bytes))
@@ -68,7 +68,7 @@ Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, I
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    const ByteSink& sink, const EncodeSettings& settings)
 {
-    if (format == ImageFormat::png) return encodePng(image, name, sink, settings.lost);
+    if (format == ImageFormat::png) return encodePng(image, name, sink, settings);
     if ((format == ImageFormat::ppm || format == ImageFormat::jpeg) && image.hasAlpha)
         return usageError(name + (format == ImageFormat::ppm ? ": a PPM" : ": a JPEG") +
                           " holds no alpha and the input has some; write .png or .pam, or give "
@@ -77,7 +77,7 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
         const int32_t quality = settings.jpegQuality > 0 ? settings.jpegQuality
                                 : image.jpegQuality > 0  ? image.jpegQuality
                                                          : defaultJpegQuality;
-        return encodeJpeg(image, quality, name, sink, settings.lost);
+        return encodeJpeg(image, quality, name, sink, settings);
     }
     if (!image.icc.empty())
         noteLost(settings.lost, format == ImageFormat::pam ? "the ICC profile (a PAM holds none)"

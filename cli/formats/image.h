@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,16 +66,25 @@ std::string imageTooLargeText();
 // Sample reduction to 8 bits: round(v * 255 / maxval), v first held to maxval.
 uint8_t scaleSample(uint32_t v, uint32_t maxval);
 
+// How far a long read or write has come, 0 to 1, told every 64 rows.
+using Progress = std::function<void(double fraction)>;
+inline void tellProgress(const Progress* progress, int64_t done, int64_t total)
+{
+    if (progress && *progress && done % 64 == 0) (*progress)(double(done) / double(total));
+}
+
 // Reads a PNG, a JPEG or a Netpbm image (PBM, PGM, PPM, PAM) from its bytes,
 // telling them apart by content. Grey becomes R = G = B; 16-bit and other
 // sample depths are rounded to 8 bits. name is how messages call the input.
 // A JPEG whose data is damaged is refused, unless keepGoing: then it is read
 // as libjpeg makes it out, and image.damage says what was wrong.
+// progress, when given, hears how far a PNG or JPEG has come.
 Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
-                   bool keepGoing = false);
-Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
+                   bool keepGoing = false, const Progress* progress = nullptr);
+Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
+                 const Progress* progress);
 Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
-                  bool keepGoing);
+                  bool keepGoing, const Progress* progress);
 Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
 
 // Where an encoder's bytes go, as they are made. write returns false when the
@@ -90,6 +100,7 @@ struct ByteSink {
 struct EncodeSettings {
     int32_t jpegQuality = 0;
     std::string* lost = nullptr;
+    const Progress* progress = nullptr;  // a PNG's or a JPEG's rows
 };
 
 // Writes 8-bit RGB, or RGBA when the image has alpha; grey, or grey and
@@ -102,9 +113,9 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    std::vector<uint8_t>& bytes, const EncodeSettings& settings = {});
 Status encodePng(const Image& image, const std::string& name, const ByteSink& sink,
-                 std::string* lost);
+                 const EncodeSettings& settings);
 Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
-                  const ByteSink& sink, std::string* lost);
+                  const ByteSink& sink, const EncodeSettings& settings);
 Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
                     const ByteSink& sink);
 

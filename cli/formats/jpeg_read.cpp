@@ -104,7 +104,7 @@ void keepExif(const jpeg_decompress_struct& cinfo, Image& image)
 // profile libjpeg allocated, or nullptr.
 const char* readJpeg(jpeg_decompress_struct* cinfo, JpegFailure* failure, jpeg_progress_mgr* progress,
                      const std::vector<uint8_t>* bytes, JOCTET** icc, unsigned* iccSize,
-                     Image& image)
+                     Image& image, const Progress* rows)
 {
     if (setjmp(failure->jump)) return failure->reason;
     jpeg_create_decompress(cinfo);
@@ -153,6 +153,7 @@ const char* readJpeg(jpeg_decompress_struct* cinfo, JpegFailure* failure, jpeg_p
         uint32_t* words = image.words.data() + size_t{cinfo->output_scanline} * width;
         JSAMPROW row = reinterpret_cast<JSAMPROW>(words);
         jpeg_read_scanlines(cinfo, &row, 1);
+        tellProgress(rows, cinfo->output_scanline, cinfo->output_height);
         for (size_t x = 0; x < width; ++x) words[x] &= 0x00FFFFFFu;  // the filler is 0xFF
     }
     keepExif(*cinfo, image);  // before the markers go with the rest of the picture's memory
@@ -165,11 +166,11 @@ const char* readJpeg(jpeg_decompress_struct* cinfo, JpegFailure* failure, jpeg_p
 }  // namespace
 
 Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
-                  bool keepGoing)
+                  bool keepGoing, const Progress* progress)
 {
     jpeg_decompress_struct cinfo{};
     JpegFailure failure{};
-    jpeg_progress_mgr progress{};
+    jpeg_progress_mgr monitor{};
     quietErrors(failure);
     failure.keepGoing = keepGoing;
     cinfo.err = &failure.manager;
@@ -177,7 +178,7 @@ Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Im
     unsigned iccSize = 0;
     const char* wrong = nullptr;
     try {
-        wrong = readJpeg(&cinfo, &failure, &progress, &bytes, &icc, &iccSize, image);
+        wrong = readJpeg(&cinfo, &failure, &monitor, &bytes, &icc, &iccSize, image, progress);
         if (!wrong && icc) image.icc.assign(icc, icc + iccSize);
     } catch (...) {  // out of memory for the picture
         jpeg_destroy_decompress(&cinfo);

@@ -58,7 +58,8 @@ void setSampling(jpeg_compress_struct* cinfo, const Image& image, int32_t qualit
 }
 
 const char* writeJpeg(jpeg_compress_struct* cinfo, JpegFailure* failure, JpegSink* sink,
-                      const Image* image, int32_t quality, bool grey, JSAMPLE* greyRow)
+                      const Image* image, int32_t quality, bool grey, JSAMPLE* greyRow,
+                      const Progress* progress)
 {
     if (setjmp(failure->jump)) return failure->reason;
     jpeg_create_compress(cinfo);
@@ -104,6 +105,7 @@ const char* writeJpeg(jpeg_compress_struct* cinfo, JpegFailure* failure, JpegSin
             row = greyRow;
         }
         jpeg_write_scanlines(cinfo, &row, 1);
+        tellProgress(progress, cinfo->next_scanline, cinfo->image_height);
     }
     jpeg_finish_compress(cinfo);
     return nullptr;
@@ -111,8 +113,9 @@ const char* writeJpeg(jpeg_compress_struct* cinfo, JpegFailure* failure, JpegSin
 
 }  // namespace
 Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
-                  const ByteSink& sink, std::string* lost)
+                  const ByteSink& sink, const EncodeSettings& settings)
 {
+    std::string* lost = settings.lost;
     const bool grey = image.grey && allGrey(image);
     if (!image.icc.empty() && !profileFits(image.icc, grey))
         noteLost(lost, grey ? "the ICC profile (not a grey one)" : "the ICC profile (a grey one)");
@@ -129,7 +132,8 @@ Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
     cinfo.err = &failure.manager;
     auto* out = new JpegSink{};  // 64 KiB: not on the stack
     out->sink = &sink;
-    const char* wrong = writeJpeg(&cinfo, &failure, out, &image, quality, grey, greyRow.data());
+    const char* wrong = writeJpeg(&cinfo, &failure, out, &image, quality, grey, greyRow.data(),
+                                   settings.progress);
     jpeg_destroy_compress(&cinfo);
     const bool sinkFailed = out->failed;
     delete out;

@@ -144,7 +144,7 @@ uint64_t filteredPixelBytes(uint64_t width, uint64_t height, uint64_t bitsPerPix
 
 // Returns nullptr on success, else what is wrong.
 const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* failure,
-                    Image& image)
+                    Image& image, const Progress* progress)
 {
     if (setjmp(png_jmpbuf(png))) return failure->text;
     png_set_read_fn(png, in, readFromMemory);
@@ -199,9 +199,11 @@ const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* 
     image.format = ImageFormat::png;
     image.words.assign(size_t{width} * height, 0);
     for (int pass = 0; pass < passes; ++pass)
-        for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t y = 0; y < height; ++y) {
             png_read_row(png, reinterpret_cast<png_bytep>(image.words.data() + size_t{y} * width),
                          nullptr);
+            tellProgress(progress, int64_t{pass} * height + y, int64_t{passes} * height);
+        }
     png_read_end(png, nullptr);
     return nullptr;
 }
@@ -246,7 +248,7 @@ void setColour(png_structp png, png_infop info, const Image& image, bool grey, s
 }
 
 const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* failure,
-                     const Image& image, bool grey, uint8_t* greyRow, std::string* lost)
+                     const Image& image, bool grey, uint8_t* greyRow, const EncodeSettings* settings)
 {
     if (setjmp(png_jmpbuf(png))) return failure->text;
     png_set_write_fn(png, out, writeToSink, flushSink);
@@ -258,7 +260,7 @@ const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* 
     // A chunk libpng finds unfit (an inconsistent profile) is left out
     // rather than failing the picture.
     png_set_benign_errors(png, 1);
-    setColour(png, info, image, grey, lost);
+    setColour(png, info, image, grey, settings->lost);
     const Density density = pngDensity(image.density);
     if (density.x > 0)
         png_set_pHYs(png, info, density.x, density.y,
@@ -274,6 +276,7 @@ const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* 
     }
     const size_t width = size_t(image.width);
     for (int32_t y = 0; y < image.height; ++y) {
+        tellProgress(settings->progress, y, image.height);
         const uint32_t* words = image.words.data() + size_t(y) * width;
         if (!grey) {
             png_write_row(png, reinterpret_cast<png_const_bytep>(words));
@@ -292,7 +295,8 @@ const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* 
 
 }  // namespace
 
-Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
+Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
+                 const Progress* progress)
 {
     PngMemory in{bytes.data(), bytes.size(), 0};
     PngFailure failure{};
@@ -303,7 +307,7 @@ Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Ima
         png_destroy_read_struct(&png, nullptr, nullptr);
         return badData(name + ": out of memory");
     }
-    const char* wrong = readPng(png, info, &in, &failure, image);
+    const char* wrong = readPng(png, info, &in, &failure, image, progress);
     png_destroy_read_struct(&png, &info, nullptr);
     if (wrong) {
         image = Image{};
@@ -314,7 +318,7 @@ Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Ima
 }
 
 Status encodePng(const Image& image, const std::string& name, const ByteSink& sink,
-                 std::string* lost)
+                 const EncodeSettings& settings)
 {
     const bool grey = image.grey && allGrey(image);
     std::vector<uint8_t> greyRow(grey ? size_t(image.width) * 2 : 0);
@@ -327,7 +331,7 @@ Status encodePng(const Image& image, const std::string& name, const ByteSink& si
         png_destroy_write_struct(&png, nullptr);
         return badData(name + ": out of memory");
     }
-    const char* wrong = writePng(png, info, &out, &failure, image, grey, greyRow.data(), lost);
+    const char* wrong = writePng(png, info, &out, &failure, image, grey, greyRow.data(), &settings);
     png_destroy_write_struct(&png, &info);
     if (out.failed) return Status{exitBadData, ""};
     if (wrong) return badData(name + ": cannot encode PNG: " + wrong);
