@@ -1,4 +1,5 @@
-// The two subcommands, run on checked options.
+// The two subcommands, run on checked options: each hands the command line
+// to the job for its kind of input (jobs/).
 #pragma once
 
 #include "cli/options.h"

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "cli/commands.h"
+#include "cli/help.h"
 #include "cli/options.h"
 
 int main(int argc, char** argv)

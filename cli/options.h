@@ -15,13 +15,15 @@ constexpr int32_t maximumThreads = 256;
 constexpr double maximumSteadySeconds = 600.0;
 constexpr double maximumFrameRate = 1000.0;
 
-// The limits above and the engine's level range as the texts quote them:
-// "1 to 40", "20,20,20", "1 to 256", "each side 1 to 65536 and at
-// most 1 GiB a frame".
+// The limits above, the engine's level range and the JPEG quality range as
+// the texts quote them: "1 to 40", "20,20,20", "1 to 256", "1 to 100", "600",
+// "1000".
 std::string levelRangeText();
 std::string defaultLevelsText();
 std::string threadRangeText();
-std::string frameLimitsText();
+std::string qualityRangeText();
+std::string maximumSteadyText();
+std::string maximumFrameRateText();
 
 enum class Command { none, apply, analyze };
 
@@ -61,19 +63,15 @@ int32_t threadCount(const Options& options);
 // The three levels, as the engine takes them.
 ChannelLevels levelsOf(const Options& options);
 
-// "R,G,B", each a whole number from 1 to 40.
+// "R,G,B", each a whole number from minimumLevel to maximumLevel.
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);
-// "WIDTHxHEIGHT", each side 1..65536 and a frame of at most 1 GiB.
+// "WIDTHxHEIGHT", of a size imageSizeAllowed (formats/frame_size.h).
 bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height);
 // A whole decimal number within [low, high], nothing else around it.
 bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value);
-// Seconds as digits with an optional decimal point, above 0 and at most 600.
+// Seconds as digits with an optional decimal point, above 0 and at most
+// maximumSteadySeconds.
 bool parseSteadySeconds(std::string_view text, double& seconds);
 // Frames a second as a decimal number or a ratio N/D, as ffprobe prints it
-// ("25", "29.97", "30000/1001"); above 0 and at most 1000.
+// ("25", "29.97", "30000/1001"); above 0 and at most maximumFrameRate.
 bool parseFrameRate(std::string_view text, double& rate);
-
-// The texts of --help.
-std::string toolHelp();
-std::string applyHelp();
-std::string analyzeHelp();

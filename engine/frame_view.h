@@ -28,9 +28,3 @@ constexpr int32_t minimumLevel = 1;
 constexpr int32_t maximumLevel = 40;
 constexpr int32_t defaultLevel = 20;
 constexpr ChannelLevels defaultLevels = {defaultLevel, defaultLevel, defaultLevel};
-
-// The largest frames the command-line tool and the frei0r plug-in take: the
-// engine itself has no limit, but a frame beyond these is a corrupt header or
-// a mistake, and refused before anything is allocated for it.
-constexpr int32_t maximumSide = 65536;                  // pixels, either way
-constexpr int64_t maximumFrameBytes = int64_t{1} << 30;  // 4 bytes a pixel

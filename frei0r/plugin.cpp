@@ -17,6 +17,7 @@ extern "C" {
 #include "engine/steady.h"
 #include "frei0r/frame_clock.h"
 #include "frei0r/level_values.h"
+#include "limits/frame_limits.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "cli/files.h"
+#include "cli/io/output.h"
 #include "cli/formats/image.h"
 
 namespace {

@@ -1,28 +1,10 @@
+// The format-independent ends of the codecs: a reader chosen by the bytes'
+// signature, a writer by the format asked for; and what makes a picture fit
+// an output (alpha, grey).
 #include "cli/formats/image.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-
-#include "cli/options.h"
-
-bool imageSizeAllowed(int64_t width, int64_t height)
-{
-    return width >= 1 && height >= 1 && width <= maximumSide && height <= maximumSide &&
-           width * height * 4 <= maximumFrameBytes;
-}
-
-std::string imageTooLargeText()
-{
-    return std::string(imageTooLarge) + " (" + frameLimitsText() + ")";
-}
-
-uint8_t scaleSample(uint32_t v, uint32_t maxval)
-{
-    if (maxval == 0) return 0;
-    if (v > maxval) v = maxval;
-    return static_cast<uint8_t>((uint64_t{v} * 255 + maxval / 2) / maxval);
-}
 
 namespace {
 
@@ -132,91 +114,9 @@ bool allGrey(const Image& image)
     return true;
 }
 
-bool profileFits(const std::vector<uint8_t>& icc, bool grey)
-{
-    // The data colour space sits at offset 16 of the profile's header.
-    return icc.size() >= 20 && std::memcmp(icc.data() + 16, grey ? "GRAY" : "RGB ", 4) == 0;
-}
-
 void noteLost(std::string* lost, const std::string& what)
 {
     if (!lost) return;
     if (!lost->empty()) *lost += ", ";
     *lost += what;
-}
-
-Density jfifDensity(const Density& d)
-{
-    Density j = d;
-    if (d.unit == DensityUnit::metre) {
-        // Whole dots per centimetre where the metres say so exactly; else
-        // dots per inch, which is how a scan's resolution was set.
-        if (d.x % 100 == 0 && d.y % 100 == 0)
-            j = {d.x / 100, d.y / 100, DensityUnit::centimetre};
-        else
-            j = {static_cast<uint32_t>((uint64_t{d.x} * 254 + 5000) / 10000),
-                 static_cast<uint32_t>((uint64_t{d.y} * 254 + 5000) / 10000), DensityUnit::inch};
-    }
-    if (j.x < 1 || j.y < 1 || j.x > 65535 || j.y > 65535) return {};
-    return j;
-}
-
-Density pngDensity(const Density& d)
-{
-    Density p = d;
-    // A metre is 10000 / 254 inches.
-    if (d.unit == DensityUnit::inch)
-        p = {static_cast<uint32_t>((uint64_t{d.x} * 10000 + 127) / 254),
-             static_cast<uint32_t>((uint64_t{d.y} * 10000 + 127) / 254), DensityUnit::metre};
-    else if (d.unit == DensityUnit::centimetre)
-        p = {d.x * 100, d.y * 100, DensityUnit::metre};
-    if (p.x < 1 || p.y < 1 || p.x > 0x7FFFFFFF || p.y > 0x7FFFFFFF) return {};
-    return p;
-}
-
-bool formatOfName(std::string name, ImageFormat& format)
-{
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (name == "png") format = ImageFormat::png;
-    else if (name == "ppm" || name == "pnm") format = ImageFormat::ppm;
-    else if (name == "pam") format = ImageFormat::pam;
-    else if (name == "jpeg" || name == "jpg") format = ImageFormat::jpeg;
-    else return false;
-    return true;
-}
-
-const char* extensionOf(ImageFormat format)
-{
-    switch (format) {
-    case ImageFormat::png: return "png";
-    case ImageFormat::ppm: return "ppm";
-    case ImageFormat::pam: return "pam";
-    case ImageFormat::jpeg: return "jpg";
-    }
-    return "";
-}
-
-bool formatOfExtension(const std::string& path, ImageFormat& format)
-{
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    // A leading dot starts a hidden name, not an extension.
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    if (path == "-" || dot == std::string::npos || dot <= nameStart) return false;
-    return formatOfName(path.substr(dot + 1), format);
-}
-
-bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inputHasAlpha,
-                     ImageFormat& format)
-{
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const bool hasExtension = path != "-" && dot != std::string::npos && dot > nameStart;
-    if (hasExtension) return formatOfExtension(path, format);
-    if (inputFormat == ImageFormat::png || inputFormat == ImageFormat::jpeg)
-        format = inputFormat;
-    else
-        format = inputHasAlpha ? ImageFormat::pam : ImageFormat::ppm;
-    return true;
 }

@@ -11,20 +11,19 @@
 #include <vector>
 
 #include "cli/status.h"
+// What the codecs share: the size rule they check before allocating, the
+// sample reduction and the profile check.
+#include "cli/formats/density.h"
+#include "cli/formats/frame_size.h"
+#include "cli/formats/icc_profile.h"
+#include "cli/formats/sample_scale.h"
 
 enum class ImageFormat { png, ppm, pam, jpeg };
 
+constexpr int32_t minimumJpegQuality = 1;
+constexpr int32_t maximumJpegQuality = 100;
 // The quality of a JPEG made from anything but a JPEG.
 constexpr int32_t defaultJpegQuality = 95;
-
-// Pixels per unit. A JFIF header counts dots per inch or per centimetre, a
-// PNG pixels per metre; without a unit the two numbers give only the shape
-// of a pixel. x = 0: nothing known.
-enum class DensityUnit : uint8_t { none, inch, centimetre, metre };
-struct Density {
-    uint32_t x = 0, y = 0;
-    DensityUnit unit = DensityUnit::none;
-};
 
 // A PNG's colour chunks other than the profile, as stored: the sRGB chunk's
 // rendering intent (-1 for none), gAMA's gamma and cHRM's eight numbers,
@@ -55,16 +54,6 @@ struct Image {
     // data; empty when the data was sound.
     std::string damage;
 };
-
-// Within the tool's frame limits (options.h), checked before any allocation.
-bool imageSizeAllowed(int64_t width, int64_t height);
-// What the readers return for a picture beyond those limits...
-inline constexpr char imageTooLarge[] = "image too large";
-// ...and what is said of it: the same with the limits.
-std::string imageTooLargeText();
-
-// Sample reduction to 8 bits: round(v * 255 / maxval), v first held to maxval.
-uint8_t scaleSample(uint32_t v, uint32_t maxval);
 
 // How far a long read or write has come, 0 to 1, told every 64 rows.
 using Progress = std::function<void(double fraction)>;
@@ -129,24 +118,5 @@ void flattenOnto(Image& image, uint32_t colour);
 
 // Whether every pixel has red = green = blue, so that one channel holds it.
 bool allGrey(const Image& image);
-// Whether an ICC profile describes what a picture holds: RGB data, or grey.
-bool profileFits(const std::vector<uint8_t>& icc, bool grey);
 // Adds a phrase to the list of what an output leaves out.
 void noteLost(std::string* lost, const std::string& what);
-
-// The density as a JFIF header gives it (dots per inch or centimetre, or
-// none, 1 to 65535 each) and as a PNG does (pixels per metre, or none); x is
-// 0 where it cannot be said so.
-Density jfifDensity(const Density& density);
-Density pngDensity(const Density& density);
-
-// The format an output path asks for by its extension; "-" and names without
-// an extension take the input's family. False for an extension we do not write.
-bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inputHasAlpha,
-                     ImageFormat& format);
-// The format a name's extension asks for; false for none, or one we do not write.
-bool formatOfExtension(const std::string& path, ImageFormat& format);
-// The format --format names: png, ppm (or pnm), pam, jpeg (or jpg).
-bool formatOfName(std::string name, ImageFormat& format);
-// The extension velto gives a file of this format, without the dot.
-const char* extensionOf(ImageFormat format);

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/frame_queue.h"
+#include "cli/io/frame_queue.h"
 #include "engine/bottom_up.h"
 #include "engine/frame_pass.h"
 #include "tests/support/pictures.h"

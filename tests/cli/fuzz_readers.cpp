@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli/formats/image.h"
-#include "cli/raw_stream.h"
+#include "cli/io/raw_frames.h"
 
 namespace {
 

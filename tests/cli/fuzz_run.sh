@@ -14,10 +14,8 @@ clang++ -std=c++20 -O1 -g -ffp-contract=off -fno-fast-math \
     -fsanitize=fuzzer,address,undefined,float-cast-overflow -fno-sanitize-recover=all \
     -I"$src" \
     "$src/tests/cli/fuzz_readers.cpp" \
-    "$src/cli/formats/image.cpp" "$src/cli/formats/png_io.cpp" "$src/cli/formats/jpeg_common.cpp" "$src/cli/formats/jpeg_read.cpp" "$src/cli/formats/jpeg_write.cpp" \
-    "$src/cli/formats/jpeg_quality.cpp" "$src/cli/formats/netpbm_io.cpp" \
-    "$src/cli/files.cpp" "$src/cli/frame_queue.cpp" "$src/cli/raw_stream.cpp" \
-    "$src/cli/options.cpp" -lpng -lz -ljpeg -lnetpbm -o fuzz_readers
+    "$src"/cli/formats/*.cpp "$src"/cli/io/*.cpp \
+    -lpng -lz -ljpeg -lnetpbm -o fuzz_readers
 
 # Seeds: the first byte picks the reader (even: image, odd: raw stream).
 printf '\000P6\n3 2\n255\n%s' 'abcdefghijklmnopqr' >seeds/ppm

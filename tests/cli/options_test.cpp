@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "cli/batch.h"
 #include "cli/formats/image.h"
+#include "cli/formats/names.h"
 #include "cli/options.h"
 
 namespace {
@@ -168,14 +168,14 @@ TEST(Options, OutputFormatFollowsTheExtensionOrTheInput)
 
 TEST(Options, NamesInAnOutputFolder)
 {
-    Options o;
-    o.outDir = "done/";
-    EXPECT_EQ(batchOutputPath("in/photo.JPG", o), "done/photo.JPG");
-    EXPECT_EQ(batchOutputPath("scan", o), "done/scan");
-    EXPECT_EQ(batchOutputPath("a.b/grey.pgm", o), "done/grey.ppm");  // written in colour
-    o.formatGiven = true;
-    o.format = ImageFormat::jpeg;
-    EXPECT_EQ(batchOutputPath("x.jpeg", o), "done/x.jpeg");
-    EXPECT_EQ(batchOutputPath("x.tar.png", o), "done/x.tar.jpg");
-    EXPECT_EQ(batchOutputPath(".hidden", o), "done/.hidden.jpg");
+    auto named = [](const char* input) { return outputPathIn("done/", input, false, {}); };
+    EXPECT_EQ(named("in/photo.JPG"), "done/photo.JPG");
+    EXPECT_EQ(named("scan"), "done/scan");
+    EXPECT_EQ(named("a.b/grey.pgm"), "done/grey.ppm");  // written in colour
+    auto asJpeg = [](const char* input) {
+        return outputPathIn("done/", input, true, ImageFormat::jpeg);
+    };
+    EXPECT_EQ(asJpeg("x.jpeg"), "done/x.jpeg");
+    EXPECT_EQ(asJpeg("x.tar.png"), "done/x.tar.jpg");
+    EXPECT_EQ(asJpeg(".hidden"), "done/.hidden.jpg");
 }

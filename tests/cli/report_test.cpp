@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/bottom_up.h"
-#include "cli/report.h"
+#include "cli/jobs/report.h"
 
 TEST(Report, NonFiniteNumbersAreNull)
 {

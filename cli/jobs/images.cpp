@@ -1,53 +1,36 @@
-#include "cli/batch.h"
+#include "cli/jobs/images.h"
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <new>
 #include <vector>
 
-#include "cli/apply_image.h"
-#include "cli/corrected_image.h"
-#include "cli/files.h"
-#include "cli/frame_queue.h"
 #include "cli/formats/image.h"
-#include "cli/progress.h"
-#include "cli/report.h"
+#include "cli/formats/names.h"
+#include "cli/io/input.h"
+#include "cli/io/ordered_work.h"
+#include "cli/io/output.h"
+#include "cli/jobs/corrected_image.h"
+#include "cli/jobs/one_image.h"
+#include "cli/jobs/progress.h"
+#include "cli/jobs/report.h"
 #include "engine/bottom_up.h"
 
 namespace {
 
 // What one file comes to, filled by a worker and taken by the calling
-// thread once the file's job is done; analyze's levels are in the job.
+// thread once the file's work is done.
 struct FileResult {
     Status status;
     std::vector<uint8_t> bytes;  // apply: the encoded output
     std::vector<std::string> notes;  // apply: said once it is written
     int32_t width = 0, height = 0;
+    BlockLevels levels{};  // analyze
 };
-
-// Where a file's name starts, and its extension's dot (npos for none; a
-// leading dot starts a hidden name, not an extension).
-size_t nameStart(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? 0 : slash + 1;
-}
-
-size_t extensionDot(const std::string& name)
-{
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? std::string::npos : dot;
-}
-
-std::string lowered(std::string text)
-{
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // The output path of every input, and for those refused before any work why:
 // of two inputs with one output name, the first on the command line is
@@ -59,8 +42,8 @@ std::vector<std::string> planOutputs(const Options& options, std::vector<Status>
     refused.assign(options.inputs.size(), success());
     for (size_t i = 0; i < options.inputs.size(); ++i) {
         const std::string& input = options.inputs[i];
-        paths.push_back(batchOutputPath(input, options));
-        const std::string name = input.substr(nameStart(input));
+        paths.push_back(outputPathIn(options.outDir, input, options.formatGiven, options.format));
+        const std::string name = input.substr(splitPath(input).nameStart);
         if (name.empty() || name == "." || name == "..") {
             refused[i] = badData(input + ": names no file");
             continue;
@@ -128,8 +111,7 @@ void correctFile(const Options& options, const std::string& input, const std::st
     }
 }
 
-void analyzeFile(const Options& options, const std::string& input, FileResult& result,
-                 BlockLevels& levels)
+void analyzeFile(const Options& options, const std::string& input, FileResult& result)
 {
     try {
         Image image;
@@ -138,7 +120,7 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         result.width = image.width;
         result.height = image.height;
         analyzeFrameBottomUp(levelsOf(options), image.words.data(), image.width,
-                                image.height, levels);
+                                image.height, result.levels);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");
     }
@@ -147,25 +129,25 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
 // Runs work on every file, on the threads, and hands each result to emit in
 // the order of the inputs. A failed file is reported and counted; emit's own
 // failure (standard output gone) ends the run.
-using FileStep = std::function<Status(size_t index, FileResult& result, FrameJob& job)>;
+using FileStep = std::function<void(size_t index, FileResult& result)>;
+using FileEmit = std::function<Status(size_t index, FileResult& result)>;
 
-Status eachFile(const Options& options, const FileStep& work, const FileStep& emit,
+Status eachFile(const Options& options, const FileStep& work, const FileEmit& emit,
                 ProgressMeter& meter)
 {
-    const size_t count = options.inputs.size();
-    std::vector<FileResult> results(count);
-    size_t next = 0;
+    const int32_t threads = threadCount(options);
+    std::vector<FileResult> slots(twoPerWorker(threads));
     int64_t failed = 0;
-    FrameSteps steps;
-    steps.read = [&](FrameJob&, Status&) {
-        if (next == count) return ReadStep::end;
-        ++next;
-        return ReadStep::frame;
+    OrderedSteps steps;
+    steps.take = [&](int64_t index, size_t slot, Status&) {
+        if (size_t(index) == options.inputs.size()) return false;
+        slots[slot] = FileResult{};
+        return true;
     };
-    steps.work = [&](FrameJob& job) { work(size_t(job.index), results[size_t(job.index)], job); };
-    steps.emit = [&](FrameJob& job) {
-        FileResult& result = results[size_t(job.index)];
-        const Status s = result.status.ok() ? emit(size_t(job.index), result, job) : success();
+    steps.work = [&](int64_t index, size_t slot) { work(size_t(index), slots[slot]); };
+    steps.emit = [&](int64_t index, size_t slot) {
+        FileResult& result = slots[slot];
+        const Status s = result.status.ok() ? emit(size_t(index), result) : success();
         result.bytes = {};
         if (result.status.ok())
             for (const std::string& note : result.notes) printMessage(meter, note);
@@ -176,7 +158,7 @@ Status eachFile(const Options& options, const FileStep& work, const FileStep& em
         return s;
     };
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };
-    const Status s = runFrames(threadCount(options), steps);
+    const Status s = runOrdered(threads, slots.size(), steps);
     finishProgress(meter);
     if (!s.ok()) return s;
     return failed > 0 ? Status{exitBadData, ""} : success();
@@ -184,24 +166,7 @@ Status eachFile(const Options& options, const FileStep& work, const FileStep& em
 
 }  // namespace
 
-std::string batchOutputPath(const std::string& input, const Options& options)
-{
-    std::string name = input.substr(nameStart(input));
-    const size_t dot = extensionDot(name);
-    const std::string extension = dot == std::string::npos ? "" : lowered(name.substr(dot + 1));
-    ImageFormat named;
-    const bool namesFormat = formatOfName(extension, named);
-    const char* wanted = nullptr;
-    if (options.formatGiven && !(namesFormat && named == options.format))
-        wanted = extensionOf(options.format);
-    else if (!options.formatGiven && (extension == "pgm" || extension == "pbm"))
-        wanted = extensionOf(ImageFormat::ppm);
-    if (wanted) name = name.substr(0, dot) + "." + wanted;
-    const std::string& dir = options.outDir;
-    return dir.empty() ? name : dir + (dir.back() == '/' ? "" : "/") + name;
-}
-
-Status runApplyBatch(const Options& options)
+Status applyToFolder(const Options& options)
 {
     Status s = checkFolder(options.outDir);
     if (!s.ok()) return s;
@@ -210,14 +175,13 @@ Status runApplyBatch(const Options& options)
     ProgressMeter meter = startProgress(options.quiet, static_cast<int64_t>(outputs.size()));
     return eachFile(
         options,
-        [&](size_t i, FileResult& result, FrameJob&) {
+        [&](size_t i, FileResult& result) {
             if (refused[i].ok())
                 correctFile(options, options.inputs[i], outputs[i], result);
             else
                 result.status = refused[i];
-            return success();
         },
-        [&](size_t i, FileResult& result, FrameJob&) {
+        [&](size_t i, FileResult& result) {
             const Status made = makeFolder(options.outDir);
             if (!made.ok()) return made;  // ends the run: nothing can be written
             OutputFile out;
@@ -229,7 +193,7 @@ Status runApplyBatch(const Options& options)
         meter);
 }
 
-Status runAnalyzeFiles(const Options& options)
+Status analyzeImages(const Options& options)
 {
     OutputFile out;
     Status s = openOutput("-", out);
@@ -239,18 +203,15 @@ Status runAnalyzeFiles(const Options& options)
                                         static_cast<int64_t>(options.inputs.size()));
     return eachFile(
         options,
-        [&](size_t i, FileResult& result, FrameJob& job) {
-            analyzeFile(options, options.inputs[i], result, job.levels);
-            return success();
-        },
-        [&](size_t i, FileResult& result, FrameJob& job) {
+        [&](size_t i, FileResult& result) { analyzeFile(options, options.inputs[i], result); },
+        [&](size_t i, FileResult& result) {
             const FrameReport report{0,
                                      result.width,
                                      result.height,
                                      options.levelR,
                                      options.levelG,
                                      options.levelB,
-                                     &job.levels,
+                                     &result.levels,
                                      options.blocks,
                                      named ? &options.inputs[i] : nullptr};
             const std::string text = options.json ? jsonReport(report) : textReport(report);

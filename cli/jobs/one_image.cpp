@@ -1,8 +1,11 @@
-#include "cli/apply_image.h"
+#include "cli/jobs/one_image.h"
 
-#include "cli/corrected_image.h"
-#include "cli/files.h"
-#include "cli/progress.h"
+#include "cli/formats/names.h"
+#include "cli/io/input.h"
+#include "cli/io/output.h"
+#include "cli/jobs/corrected_image.h"
+#include "cli/jobs/images.h"
+#include "cli/jobs/progress.h"
 
 namespace {
 

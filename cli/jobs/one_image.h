@@ -1,6 +1,7 @@
-// One picture through `velto apply`: read, corrected where it lies, fitted to
-// the output's format, and encoded into the output as it is written. A run
-// holds one decoded copy of the picture, and the encoder's rows.
+// The steps of one picture, shared by the image jobs; and `velto apply` of
+// one picture (declared in images.h): read, corrected where it lies, fitted
+// to the output's format, and encoded into the output as it is written. A
+// run holds one decoded copy of the picture, and the encoder's rows.
 #pragma once
 
 #include <string>
@@ -24,5 +25,3 @@ Status fitAlpha(Image& image, ImageFormat format, const Options& options, const 
 // over with --keep-going, and colour information the output leaves out.
 std::vector<std::string> afterWriting(const Image& image, const std::string& input,
                                       const std::string& output, const std::string& lost);
-
-Status applyToImage(const Options& options);

@@ -1,4 +1,4 @@
-#include "cli/raw_stream.h"
+#include "cli/io/raw_frames.h"
 
 #include <string>
 

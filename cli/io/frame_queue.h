@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "cli/io/ordered_work.h"
 #include "cli/status.h"
 #include "engine/block_levels.h"
 #include "engine/scene_change.h"
@@ -34,7 +35,7 @@ struct FrameSteps {
     // Fills job.source with the next frame. On stop, status says why; the
     // frames read before are still worked on and emitted.
     std::function<ReadStep(FrameJob& job, Status& status)> read;
-    std::function<void(FrameJob& job)> work;  // on a worker thread; must not allocate
+    std::function<void(FrameJob& job)> work;  // on a worker thread; must not throw
     std::function<Status(FrameJob& job)> emit;
     std::function<void(int64_t framesDone)> progress;  // may be empty
     size_t jobBytes = 0;  // the memory one job holds once read (and worked on)
@@ -62,6 +63,8 @@ struct FrameTurnstile {
     }
 };
 
-// threads 1, or a budget that holds a single job, works inline. Returns the first failure: of emit (which ends the
-// run at once) or of read (after the frames before it are emitted).
+// Frames in order through runOrdered (ordered_work.h): threads 1, or a budget
+// that holds a single job, works inline. Returns the first failure: of emit
+// (which ends the run at once) or of read (after the frames before it are
+// emitted).
 Status runFrames(int32_t threads, const FrameSteps& steps);

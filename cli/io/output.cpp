@@ -1,86 +1,18 @@
-#include "cli/files.h"
+#include "cli/io/output.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/io/signal_cleanup.h"
+
 namespace {
 
-// Whole inputs are images; even a plain-text Netpbm file of the largest
-// allowed image stays below this.
-constexpr size_t maximumInputBytes = size_t{1} << 33;
-
 std::string reason() { return std::strerror(errno); }
-
-// Interrupting a long stream must not leave its temporary behind. A signal
-// handler can reach it only through static storage: the tool has at most one
-// temporary open at a time, and its name is published here before it can be
-// needed.
-char pendingTemporary[4096];
-std::atomic<bool> temporaryPending{false};
-
-// Every signal whose default action ends the process. SIGKILL cannot be
-// caught; the real-time signals are added at run time.
-constexpr int endingSignals[] = {
-    SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1, SIGSEGV,
-    SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
-#ifdef SIGSTKFLT
-    SIGSTKFLT,
-#endif
-#ifdef SIGIO
-    SIGIO,
-#endif
-#ifdef SIGPWR
-    SIGPWR,
-#endif
-};
-
-void removeTemporaryAndStop(int signalNumber)
-{
-    if (temporaryPending.load()) unlink(pendingTemporary);
-    // The handler was reset and the signal is blocked until it returns: then
-    // it ends the program as it would have without us.
-    raise(signalNumber);
-}
-
-void catchEndingSignal(int signalNumber)
-{
-    // A signal the caller ignores (nohup, a background job) stays ignored, and
-    // a handler installed before us (a sanitizer's) stays in place.
-    struct sigaction current {};
-    if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler != SIG_DFL ||
-        (current.sa_flags & SA_SIGINFO) != 0)
-        return;
-    struct sigaction action {};
-    action.sa_handler = removeTemporaryAndStop;
-    action.sa_flags = SA_RESETHAND;
-    sigfillset(&action.sa_mask);  // one handler at a time; the first signal decides
-    sigaction(signalNumber, &action, nullptr);
-}
-
-void catchEndingSignals()
-{
-    for (int signalNumber : endingSignals) catchEndingSignal(signalNumber);
-    for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber)
-        catchEndingSignal(signalNumber);
-}
-
-bool publishTemporary(const std::string& temp)
-{
-    static_assert(std::atomic<bool>::is_always_lock_free);
-    if (temp.size() >= sizeof pendingTemporary) return false;
-    std::memcpy(pendingTemporary, temp.c_str(), temp.size() + 1);
-    temporaryPending.store(true);
-    return true;
-}
 
 // Follows symbolic links in the last part of path, as open() would, to the
 // name of the file they lead to, which need not exist yet.
@@ -156,24 +88,8 @@ Status openReplacement(const std::string& target, const struct stat* existing, O
 {
     const std::string directory = directoryOf(target);
     std::string temp = directory + (directory == "/" ? "" : "/") + ".velto-XXXXXX";
-    catchEndingSignals();
-    // No signal between creating the temporary and publishing its name.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &previous);
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    int createError = errno;
-    if (fd >= 0 && !publishTemporary(temp)) {
-        unlink(temp.c_str());
-        close(fd);
-        fd = -1;
-        createError = ENAMETOOLONG;
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (fd < 0) {
-        errno = createError;
-        return badData(out.path + ": cannot create a file in its directory: " + reason());
-    }
+    const int fd = createTemporary(temp);
+    if (fd < 0) return badData(out.path + ": cannot create a file in its directory: " + reason());
     out.fd = fd;
     out.ownsFd = true;
     out.target = target;
@@ -198,65 +114,6 @@ void syncDirectoryOf(const std::string& file)
 }
 
 }  // namespace
-
-InputStream::~InputStream()
-{
-    if (owned && fd >= 0) close(fd);
-}
-
-Status openInput(const std::string& path, InputStream& in)
-{
-    in.name = inputName(path);
-    if (path == "-") {
-        in.fd = STDIN_FILENO;
-        in.owned = false;
-        return success();
-    }
-    in.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in.fd < 0) return badData(in.name + ": cannot open: " + reason());
-    in.owned = true;
-    struct stat st {};
-    if (fstat(in.fd, &st) == 0 && S_ISDIR(st.st_mode))
-        return badData(in.name + ": is a directory");
-    return success();
-}
-
-Status readFully(InputStream& in, uint8_t* buffer, size_t count, size_t& got)
-{
-    got = 0;
-    while (got < count) {
-        const ssize_t n = read(in.fd, buffer + got, count - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return badData(in.name + ": read error: " + reason());
-        }
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return success();
-}
-
-Status readWholeInput(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    InputStream in;
-    Status s = openInput(path, in);
-    if (!s.ok()) return s;
-    bytes.clear();
-    size_t size = 0;
-    for (;;) {
-        if (bytes.size() - size < 65536) {
-            if (bytes.size() >= maximumInputBytes) return badData(in.name + ": too large");
-            bytes.resize(bytes.size() < 65536 ? 131072 : bytes.size() * 2);
-        }
-        size_t got = 0;
-        s = readFully(in, bytes.data() + size, bytes.size() - size, got);
-        if (!s.ok()) return s;
-        size += got;
-        if (size < bytes.size()) break;  // the input ended
-    }
-    bytes.resize(size);
-    return success();
-}
 
 OutputFile::~OutputFile()
 {
@@ -348,7 +205,7 @@ Status commitOutput(OutputFile& out, bool replace)
         discardOutput(out);
         return badData(out.path + (exists ? ": " + existsAlready : ": cannot write: " + why));
     }
-    temporaryPending.store(false);
+    forgetTemporary();
     out.tempPath.clear();
     out.committed = true;
     syncDirectoryOf(out.target);
@@ -362,6 +219,6 @@ void discardOutput(OutputFile& out)
     out.ownsFd = false;
     if (out.tempPath.empty()) return;
     unlink(out.tempPath.c_str());
-    temporaryPending.store(false);
+    forgetTemporary();
     out.tempPath.clear();
 }

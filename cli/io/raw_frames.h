@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "cli/files.h"
-#include "cli/frame_queue.h"
+#include "cli/io/frame_queue.h"
+#include "cli/io/input.h"
 
 // The read step of runFrames. A stream that ends inside a frame stops the run
 // with a message naming that frame; the frames before it still go out. A

@@ -1,4 +1,4 @@
-#include "cli/report.h"
+#include "cli/jobs/report.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "cli/corrected_image.h"
+#include "cli/jobs/corrected_image.h"
 
 #include "engine/bottom_up.h"
 

@@ -1,0 +1,110 @@
+#include "cli/help.h"
+
+#include "cli/formats/image.h"
+#include "cli/io/frame_queue.h"
+#include "cli/options.h"
+
+namespace {
+
+// "256 MiB": what the frames in flight may take together.
+std::string budgetText()
+{
+    static_assert(framesInFlightBudget % (size_t{1} << 20) == 0, "the text counts whole MiB");
+    return std::to_string(framesInFlightBudget >> 20) + " MiB";
+}
+
+}  // namespace
+
+std::string toolHelp()
+{
+    return "Usage: velto COMMAND [OPTIONS] ...\n"
+           "Automatic white balance for images and raw video frames.\n"
+           "\n"
+           "Commands:\n"
+           "  apply     correct an image, many images, or a stream of raw frames\n"
+           "  analyze   print the levels found in each frame\n"
+           "\n"
+           "Options:\n"
+           "  --help, -h  this text\n"
+           "  --version   the version of velto\n"
+           "\n"
+           "'velto COMMAND --help' describes each command.\n"
+           "Exit status: 0 success, 1 bad input or failed output, 2 usage error.\n";
+}
+
+std::string applyHelp()
+{
+    return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N] [--force]\n"
+           "                   INPUT OUTPUT\n"
+           "       velto apply --out-dir DIR [--levels R,G,B] [--format F] [--quality N]\n"
+           "                   [--overwrite] [--threads N] [--quiet] FILE...\n"
+           "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--steady SECONDS --fps RATE]\n"
+           "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n"
+           "Corrects the colour cast of an image (PNG, JPEG, PPM, PGM, PBM or PAM), of\n"
+           "many images into a folder, or of a stream of raw frames of WIDTH x HEIGHT\n"
+           "pixels, 4 bytes each in the order B, G, R, A (ffmpeg's bgra). '-' is standard\n"
+           "input or standard output.\n"
+           "\n"
+           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
+           " (default " + defaultLevelsText() + ")\n"
+           "  --format F       write png, ppm, pam or jpeg, whatever the output's name says\n"
+           "  --quality N      JPEG quality, " + qualityRangeText() + " (default " +
+           std::to_string(defaultJpegQuality) + ")\n"
+           "  --out-dir DIR    write DIR/NAME for each FILE (DIR is made if missing)\n"
+           "  --overwrite      with --out-dir: replace outputs that exist already\n"
+           "  --raw WxH        read and write raw frames of this size\n"
+           "  --steady SECONDS smooth the levels over time, for video without flicker:\n"
+           "                   a running mean with this time constant (1 suits most\n"
+           "                   video), started afresh at each scene cut\n"
+           "  --fps RATE       the stream's frames a second, for --steady: 25, 29.97,\n"
+           "                   30000/1001\n"
+           "  --threads N      frames or files corrected at once, " + threadRangeText() + " (default: one\n"
+           "                   per core); frames in flight take at most " + budgetText() + " (or one)\n"
+           "  --quiet, -q      no progress on standard error\n"
+           "  --force, -f      write to standard output even when it is a terminal\n"
+           "  --help, -h       this text\n"
+           "\n"
+           "An image's output format follows OUTPUT's extension (.png, .jpg or .jpeg,\n"
+           ".ppm or .pnm, .pam), or the input's when there is none. A JPEG's EXIF block\n"
+           "(with its orientation) and ICC profile go on to a JPEG or PNG output.\n"
+           "\n"
+           "With --out-dir, NAME is FILE's own name, its extension changed to the one of\n"
+           "--format when given. A file that fails, or whose output exists (without\n"
+           "--overwrite) or is another FILE's output too, is named in one line and\n"
+           "skipped; the others are still written, and the exit status is then 1.\n"
+           "\n"
+           "Raw output frames have a fourth byte of 0. Without --steady each frame is\n"
+           "corrected on its own levels alone; with it the output is the same for every\n"
+           "thread count.\n";
+}
+
+std::string analyzeHelp()
+{
+    return "Usage: velto analyze [--levels R,G,B] [--json] [--blocks] [--threads N]\n"
+           "                     [--quiet] FILE...\n"
+           "       velto analyze --raw WIDTHxHEIGHT [--levels R,G,B] [--json] [--blocks]\n"
+           "                     [--steady SECONDS --fps RATE] [--threads N] [--quiet] INPUT\n"
+           "Prints, for each frame, the black and white points of red, green and blue, the\n"
+           "three gains and the three black bytes the correction would use. Given several\n"
+           "files, it names each: first in its text, as \"file\" in its JSON line.\n"
+           "\n"
+           "The frame is cut into 4 x 4 blocks, and its levels come from two of them\n"
+           "alone, blocks 8 and 9. In a picture shown top row first, these are\n"
+           "the left-most block of the second block row and the right-most block of the\n"
+           "third. --blocks numbers the blocks as the filter does, bottom row first: 1 to\n"
+           "4 are the bottom block row, left to right, and 13 to 16 the top row.\n"
+           "\n"
+           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
+           " (default " + defaultLevelsText() + ")\n"
+           "  --raw WxH        read raw bgra frames of this size\n"
+           "  --json           one JSON object per frame and line\n"
+           "  --blocks         also the black and white points of the sixteen blocks\n"
+           "  --steady SECONDS with --raw: the levels smoothed over time, as 'velto apply'\n"
+           "                   uses them, the frame's own as measured, and whether the\n"
+           "                   frame starts a new scene\n"
+           "  --fps RATE       the stream's frames a second, for --steady\n"
+           "  --threads N      frames or files analysed at once, " + threadRangeText() + " (default: one\n"
+           "                   per core); frames in flight take at most " + budgetText() + " (or one)\n"
+           "  --quiet, -q      no progress on standard error\n"
+           "  --help, -h       this text\n";
+}
