@@ -65,6 +65,9 @@ ChannelLevels levelsOf(const Options& options);
 
 // "R,G,B", each a whole number from minimumLevel to maximumLevel.
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);
+// A colour for --flatten: "white", "black", or RRGGBB in hexadecimal, with
+// or without a leading '#'; as 0xRRGGBB.
+bool parseColour(std::string_view text, uint32_t& colour);
 // "WIDTHxHEIGHT", of a size imageSizeAllowed (formats/frame_size.h).
 bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height);
 // A whole decimal number within [low, high], nothing else around it.
