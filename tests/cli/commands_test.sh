@@ -226,6 +226,18 @@ expect 0 "" "$velto" apply deep.png deep.out.png
 expect 0 "" "$velto" analyze grey.png
 grep -q 'gain        R 64  G 64  B 64' stdout.txt || fail "grey at equal levels is not left alone"
 
+# One large picture shows its progress on a terminal, and takes one decoded
+# copy of memory (and the rows being encoded), not two.
+gen large.png "testsrc2=size=4000x3000" -frames:v 1
+script -qec "'$velto' apply large.png large.out.png" /dev/null </dev/null >large.tty
+grep -q "large.out.png: writing [0-9]*%" large.tty || fail "no progress for a large picture: $(cat large.tty)"
+if [ -x /usr/bin/time ] && [ -z "${VELTO_SANITIZED:-}" ]; then
+    /usr/bin/time -f %M -o large.rss "$velto" apply large.png large.out.png
+    decoded=$((4000 * 3000 * 4 / 1024))
+    [ "$(cat large.rss)" -lt $((decoded * 3 / 2)) ] ||
+        fail "a picture of $decoded KiB decoded took $(cat large.rss) KiB"
+fi
+
 # --- photographs: JPEG in and out, EXIF and ICC profile carried ---
 hex() { od -An -tx1 -v "$1" | tr -d ' \n'; }
 holds() { case "$(hex "$1")" in *"$(hex "$2")"*) return 0 ;; esac; return 1; }
