@@ -156,6 +156,7 @@ const char* readNetpbm(FILE* file, uint64_t fileSize, struct pam* header, tuple*
     image.width = width;
     image.height = height;
     image.hasAlpha = alpha;
+    image.grey = !colour;
     image.format = header->format == PAM_FORMAT ? ImageFormat::pam : ImageFormat::ppm;
     image.words.assign(size_t(width) * size_t(height), 0);
     *row = pnm_allocpamrow(header);
