@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -70,13 +71,28 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    std::vector<uint8_t>& bytes, const EncodeSettings& settings)
 {
+    // The sink is called from within libpng and libjpeg, which an exception
+    // must not cross: running out of memory is a failed write instead.
+    struct Memory {
+        std::vector<uint8_t>* bytes;
+        bool full;
+    } memory{&bytes, false};
     bytes.clear();
-    const ByteSink sink{&bytes, [](void* context, const uint8_t* data, size_t count) {
-                            auto* out = static_cast<std::vector<uint8_t>*>(context);
-                            out->insert(out->end(), data, data + count);
-                            return true;
+    const ByteSink sink{&memory, [](void* context, const uint8_t* data, size_t count) {
+                            auto* m = static_cast<Memory*>(context);
+                            try {
+                                m->bytes->insert(m->bytes->end(), data, data + count);
+                            } catch (const std::bad_alloc&) {
+                                m->full = true;
+                            }
+                            return !m->full;
                         }};
-    return encodeImage(image, format, name, sink, settings);
+    const Status s = encodeImage(image, format, name, sink, settings);
+    if (memory.full) {
+        bytes = {};
+        return badData(name + ": out of memory");
+    }
+    return s;
 }
 
 bool holdsAlpha(ImageFormat format)

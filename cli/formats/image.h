@@ -76,8 +76,10 @@ Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Im
                   bool keepGoing, const Progress* progress);
 Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
 
-// Where an encoder's bytes go, as they are made. write returns false when the
-// output has failed (and keeps its own account of why); encoding then stops.
+// Where an encoder's bytes go, as they are made. write must not throw (the
+// codecs' C code calls it); it returns false when the output has failed, and
+// keeps its own account of why: the encoder then stops and returns a failure
+// without a message, for the sink's owner to give its own.
 struct ByteSink {
     void* context = nullptr;
     bool (*write)(void* context, const uint8_t* data, size_t count) = nullptr;

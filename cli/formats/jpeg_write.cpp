@@ -2,6 +2,7 @@
 // the picture.
 #include "cli/formats/jpeg_common.h"
 
+#include <memory>
 #include <vector>
 
 #include "cli/formats/image.h"
@@ -130,14 +131,12 @@ Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
     JpegFailure failure{};
     quietErrors(failure);
     cinfo.err = &failure.manager;
-    auto* out = new JpegSink{};  // 64 KiB: not on the stack
+    const auto out = std::make_unique<JpegSink>();  // 64 KiB: not on the stack
     out->sink = &sink;
-    const char* wrong = writeJpeg(&cinfo, &failure, out, &image, quality, grey, greyRow.data(),
-                                   settings.progress);
+    const char* wrong = writeJpeg(&cinfo, &failure, out.get(), &image, quality, grey,
+                                  greyRow.data(), settings.progress);
     jpeg_destroy_compress(&cinfo);
-    const bool sinkFailed = out->failed;
-    delete out;
-    if (sinkFailed) return Status{exitBadData, ""};
+    if (out->failed) return Status{exitBadData, ""};
     if (wrong) return badData(name + ": cannot encode JPEG: " + wrong);
     return success();
 }

@@ -1,5 +1,7 @@
 #include "cli/jobs/one_image.h"
 
+#include <new>
+
 #include "cli/formats/names.h"
 #include "cli/io/input.h"
 #include "cli/io/output.h"
@@ -18,7 +20,11 @@ struct OutputSink {
 bool writeToOutput(void* context, const uint8_t* data, size_t count)
 {
     auto* sink = static_cast<OutputSink*>(context);
-    sink->status = writeOutput(*sink->out, data, count);
+    try {  // no exception may cross the codecs' C code
+        sink->status = writeOutput(*sink->out, data, count);
+    } catch (const std::bad_alloc&) {
+        sink->status = Status{exitBadData, "out of memory"};
+    }
     return sink->status.ok();
 }
 

@@ -267,11 +267,12 @@ TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
         one.pngColour.gamma = c.gamma;
         std::string lost;
         ASSERT_TRUE(encodeImage(one, c.format, "out", bytes, {0, &lost}).ok());
-        if (c.says)
+        if (c.says) {
             EXPECT_NE(lost.find(c.says), std::string::npos) << lost;
-        else
+        } else {
             EXPECT_EQ(lost, "");
-        if (!c.says) EXPECT_EQ(decoded(bytes).pngColour.gamma, c.format == ImageFormat::png ? c.gamma : 0);
+            EXPECT_EQ(decoded(bytes).pngColour.gamma, c.format == ImageFormat::png ? c.gamma : 0);
+        }
     }
     EXPECT_EQ(encodeImage(sample(true), ImageFormat::jpeg, "out", bytes).exitCode, exitUsage);
 }
@@ -353,7 +354,10 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
         Image image;
         Status s = decodeImage(bytes, "in.jpg", image);
         EXPECT_EQ(s.ok(), sound) << s.message;
-        if (!sound) EXPECT_NE(s.message.find("extraneous bytes before marker 0xd9 (--keep-going"), std::string::npos) << s.message;
+        if (!sound) {
+            EXPECT_NE(s.message.find("extraneous bytes before marker 0xd9 (--keep-going"),
+                      std::string::npos) << s.message;
+        }
         s = decodeImage(bytes, "in.jpg", image, true);
         EXPECT_TRUE(s.ok()) << s.message;
         EXPECT_EQ(image.damage.empty(), sound) << image.damage;
