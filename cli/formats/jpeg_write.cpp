@@ -85,7 +85,8 @@ const char* writeJpeg(jpeg_compress_struct* cinfo, JpegFailure* failure, JpegSin
     // An EXIF block comes first in its file, where a JFIF header would stand;
     // a JFIF header still goes before it when it holds a density, as many
     // cameras and editors write it.
-    const bool exif = !image->exif.empty() && image->exif.size() <= markerDataMost - sizeof exifName;
+    const bool exif =
+        !image->exif.empty() && image->exif.size() <= markerDataMost - sizeof exifName;
     cinfo->write_JFIF_header = !exif || density.x > 0 ? TRUE : FALSE;
     jpeg_start_compress(cinfo, TRUE);
     if (exif) {
@@ -122,10 +123,11 @@ Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
         noteLost(lost, grey ? "the ICC profile (not a grey one)" : "the ICC profile (a grey one)");
     else if (image.icc.size() > profileMost)
         noteLost(lost, "the ICC profile (too large for a JPEG)");
-    if (image.pngColour.gamma != 0 && image.icc.empty() && image.pngColour.srgbIntent < 0)
-        noteLost(lost, "the gAMA chunk (a JPEG holds none)");
-    if (image.pngColour.chromaticities[0] != 0 && image.icc.empty() && image.pngColour.srgbIntent < 0)
-        noteLost(lost, "the cHRM chunk (a JPEG holds none)");
+    // Beside a profile or an sRGB chunk, gAMA and cHRM only repeat them.
+    const PngColour& c = image.pngColour;
+    const bool alone = image.icc.empty() && c.srgbIntent < 0;
+    if (alone && c.gamma != 0) noteLost(lost, "the gAMA chunk (a JPEG holds none)");
+    if (alone && c.chromaticities[0] != 0) noteLost(lost, "the cHRM chunk (a JPEG holds none)");
     std::vector<JSAMPLE> greyRow(grey ? size_t(image.width) : 0);
     jpeg_compress_struct cinfo{};
     JpegFailure failure{};

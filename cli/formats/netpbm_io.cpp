@@ -254,7 +254,8 @@ Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& n
     if (row) pnm_freepamrow(row);
     const bool closed = std::fclose(file) == 0;
     // libnetpbm writes to a FILE; the whole file is made in memory first.
-    const bool passed = wrong || !closed || sink.write(sink.context, reinterpret_cast<uint8_t*>(data), size);
+    const bool passed =
+        wrong || !closed || sink.write(sink.context, reinterpret_cast<uint8_t*>(data), size);
     std::free(data);
     if (!passed) return Status{exitBadData, ""};
     if (wrong) return badData(name + ": cannot encode image: " + oneLine(wrong));

@@ -2,7 +2,6 @@
 // hold a setjmp keep no object with a destructor of its own between setjmp and
 // the calls that may jump; everything they fill lives with their caller.
 #include <png.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -11,6 +10,7 @@
 #include <new>
 
 #include "cli/formats/image.h"
+#include "cli/formats/png_chunks.h"
 
 namespace {
 
@@ -44,88 +44,6 @@ void readFromMemory(png_structp png, png_bytep out, size_t count)
 // Deflate codes a run of 258 bytes in two bits at best, so no stream inflates
 // to more than 1032 times its size.
 constexpr uint64_t deflateMostInflation = 1032;
-
-uint32_t bigEndian32(const uint8_t* p)
-{
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
-// The bytes of all IDAT chunks in the file, the compressed pixels: each chunk
-// is a length, a type, the data and a checksum.
-uint64_t compressedPixelBytes(const uint8_t* data, size_t size)
-{
-    uint64_t total = 0;
-    for (size_t at = 8; size >= at && size - at >= 12;) {
-        const size_t length = std::min<size_t>(bigEndian32(data + at), size - at - 12);
-        if (std::memcmp(data + at + 4, "IDAT", 4) == 0) total += length;
-        at += 12 + length;
-    }
-    return total;
-}
-
-// Calls take(type, data, length) for each chunk before the pixels whose
-// checksum holds; libpng itself drops a damaged ancillary chunk, or one that
-// disagrees with another (an sRGB chunk makes it drop an iCCP).
-template <class Take>
-void eachChunkBeforePixels(const uint8_t* data, size_t size, Take take)
-{
-    for (size_t at = 8; size >= at && size - at >= 12;) {
-        const uint32_t length = bigEndian32(data + at);
-        if (length > size - at - 12 || std::memcmp(data + at + 4, "IDAT", 4) == 0) return;
-        const uint8_t* type = data + at + 4;
-        const uInt checked = static_cast<uInt>(length + 4);
-        if (crc32(0, type, checked) == bigEndian32(type + checked))
-            take(reinterpret_cast<const char*>(type), type + 4, length);
-        at += 12 + size_t{length};
-    }
-}
-
-// The profile of an iCCP chunk: a name of 1 to 79 bytes, its end, a 0 for
-// deflate, then the compressed profile. Empty when it cannot be inflated or
-// would be larger than any output holds.
-std::vector<uint8_t> inflatedProfile(const uint8_t* data, uint32_t length)
-{
-    constexpr size_t most = 16 << 20;
-    const void* end = std::memchr(data, 0, std::min<uint32_t>(length, 80));
-    if (!end) return {};
-    const size_t start = static_cast<size_t>(static_cast<const uint8_t*>(end) - data) + 2;
-    if (start > length || data[start - 1] != 0) return {};
-    std::vector<uint8_t> profile;
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) return {};
-    z.next_in = const_cast<Bytef*>(data + start);
-    z.avail_in = static_cast<uInt>(length - start);
-    int result = Z_OK;
-    while (result == Z_OK && profile.size() < most) {
-        const size_t had = profile.size();
-        profile.resize(std::min(most, had + 65536));
-        z.next_out = profile.data() + had;
-        z.avail_out = static_cast<uInt>(profile.size() - had);
-        result = inflate(&z, Z_NO_FLUSH);
-        profile.resize(profile.size() - z.avail_out);
-    }
-    inflateEnd(&z);
-    if (result != Z_STREAM_END) return {};
-    return profile;
-}
-
-// The colour chunks and the pixel density, read from the file's bytes.
-void keepChunks(const uint8_t* data, size_t size, Image& image)
-{
-    const bool hadProfile = !image.icc.empty();
-    eachChunkBeforePixels(data, size, [&](const char* type, const uint8_t* p, uint32_t length) {
-        PngColour& c = image.pngColour;
-        if (std::memcmp(type, "sRGB", 4) == 0 && length == 1) c.srgbIntent = p[0];
-        if (std::memcmp(type, "gAMA", 4) == 0 && length == 4) c.gamma = bigEndian32(p);
-        if (std::memcmp(type, "cHRM", 4) == 0 && length == 32)
-            for (int i = 0; i < 8; ++i) c.chromaticities[i] = bigEndian32(p + 4 * i);
-        if (std::memcmp(type, "iCCP", 4) == 0 && !hadProfile) image.icc = inflatedProfile(p, length);
-        if (std::memcmp(type, "pHYs", 4) == 0 && length == 9 && p[8] <= 1 &&
-            bigEndian32(p) > 0 && bigEndian32(p + 4) > 0)
-            image.density = {bigEndian32(p), bigEndian32(p + 4),
-                             p[8] == 1 ? DensityUnit::metre : DensityUnit::none};
-    });
-}
 
 // What the pixels inflate to: a filter byte and the packed samples of every
 // row, of each of the seven passes when the image is interlaced.
@@ -177,7 +95,7 @@ const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* 
     png_uint_32 exifSize = 0;
     if (png_get_eXIf_1(png, info, &exifSize, &exif) != 0) image.exif.assign(exif, exif + exifSize);
 
-    keepChunks(in->data, in->size, image);
+    keepPngChunks(in->data, in->size, image);
     const int colorType = png_get_color_type(png, info);
     image.grey = (colorType & PNG_COLOR_MASK_COLOR) == 0;
     const bool alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 ||
@@ -230,7 +148,8 @@ void setColour(png_structp png, png_infop info, const Image& image, bool grey, s
 {
     if (!image.icc.empty()) {
         if (!profileFits(image.icc, grey)) {
-            noteLost(lost, grey ? "the ICC profile (not a grey one)" : "the ICC profile (a grey one)");
+            noteLost(lost, grey ? "the ICC profile (not a grey one)"
+                                : "the ICC profile (a grey one)");
             return;
         }
         png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, image.icc.data(),
@@ -248,7 +167,8 @@ void setColour(png_structp png, png_infop info, const Image& image, bool grey, s
 }
 
 const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* failure,
-                     const Image& image, bool grey, uint8_t* greyRow, const EncodeSettings* settings)
+                     const Image& image, bool grey, uint8_t* greyRow,
+                     const EncodeSettings* settings)
 {
     if (setjmp(png_jmpbuf(png))) return failure->text;
     png_set_write_fn(png, out, writeToSink, flushSink);

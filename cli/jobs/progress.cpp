@@ -25,7 +25,8 @@ void draw(ProgressMeter& meter, std::chrono::steady_clock::time_point now)
         if (meter.fraction < 0.0)
             std::fprintf(stderr, "\rvelto: %s\033[K", meter.stage.c_str());
         else
-            std::fprintf(stderr, "\rvelto: %s %.0f%%\033[K", meter.stage.c_str(), meter.fraction * 100.0);
+            std::fprintf(stderr, "\rvelto: %s %.0f%%\033[K", meter.stage.c_str(),
+                         meter.fraction * 100.0);
     } else if (meter.total > 0) {
         // Files differ in size; the mean so far is the best guess of the rest.
         std::string left;
