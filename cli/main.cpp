@@ -1,10 +1,35 @@
 // velto: the filter's correction for images and raw video frames on Linux.
+// The command line is checked whole, then handed to the job for its kind of
+// input (jobs/).
+#include <unistd.h>
+
 #include <cstdio>
 #include <new>
 
-#include "cli/commands.h"
 #include "cli/help.h"
+#include "cli/jobs/images.h"
+#include "cli/jobs/raw_stream.h"
 #include "cli/options.h"
+
+namespace {
+
+Status runApply(const Options& options)
+{
+    // Pictures on a terminal are noise to the reader and can upset the
+    // terminal: a missing redirection is refused, as compressors do.
+    if (options.output == "-" && !options.force && isatty(STDOUT_FILENO) == 1)
+        return usageError("standard output is a terminal; redirect it, or add --force to write "
+                          "there (see 'velto apply --help')");
+    if (!options.outDir.empty()) return applyToFolder(options);
+    return options.raw ? applyToStream(options) : applyToImage(options);
+}
+
+Status runAnalyze(const Options& options)
+{
+    return options.raw ? analyzeStream(options) : analyzeImages(options);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {

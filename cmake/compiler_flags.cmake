@@ -14,6 +14,14 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# The readers' fuzz target needs clang's libFuzzer: tests/cli/fuzz_run.sh
+# configures a tree of its own with clang and this on, and builds only that
+# target. Everything is instrumented for the fuzzer and the sanitizers.
+option(VELTO_FUZZ "Build the readers' fuzz target (clang only); implies VELTO_SANITIZE" OFF)
+if(VELTO_FUZZ)
+  set(VELTO_SANITIZE ON CACHE BOOL "" FORCE)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 option(VELTO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(VELTO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all

@@ -1,6 +1,7 @@
 #include "cli/formats/names.h"
 
 #include <cctype>
+#include <utility>
 
 namespace {
 

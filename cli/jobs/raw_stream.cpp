@@ -52,7 +52,7 @@ Status runRawStream(const Options& options, RawStream& stream, bool withResult,
     FrameSteps steps;
     steps.read = [&](FrameJob& job, Status& status) {
         const ReadStep step = stream.reader(job, status);
-        // Not on a worker, which must not allocate.
+        // Here, not on a worker: a worker must not throw, and an allocation can.
         if (withResult && step == ReadStep::frame) job.result.resize(job.source.size());
         return step;
     };

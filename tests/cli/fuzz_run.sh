@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the readers' fuzz target with Debian's clang (libFuzzer, AddressSanitizer,
-# UndefinedBehaviorSanitizer) and runs it for a bounded time from a few seeds.
+# Builds the readers' fuzz target (the CMake target fuzz_readers) with Debian's
+# clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs it
+# for a bounded time from a few seeds.
 # Usage: fuzz_run.sh SOURCE_DIR WORKDIR [SECONDS]
 set -eu
 src=$1
@@ -10,12 +11,15 @@ mkdir -p "$work/seeds"
 cd "$work"
 command -v clang++ >/dev/null || { echo "clang++ is missing: run tools/setup.sh"; exit 1; }
 
-clang++ -std=c++20 -O1 -g -ffp-contract=off -fno-fast-math \
-    -fsanitize=fuzzer,address,undefined,float-cast-overflow -fno-sanitize-recover=all \
-    -I"$src" \
-    "$src/tests/cli/fuzz_readers.cpp" \
-    "$src"/cli/formats/*.cpp "$src"/cli/io/*.cpp \
-    -lpng -lz -ljpeg -lnetpbm -o fuzz_readers
+# A tree of its own, configured once and rebuilt as the sources change; -O1
+# as libFuzzer advises, and no build type adding optimisations of its own.
+launcher=
+command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+# shellcheck disable=SC2086
+cmake -S "$src" -B build -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE= -DCMAKE_C_FLAGS="-O1 -g" -DCMAKE_CXX_FLAGS="-O1 -g" -DVELTO_FUZZ=ON \
+    $launcher >configure.log 2>&1 || { tail -n 30 configure.log; exit 1; }
+cmake --build build --target fuzz_readers -j2 >build.log 2>&1 || { tail -n 40 build.log; exit 1; }
 
 # Seeds: the first byte picks the reader (even: image, odd: raw stream).
 printf '\000P6\n3 2\n255\n%s' 'abcdefghijklmnopqr' >seeds/ppm
@@ -42,6 +46,6 @@ printf '\001\011%s' 'abcdefghijklmnopqrstuvwxyz0123456789' >seeds/stream
 echo 'leak:libnetpbm.so' >lsan.supp
 export LSAN_OPTIONS="suppressions=$work/lsan.supp:print_suppressions=0"
 mkdir -p corpus
-./fuzz_readers -max_total_time="$seconds" -timeout=20 -print_final_stats=1 corpus seeds 2>fuzz.log ||
+build/tests/cli/fuzz_readers -max_total_time="$seconds" -timeout=20 -print_final_stats=1 corpus seeds 2>fuzz.log ||
     { tail -n 60 fuzz.log; exit 1; }
 tail -n 12 fuzz.log
