@@ -85,7 +85,9 @@ void keepPngChunks(const uint8_t* data, size_t size, Image& image)
             for (int i = 0; i < 8; ++i) c.chromaticities[i] = bigEndian32(p + 4 * i);
         if (std::memcmp(type, "iCCP", 4) == 0 && !hadProfile)
             image.icc = inflatedProfile(p, length);
-        if (std::memcmp(type, "pHYs", 4) == 0 && length == 9 && p[8] <= 1 &&
+        // Square pixels without a unit say nothing, as in JFIF.
+        const bool saysNothing = length == 9 && p[8] == 0 && bigEndian32(p) == bigEndian32(p + 4);
+        if (std::memcmp(type, "pHYs", 4) == 0 && length == 9 && p[8] <= 1 && !saysNothing &&
             bigEndian32(p) > 0 && bigEndian32(p + 4) > 0)
             image.density = {bigEndian32(p), bigEndian32(p + 4),
                              p[8] == 1 ? DensityUnit::metre : DensityUnit::none};
