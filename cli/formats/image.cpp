@@ -43,8 +43,8 @@ Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, I
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
     if (looksLikeVideo(bytes))
-        return badData(name + ": a video; velto apply corrects still images, and video goes "
-                              "through 'velto video' (see 'velto --help')");
+        return badData(name + ": a video, not a still image; video goes through 'velto video' "
+                              "(see 'velto --help')");
     return badData(name + ": not a PNG, JPEG, PPM, PGM, PBM or PAM image");
 }
 

@@ -86,7 +86,7 @@ expect 1 "is a directory" "$velto" analyze .
 expect 1 "junk.png: not a PNG" "$velto" apply junk.png keep.png
 expect 1 "nowhere/out.png: cannot create" "$velto" apply rgb.png nowhere/out.png
 gen clip.mp4 "testsrc2=size=64x48:duration=1"
-expect 1 "clip.mp4: a video; velto apply corrects still images, and video goes through 'velto video'" \
+expect 1 "clip.mp4: a video, not a still image; video goes through 'velto video'" \
     "$velto" apply clip.mp4 out.png
 expect 1 "missing.jpg: cannot open" "$velto" apply --out-dir made missing.jpg
 [ -e made ] && fail "a run that wrote nothing made its --out-dir"
