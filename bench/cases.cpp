@@ -6,6 +6,7 @@
 #include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
 #include "engine/histogram.h"
+#include "engine/steady_correct.h"
 #include "engine/bottom_up.h"
 
 namespace {
@@ -14,10 +15,10 @@ using Accumulate = void (*)(const uint32_t*, int32_t, intptr_t, const BlockBound
 
 // Clears and counts blocks 8 and 9, as the pass's analysis does. The tables
 // are the caller's, so the counting cannot be left out.
-void countCentreBlocks(Accumulate accumulate, const BenchFrame& f, BlockTables& tables)
+void countMeasuredBlocks(Accumulate accumulate, const BenchFrame& f, BlockTables& tables)
 {
     const FrameConstants k = frameConstants(20, 20, 20, f.source.width, f.source.height);
-    for (const int32_t blockIndex : {centreBlockA, centreBlockB}) {
+    for (const int32_t blockIndex : {measuredBlockA, measuredBlockB}) {
         clearBlockTables(tables);
         accumulate(f.source.first(), f.source.width, 0, blockBounds(k.blockWidth, k.blockHeight, blockIndex),
                    tables);
@@ -30,7 +31,7 @@ void countCentreBlocks(Accumulate accumulate, const BenchFrame& f, BlockTables& 
 void storeFloor(const BenchFrame& f, uint32_t (&tables)[3][binCount + 16])
 {
     const FrameConstants k = frameConstants(20, 20, 20, f.source.width, f.source.height);
-    for (const int32_t blockIndex : {centreBlockA, centreBlockB}) {
+    for (const int32_t blockIndex : {measuredBlockA, measuredBlockB}) {
         const BlockBounds b = blockBounds(k.blockWidth, k.blockHeight, blockIndex);
         for (int32_t y = b.rowStart; y < b.rowEnd; ++y) {
             const uint8_t* row =
@@ -76,28 +77,28 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
             BenchFrame& f = *frame;
             const std::string on = std::string(sceneName(f.scene)) + "/" + at;
             cases.push_back({"frame_pass/" + on, pixels, [&f] {
-                                 runFramePass(defaultLevels, f.source.view(), f.destination.first(), 0);
+                                 runFramePass(defaultStrengths, f.source.view(), f.destination.first(), 0);
                              }});
             if (f.scene == Scene::natural)
                 for (const TopByte top : {TopByte::cleared, TopByte::carried})
                     cases.push_back({(top == TopByte::carried ? "bottom_up_alpha/" : "bottom_up/") + on,
                                      pixels, [&f, top] {
                                          BlockLevels levels;
-                                         correctFrame(defaultLevels, f.source.first(), f.destination.first(),
+                                         correctFrame(defaultStrengths, f.source.first(), f.destination.first(),
                                                       f.source.width, f.source.height, levels, top);
                                      }});
-            cases.push_back({"centre_blocks/" + on, pixels, [&f] {
+            cases.push_back({"measured_blocks/" + on, pixels, [&f] {
                                  BlockLevels levels;
-                                 analyzeCentreBlocks(defaultLevels, f.source.view(), levels);
-                                 f.destination.at(0, 0) = static_cast<uint32_t>(levels.whiteB[0]);
+                                 analyzeMeasuredBlocks(defaultStrengths, f.source.view(), levels);
+                                 f.destination.at(0, 0) = static_cast<uint32_t>(levels.frame.whiteB);
                              }});
-            cases.push_back({"counting/" + on, pixels, [&f] { countCentreBlocks(accumulateBlock, f, tables); }});
+            cases.push_back({"counting/" + on, pixels, [&f] { countMeasuredBlocks(accumulateBlock, f, tables); }});
             cases.push_back({"counting_plain/" + on, pixels,
-                             [&f] { countCentreBlocks(accumulateBlockPlain, f, tables); }});
+                             [&f] { countMeasuredBlocks(accumulateBlockPlain, f, tables); }});
             if (f.scene == Scene::natural)
                 cases.push_back({"store_floor/" + on, pixels, [&f] { storeFloor(f, stored); }});
             BlockLevels levels;
-            analyzeCentreBlocks(defaultLevels, f.source.view(), levels);
+            analyzeMeasuredBlocks(defaultStrengths, f.source.view(), levels);
             const CorrectionLevels found = correctionLevels(levels);
             for (auto id = std::size(correctKernelIds); id-- > 0;) {
                 const CorrectKernelId kernelId = correctKernelIds[id];
@@ -106,6 +107,18 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
                 cases.push_back({"correction_" + std::string(correctKernelName(kernelId)) + "/" + on, pixels,
                                  [&f, kernel, found] {
                                      correctPixelsWith(kernel, found, f.source.view(), f.destination.first(), 0);
+                                 }});
+            }
+            if (f.scene != Scene::natural) continue;
+            for (const SteadyKernelId kernelId : steadyKernelIds) {
+                if (!correctSteadyPixelsWith(kernelId, found, f.source.first(), f.destination.first(),
+                                             f.source.width, f.source.height, TopByte::cleared))
+                    continue;
+                cases.push_back({"steady_" + std::string(steadyKernelName(kernelId)) + "/" + on, pixels,
+                                 [&f, kernelId, found] {
+                                     correctSteadyPixelsWith(kernelId, found, f.source.first(),
+                                                             f.destination.first(), f.source.width,
+                                                             f.source.height, TopByte::cleared);
                                  }});
             }
         }

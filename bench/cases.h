@@ -11,7 +11,7 @@
 //                     natural frame only
 //   bottom_up_alpha  the same with the top byte carried instead of cleared,
 //                     as the frei0r plug-in runs it; natural frame only
-//   centre_blocks     the pass's analysis alone: count, smooth and estimate
+//   measured_blocks     the pass's analysis alone: count, smooth and estimate
 //                     blocks 8 and 9, reduce to the frame's levels
 //   counting          counting blocks 8 and 9 alone
 //   counting_plain    the same with the one-table reference counting
@@ -20,6 +20,9 @@
 //   correction_KERNEL the pixel pass alone with that kernel (avx2, sse2,
 //                     plain), with the frame's own levels; only the kernels
 //                     this machine runs
+//   steady_KERNEL     the steady correction alone with that kernel
+//                     (linear_avx2, linear, table), tables and fit included,
+//                     with the frame's own levels; natural frame only
 #pragma once
 
 #include <deque>

@@ -41,8 +41,8 @@ int main(int argc, char** argv)
     }
     if (s.ok() && options.help) {
         const std::string text = options.command == Command::apply     ? applyHelp()
-                           : options.command == Command::analyze ? analyzeHelp()
-                                                                 : toolHelp();
+                                 : options.command == Command::analyze ? analyzeHelp()
+                                                                       : toolHelp();
         std::fputs(text.c_str(), stdout);
         return std::fflush(stdout) == 0 ? exitSuccess : exitBadData;
     }

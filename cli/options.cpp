@@ -28,7 +28,7 @@ int32_t threadCount(const Options& options)
     return cores == 0 ? 1 : cores > maximumThreads ? maximumThreads : static_cast<int32_t>(cores);
 }
 
-ChannelLevels levelsOf(const Options& options)
+Strengths strengthsOf(const Options& options)
 {
     return {options.levelR, options.levelG, options.levelB};
 }

@@ -61,7 +61,7 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options);
 // The threads a run uses: --threads, or one per core.
 int32_t threadCount(const Options& options);
 // The three levels, as the engine takes them.
-ChannelLevels levelsOf(const Options& options);
+Strengths strengthsOf(const Options& options);
 
 // "R,G,B", each a whole number from minimumLevel to maximumLevel.
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);

@@ -1,8 +1,10 @@
 # Results must be bit-identical in every build: IEEE double, one operation at a
 # time. No contraction into fused multiply-adds, no fast-math, and on 32-bit x86
 # SSE2 arithmetic instead of the x87 unit's extended precision.
-# These apply to every target, GoogleTest's included: a test built otherwise
-# could compute its expected values differently from the code it checks.
+# These apply to every target, GoogleTest's included where it is built here: a
+# test built otherwise could compute its expected values differently from the
+# code it checks. (Debian's packaged GoogleTest, which the native trees use, is
+# built for the x86-64 baseline, which has no fused multiply-add to contract to.)
 add_compile_options(-ffp-contract=off -fno-fast-math)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
   add_compile_options(-msse2 -mfpmath=sse)

@@ -1,24 +1,26 @@
-// Black and white points of the sixteen blocks (slots 1..16, grid order) and of
-// the frame (slot 0), per channel.
+// Black and white points of the sixteen blocks, per channel, and the frame's
+// own six levels reduced from them.
 #pragma once
 
 #include "engine/grid.h"
 
+// Block arrays are indexed by blockIndex (1..16), so that a block's slot is
+// its number; slot 0 belongs to no block and stays 0.0.
 constexpr int32_t levelSlots = blockCount + 1;
 
-struct BlockLevels {
-    double blackR[levelSlots], blackG[levelSlots], blackB[levelSlots];
-    double whiteR[levelSlots], whiteG[levelSlots], whiteB[levelSlots];
-};
-
-// The frame's six levels, as read from slot 0.
+// The frame's six levels: what the correction stretches each channel between.
 struct CorrectionLevels {
     double blackR, blackG, blackB;
     double whiteR, whiteG, whiteB;
 };
 
+struct BlockLevels {
+    double blackR[levelSlots], blackG[levelSlots], blackB[levelSlots];
+    double whiteR[levelSlots], whiteG[levelSlots], whiteB[levelSlots];
+    CorrectionLevels frame;  // reduced from the measured blocks (frame_levels.h)
+};
+
 inline CorrectionLevels correctionLevels(const BlockLevels& levels)
 {
-    return {levels.blackR[0], levels.blackG[0], levels.blackB[0],
-            levels.whiteR[0], levels.whiteG[0], levels.whiteB[0]};
+    return levels.frame;
 }

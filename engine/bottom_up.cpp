@@ -8,7 +8,7 @@ FrameView bottomUpView(const uint32_t* topRowFirst, int32_t width, int32_t heigh
     return {topRowFirst + intptr_t{height - 1} * width, width, height, -intptr_t{8} * width};
 }
 
-void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
+void correctFrame(const Strengths& user, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels, TopByte topByte)
 {
     const FrameView from = bottomUpView(source, width, height);
@@ -16,14 +16,14 @@ void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* d
                  topByte);
 }
 
-void analyzeCentreBottomUp(const ChannelLevels& user, const uint32_t* source, int32_t width,
-                              int32_t height, BlockLevels& levels, SceneSignature* signature)
+void analyzeMeasuredBottomUp(const Strengths& user, const uint32_t* source, int32_t width,
+                             int32_t height, BlockLevels& levels, SceneSignature* signature)
 {
-    analyzeCentreBlocks(user, bottomUpView(source, width, height), levels, signature);
+    analyzeMeasuredBlocks(user, bottomUpView(source, width, height), levels, signature);
 }
 
-void analyzeFrameBottomUp(const ChannelLevels& user, const uint32_t* source, int32_t width,
-                             int32_t height, BlockLevels& levels, SceneSignature* signature)
+void analyzeFrameBottomUp(const Strengths& user, const uint32_t* source, int32_t width,
+                          int32_t height, BlockLevels& levels, SceneSignature* signature)
 {
     analyzeFrame(user, bottomUpView(source, width, height), levels, signature);
 }

@@ -21,17 +21,17 @@ FrameView bottomUpView(const uint32_t* topRowFirst, int32_t width, int32_t heigh
 // The frame pass as the plug-in runs it: source and destination both top row
 // first, width * height words each. levels receives the pass's analysis: the
 // frame's levels and blocks 8 and 9, the only blocks it measures.
-void correctFrame(const ChannelLevels& user, const uint32_t* source, uint32_t* destination,
+void correctFrame(const Strengths& user, const uint32_t* source, uint32_t* destination,
                   int32_t width, int32_t height, BlockLevels& levels,
                   TopByte topByte = TopByte::cleared);
 
 // correctFrame's analysis alone: blocks 8 and 9 in the host's order, and
 // their signature when asked. A correction after it may take the rows in any
 // order, since each pixel is corrected on its own.
-void analyzeCentreBottomUp(const ChannelLevels& user, const uint32_t* source, int32_t width,
-                              int32_t height, BlockLevels& levels, SceneSignature* signature);
+void analyzeMeasuredBottomUp(const Strengths& user, const uint32_t* source, int32_t width,
+                             int32_t height, BlockLevels& levels, SceneSignature* signature);
 
 // The analysis alone, in the same order, of all sixteen blocks.
-void analyzeFrameBottomUp(const ChannelLevels& user, const uint32_t* source, int32_t width,
-                             int32_t height, BlockLevels& levels,
-                             SceneSignature* signature = nullptr);
+void analyzeFrameBottomUp(const Strengths& user, const uint32_t* source, int32_t width,
+                          int32_t height, BlockLevels& levels,
+                          SceneSignature* signature = nullptr);

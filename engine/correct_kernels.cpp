@@ -97,8 +97,9 @@ __attribute__((target("avx2"))) inline void correctFew(const uint8_t* source, ui
 
 }  // namespace
 
-__attribute__((target("avx2"))) void correctRowAvx2(const uint8_t* source, uint8_t* destination,
-                                                    int32_t count, uint32_t blackWord, uint32_t gainWord)
+extern "C" __attribute__((target("avx2"))) void correctRowAvx2(const uint8_t* source, uint8_t* destination,
+                                                               int32_t count, uint32_t blackWord,
+                                                               uint32_t gainWord)
 {
     const __m256i black = _mm256_set1_epi32(static_cast<int>(blackWord));
     const __m256i gain4 = _mm256_slli_epi16(

@@ -44,6 +44,8 @@ void correctRowSse2(const uint8_t* source, uint8_t* destination, int32_t count,
 // plug-in would gain 0.08 ms a 1080p frame and could cost its host more.
 #if defined(__x86_64__) && defined(__GNUC__)
 #define VELTO_HAS_AVX2_KERNEL 1
-void correctRowAvx2(const uint8_t* source, uint8_t* destination, int32_t count,
-                    uint32_t blackWord, uint32_t gainWord);
+// C linkage gives the kernel a plain name in the binary, by which the plug-in's
+// test finds the only place its AVX instructions may be.
+extern "C" void correctRowAvx2(const uint8_t* source, uint8_t* destination, int32_t count,
+                               uint32_t blackWord, uint32_t gainWord);
 #endif

@@ -2,26 +2,6 @@
 
 namespace {
 
-// The three-channel averages multiply by a third written out to a fixed
-// number of places, not divide by 3; each form is part of the result.
-constexpr double massThird = 0.3333;         // averages the tail masses
-constexpr double edgeAndMeanThird = 0.3333333;  // averages the edges and the means
-
-// The edge searches stop short of the middle: each runs over half the bins
-// less one, so a channel that never passes its cut keeps the bin next to the
-// middle, 127 or 128, as its edge.
-constexpr int32_t darkSearchEnd = 126;
-constexpr int32_t brightSearchEnd = 129;
-constexpr int32_t darkEdgeUnfound = 127;
-constexpr int32_t brightEdgeUnfound = 128;
-
-// The tail masses: the darkest and the brightest 80 bins of a channel.
-constexpr int32_t darkMassLastBin = 79;
-constexpr int32_t brightMassFirstBin = 176;
-
-// Scales the sum of a channel's five indicators to its cast.
-constexpr double castScale = 0.2;
-
 // First bin from the dark end at which the running sum exceeds the cut.
 int32_t darkEdge(const double smooth[binCount], double cut)
 {
@@ -64,11 +44,11 @@ double channelCast(const ChannelMeasure& c, const CrossMeans& m, double massUnit
     return t * castScale;
 }
 
-struct ChannelLevels {
+struct ChannelPoints {
     double black, white;
 };
 
-ChannelLevels channelLevels(const ChannelMeasure& c, double cast, double limit)
+ChannelPoints channelPoints(const ChannelMeasure& c, double cast, double limit)
 {
     const double shift = softClip(cast * 0.5, limit);
     const double black = softClip(c.darkEdge * 0.5, limit) + shift;
@@ -108,8 +88,8 @@ BlockEstimate estimateBlock(const BlockTables& t, const FrameConstants& k)
     m.brightEdge = static_cast<double>(r.brightEdge + g.brightEdge + b.brightEdge) * edgeAndMeanThird;
     m.mean = ((g.mean + r.mean) + b.mean) * edgeAndMeanThird;
 
-    const ChannelLevels red = channelLevels(r, channelCast(r, m, k.massUnit), k.limitR);
-    const ChannelLevels green = channelLevels(g, channelCast(g, m, k.massUnit), k.limitG);
-    const ChannelLevels blue = channelLevels(b, channelCast(b, m, k.massUnit), k.limitB);
+    const ChannelPoints red = channelPoints(r, channelCast(r, m, k.massUnit), k.limitR);
+    const ChannelPoints green = channelPoints(g, channelCast(g, m, k.massUnit), k.limitG);
+    const ChannelPoints blue = channelPoints(b, channelCast(b, m, k.massUnit), k.limitB);
     return {red.black, green.black, blue.black, red.white, green.white, blue.white};
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/block_levels.h"
+#include "engine/estimate_constants.h"
 #include "engine/grid.h"
 #include "engine/histogram.h"
 

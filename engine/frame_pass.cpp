@@ -17,9 +17,9 @@ void analyzeBlock(const FrameView& source, const FrameConstants& k, int32_t bloc
     const BlockBounds bounds = blockBounds(k.blockWidth, k.blockHeight, blockIndex);
     clearBlockTables(tables);
     accumulateBlock(source.pixels, source.width, source.rowGap, bounds, tables);
-    if (signature && (blockIndex == centreBlockA || blockIndex == centreBlockB))
-        signCentreBlock(tables.histR, tables.histG, tables.histB, k.blockPixels,
-                        blockIndex == centreBlockA ? 0 : 1, *signature);
+    if (signature && (blockIndex == measuredBlockA || blockIndex == measuredBlockB))
+        signMeasuredBlock(tables.histR, tables.histG, tables.histB, k.blockPixels,
+                          blockIndex == measuredBlockA ? 0 : 1, *signature);
     smoothHistogram(tables.histR, tables.smoothR);
     smoothHistogram(tables.histG, tables.smoothG);
     smoothHistogram(tables.histB, tables.smoothB);
@@ -34,15 +34,14 @@ void reduceToFrameLevels(const FrameConstants& k, BlockLevels& levels)
     if (k.blockPixels == 0) setNeutralLevels(levels);
 }
 
-FrameConstants constantsFor(const ChannelLevels& user, const FrameView& source)
+FrameConstants constantsFor(const Strengths& user, const FrameView& source)
 {
-    return frameConstants(user.levelR, user.levelG, user.levelB, source.width,
-                          source.height);
+    return frameConstants(user.levelR, user.levelG, user.levelB, source.width, source.height);
 }
 
 }  // namespace
 
-void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels,
+void analyzeFrame(const Strengths& user, const FrameView& source, BlockLevels& levels,
                   SceneSignature* signature)
 {
     const FrameConstants k = constantsFor(user, source);
@@ -53,24 +52,24 @@ void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevel
     reduceToFrameLevels(k, levels);
 }
 
-void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source,
-                         BlockLevels& levels, SceneSignature* signature)
+void analyzeMeasuredBlocks(const Strengths& user, const FrameView& source,
+                           BlockLevels& levels, SceneSignature* signature)
 {
     const FrameConstants k = constantsFor(user, source);
     levels = BlockLevels{};
     // Each block is analysed on its own, so these two come out as they do
     // among all sixteen, and the reduction reads nothing else.
     BlockTables tables;
-    analyzeBlock(source, k, centreBlockA, tables, levels, signature);
-    analyzeBlock(source, k, centreBlockB, tables, levels, signature);
+    analyzeBlock(source, k, measuredBlockA, tables, levels, signature);
+    analyzeBlock(source, k, measuredBlockB, tables, levels, signature);
     reduceToFrameLevels(k, levels);
 }
 
-void runFramePass(const ChannelLevels& user, const FrameView& source, uint32_t* destination,
+void runFramePass(const Strengths& user, const FrameView& source, uint32_t* destination,
                   intptr_t destinationRowGap, BlockLevels* levels, TopByte topByte)
 {
     BlockLevels local;
     BlockLevels& out = levels ? *levels : local;
-    analyzeCentreBlocks(user, source, out);
+    analyzeMeasuredBlocks(user, source, out);
     correctPixels(correctionLevels(out), source, destination, destinationRowGap, topByte);
 }

@@ -7,7 +7,7 @@
 // mean of blocks 8 and 9 shifted so the darkest black falls below 1 and the
 // brightest white reaches 255 (frame_levels.h); every pixel lowered and scaled
 // by a fixed-point gain (correct.h). No other block reaches the result, so the
-// pass counts only 8 and 9, which straddle the centre: an eighth of the frame.
+// pass counts only 8 and 9, the measured blocks: an eighth of the frame.
 // A channel's level (1..40) sets how much of its ends is clipped and how far a
 // cast may shift it; higher corrects harder. Speed: three scattered stores per
 // pixel of the two blocks, then one stream over the frame; both near memory speed.
@@ -20,23 +20,24 @@
 #include "engine/frame_view.h"
 #include "engine/scene_change.h"
 
-// Fills slots 1..16 with the block estimates and slot 0 with the frame's levels.
+// Fills slots 1..16 with the block estimates and levels.frame with the frame's
+// levels.
 // signature, when given, receives the coarse look of blocks 8 and 9, from the
 // counts already made; it changes nothing else.
-void analyzeFrame(const ChannelLevels& user, const FrameView& source, BlockLevels& levels,
+void analyzeFrame(const Strengths& user, const FrameView& source, BlockLevels& levels,
                   SceneSignature* signature = nullptr);
 
 // The same analysis for blocks 8 and 9 only, the blocks the frame's levels are
-// taken from: slots 0, 8 and 9 come out exactly as from analyzeFrame, the
-// other fourteen slots stay 0.0. An eighth of the counting.
-void analyzeCentreBlocks(const ChannelLevels& user, const FrameView& source, BlockLevels& levels,
-                         SceneSignature* signature = nullptr);
+// taken from: levels.frame and slots 8 and 9 come out exactly as from
+// analyzeFrame, the other fourteen slots stay 0.0. An eighth of the counting.
+void analyzeMeasuredBlocks(const Strengths& user, const FrameView& source, BlockLevels& levels,
+                           SceneSignature* signature = nullptr);
 
-// analyzeCentreBlocks, then the pixel pass into a destination of the source's
+// analyzeMeasuredBlocks, then the pixel pass into a destination of the source's
 // size. levels, when given, receives what the analysis found.
 // The destination is written, never read; its row gaps are left alone. It may
 // be the source itself, with the same row gap: every pixel is read before its
 // own place is written, and the analysis ends before the first write.
-void runFramePass(const ChannelLevels& user, const FrameView& source, uint32_t* destination,
+void runFramePass(const Strengths& user, const FrameView& source, uint32_t* destination,
                   intptr_t destinationRowGap, BlockLevels* levels = nullptr,
                   TopByte topByte = TopByte::cleared);

@@ -1,5 +1,5 @@
 // What the engine is given for one frame: the pixels to read and the user's
-// three levels. Nothing here belongs to a host; a host's own bitmap record,
+// three strengths. Nothing here belongs to a host; a host's own bitmap record,
 // a decoded picture or a frame off a pipe is described by the same view.
 #pragma once
 
@@ -15,10 +15,13 @@ struct FrameView {
     intptr_t rowGap;
 };
 
-// The user's levels, one per channel. Higher levels clip more of each end of
-// a channel's range; the engine takes any value, the range below is what the
-// plug-in's dialog, the command-line tool and the frei0r plug-in offer.
-struct ChannelLevels {
+// The user's strengths, one per channel: the settings' levelR, levelG and
+// levelB, shown as "Level R", "Level G" and "Level B" (not to be confused with
+// the black and white points the engine measures, BlockLevels and
+// CorrectionLevels). Higher strengths clip more of each end of a channel's
+// range; the engine takes any value, the range below is what the plug-in's
+// dialog, the command-line tool and the frei0r plug-in offer.
+struct Strengths {
     int32_t levelR;
     int32_t levelG;
     int32_t levelB;
@@ -27,4 +30,4 @@ struct ChannelLevels {
 constexpr int32_t minimumLevel = 1;
 constexpr int32_t maximumLevel = 40;
 constexpr int32_t defaultLevel = 20;
-constexpr ChannelLevels defaultLevels = {defaultLevel, defaultLevel, defaultLevel};
+constexpr Strengths defaultStrengths = {defaultLevel, defaultLevel, defaultLevel};

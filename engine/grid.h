@@ -4,19 +4,13 @@
 
 #include <cstdint>
 
+#include "engine/estimate_constants.h"
 
 constexpr int32_t gridSize = 4;                         // blocks per row and per column
 constexpr int32_t blockCount = gridSize * gridSize;     // blockIndex runs 1..16
-// limit = (51 - level) * limitStep: how hard a channel's shift and edges are
-// soft-clipped; a higher level gives a smaller limit and so lets more through.
-constexpr double limitStep = 0.0025;
-// Per level, the share of a block's pixels an edge search passes before it
-// stops: level 20 passes 2.9 % of the block from each end of a channel.
-constexpr double cutSharePerLevel = 0.0014347826;
-// The share of a block's pixels that makes one unit of tail mass, so that
-// masses weigh the same in blocks of every size.
-constexpr double massUnitShare = 0.012658227;
 
+// The block geometry and what the estimator derives from the user's strengths
+// and the block size (estimate_constants.h says where its numbers come from).
 struct FrameConstants {
     int32_t blockWidth;
     int32_t blockHeight;
@@ -37,7 +31,7 @@ struct BlockBounds {
 // (51 - level) * 0.0025; the difference is taken wide so that no 32-bit level overflows.
 constexpr double levelLimit(int32_t level)
 {
-    return static_cast<double>(int64_t{51} - level) * limitStep;
+    return static_cast<double>(int64_t{limitEndLevel} - level) * limitStep;
 }
 
 constexpr double levelCut(int64_t blockPixels, int32_t level)

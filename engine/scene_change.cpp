@@ -23,9 +23,9 @@ double channelChange(const double a[signatureBins], const double b[signatureBins
 
 }  // namespace
 
-void signCentreBlock(const uint32_t histR[256], const uint32_t histG[256],
-                     const uint32_t histB[256], int64_t blockPixels, int32_t part,
-                     SceneSignature& signature)
+void signMeasuredBlock(const uint32_t histR[256], const uint32_t histG[256],
+                       const uint32_t histB[256], int64_t blockPixels, int32_t part,
+                       SceneSignature& signature)
 {
     coarseShares(histR, blockPixels, signature.share[part][0]);
     coarseShares(histG, blockPixels, signature.share[part][1]);

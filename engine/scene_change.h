@@ -10,15 +10,15 @@
 constexpr int32_t signatureBins = 16;
 
 struct SceneSignature {
-    // [centre block: 8, then 9][channel: red, green, blue][coarse bin]
+    // [measured block: 8, then 9][channel: red, green, blue][coarse bin]
     double share[2][3][signatureBins];
 };
 
-// Fills one centre block's part (0 for block 8, 1 for block 9) from its count
+// Fills one measured block's part (0 for block 8, 1 for block 9) from its count
 // tables. An empty block gets shares of 0.
-void signCentreBlock(const uint32_t histR[256], const uint32_t histG[256],
-                     const uint32_t histB[256], int64_t blockPixels, int32_t part,
-                     SceneSignature& signature);
+void signMeasuredBlock(const uint32_t histR[256], const uint32_t histG[256],
+                       const uint32_t histB[256], int64_t blockPixels, int32_t part,
+                       SceneSignature& signature);
 
 // The share of pixels that changed coarse bins (half the sum of the absolute
 // differences of the shares), averaged over the three channels of both

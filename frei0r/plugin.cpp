@@ -1,8 +1,8 @@
 // velto.so: the filter as a frei0r 1.2 effect, for ffmpeg's frei0r filter,
 // MLT and every other frei0r host. Frames come as BGRA8888, top row first,
 // width * 4 bytes a row; each instance keeps its frame size, its own three
-// levels and, when the host asks for steady levels, their state from frame to
-// frame (one instance is never used by two threads at once, by frei0r's
+// strengths and, when the host asks for steady levels, the steady state from
+// frame to frame (one instance is never used by two threads at once, by frei0r's
 // rule). Nothing else changes once loaded (the engine picks its kernel on the
 // first frame, thread-safely), so any number of instances run at once, on any
 // threads.
@@ -14,7 +14,7 @@ extern "C" {
 }
 
 #include "engine/bottom_up.h"
-#include "engine/steady.h"
+#include "engine/steady_pass.h"
 #include "frei0r/frame_clock.h"
 #include "frei0r/level_values.h"
 #include "limits/frame_limits.h"
@@ -24,7 +24,7 @@ namespace {
 struct Instance {
     int32_t width;
     int32_t height;
-    ChannelLevels levels;
+    Strengths strengths;
     double steadyValue;  // 0: off
     FrameClock clock;    // restarted by every frame corrected without steady levels
     SteadyState steady;
@@ -43,7 +43,8 @@ constexpr ParamText paramTexts[] = {
     {"Level B", "Blue level 1 to 40: 40 x value, rounded, at least 1; 0.5 is the default 20. "
                 "Higher reaches further into blue's ends"},
     {"Steady", "Steady levels over time for video, restarted at scene cuts and seeks: "
-               "time constant 10 x value seconds (0.1 is 1 s); 0, the default, is off"},
+               "time constant 10 x value seconds (0.1 is 1 s); 0, the default, is off. "
+               "Where the host gives no usable frame times, frames count at 25 a second"},
 };
 constexpr int paramCount = static_cast<int>(std::size(paramTexts));
 constexpr int steadyIndex = 3;
@@ -51,11 +52,11 @@ constexpr int steadyIndex = 3;
 int32_t* levelAt(f0r_instance_t instance, int index)
 {
     if (!instance) return nullptr;
-    ChannelLevels& levels = static_cast<Instance*>(instance)->levels;
+    Strengths& strengths = static_cast<Instance*>(instance)->strengths;
     switch (index) {
-    case 0: return &levels.levelR;
-    case 1: return &levels.levelG;
-    case 2: return &levels.levelB;
+    case 0: return &strengths.levelR;
+    case 1: return &strengths.levelG;
+    case 2: return &strengths.levelB;
     default: return nullptr;
     }
 }
@@ -66,22 +67,22 @@ void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t*
     Instance& i = *static_cast<Instance*>(instance);
     // Hosts composite with the fourth byte: a cleared one would make the
     // picture vanish, so it goes through as it came.
-    BlockLevels found;
     if (i.steadyValue == 0.0) {
         i.clock = FrameClock{};
-        correctFrame(i.levels, in, out, i.width, i.height, found, TopByte::carried);
+        BlockLevels found;
+        correctFrame(i.strengths, in, out, i.width, i.height, found, TopByte::carried);
         return;
     }
-    SceneSignature signature;
-    analyzeCentreBottomUp(i.levels, in, i.width, i.height, found, &signature);
-    const ClockTick tick = tickClock(i.clock, time);
-    i.clock = tick.clock;
-    if (tick.restart) i.steady = SteadyState{};
-    const SteadySettings settings{steadyWeight(steadySecondsOf(i.steadyValue), tick.seconds)};
-    i.steady = steadyStep(i.steady, correctionLevels(found), signature, settings);
-    // Each pixel is corrected on its own, so the rows may go top down; the
-    // analysis has read the whole input before the first output is written.
-    correctPixels(i.steady.levels, {in, i.width, i.height, 0}, out, 0, TopByte::carried);
+    runSteadyPass(i.strengths, in, out, i.width, i.height, TopByte::carried,
+                  [&](const CorrectionLevels& own, const SceneSignature& signature) {
+                      const ClockTick tick = tickClock(i.clock, time);
+                      i.clock = tick.clock;
+                      if (tick.restart) i.steady = SteadyState{};
+                      const SteadySettings settings{
+                          steadyWeight(steadySecondsOf(i.steadyValue), tick.seconds)};
+                      i.steady = steadyStep(i.steady, own, signature, settings);
+                      return i.steady.levels;
+                  });
 }
 
 }  // namespace
@@ -124,7 +125,7 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height)
     constexpr auto largest = static_cast<unsigned int>(maximumSide);
     if (width < 1 || height < 1 || width > largest || height > largest) return nullptr;
     return new (std::nothrow) Instance{static_cast<int32_t>(width), static_cast<int32_t>(height),
-                                       defaultLevels, 0.0, FrameClock{}, SteadyState{}};
+                                       defaultStrengths, 0.0, FrameClock{}, SteadyState{}};
 }
 
 void f0r_destruct(f0r_instance_t instance)

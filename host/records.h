@@ -5,7 +5,8 @@
 // static_asserts at the end pin every offset the filter relies on.
 //
 // No Windows header here: window and module handles are opaque pointers, so
-// the engine and the native tools can include this file on Linux.
+// the native tests can include this file on Linux. The engine never does: it
+// sees frames only through its own FrameView.
 #pragma once
 
 #include <cstddef>

@@ -6,7 +6,7 @@
 int32_t VELTO_CDECL frameCallback(FrameContext* context)
 {
     const FilterSettings& settings = *context->settings;
-    const ChannelLevels user = {settings.levelR, settings.levelG, settings.levelB};
+    const Strengths user = {settings.levelR, settings.levelG, settings.levelB};
     const BitmapView& destination = *context->destination;
     runFramePass(user, frameViewOf(*context->source), destination.pixels, destination.rowGap);
     return 0;

@@ -112,7 +112,7 @@ const char* pamHeaderProblem(const std::vector<uint8_t>& bytes)
         lineStart = i + 1;
     }
     return bytes.size() - lineStart > longestPamLine ? "a PAM header line longer than 200 bytes"
-                                                      : nullptr;
+                                                     : nullptr;
 }
 
 const char* readNetpbm(FILE* file, uint64_t fileSize, struct pam* header, tuple** row,

@@ -2,7 +2,7 @@
 
 #include "engine/bottom_up.h"
 
-void correctImage(const ChannelLevels& user, Image& image)
+void correctImage(const Strengths& user, Image& image)
 {
     BlockLevels levels;
     correctFrame(user, image.words.data(), image.words.data(), image.width, image.height, levels,

@@ -7,4 +7,4 @@
 // Corrects the image where it lies: the levels are measured before any pixel
 // changes, and each pixel is then corrected on its own. The filter clears
 // the top byte; here it is the image's alpha, and is carried over.
-void correctImage(const ChannelLevels& user, Image& image);
+void correctImage(const Strengths& user, Image& image);

@@ -100,7 +100,7 @@ void correctFile(const Options& options, const std::string& input, const std::st
         const ImageFormat format = formatFor(output, options, image);
         result.status = fitAlpha(image, format, options, output);
         if (!result.status.ok()) return;
-        correctImage(levelsOf(options), image);
+        correctImage(strengthsOf(options), image);
         std::string lost;
         result.status = encodeImage(image, format, output, result.bytes,
                                     {options.qualityGiven ? options.quality : 0, &lost});
@@ -119,8 +119,8 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         if (!result.status.ok()) return;
         result.width = image.width;
         result.height = image.height;
-        analyzeFrameBottomUp(levelsOf(options), image.words.data(), image.width,
-                                image.height, result.levels);
+        analyzeFrameBottomUp(strengthsOf(options), image.words.data(), image.width,
+                             image.height, result.levels);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");
     }

@@ -12,6 +12,7 @@
 #include "engine/bottom_up.h"
 #include "engine/correct.h"
 #include "engine/steady.h"
+#include "engine/steady_pass.h"
 
 // Raw frames are bgra bytes, which are the engine's words only on a
 // little-endian machine.
@@ -77,7 +78,7 @@ Status applyToStream(const Options& options)
     s = openOutput(options.output, out);
     if (!s.ok()) return s;
 
-    const ChannelLevels user = levelsOf(options);
+    const Strengths user = strengthsOf(options);
     const int32_t width = options.width, height = options.height;
     // With --steady each frame is analysed on a worker, its levels are
     // smoothed in frame order at the turnstile, and it is corrected on the
@@ -91,16 +92,15 @@ Status applyToStream(const Options& options)
             correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
             return;
         }
-        analyzeCentreBottomUp(user, job.source.data(), width, height, job.levels,
-                                 &job.signature);
-        CorrectionLevels use{};
-        turnstile.pass(job.index, [&] {
-            state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
-            use = state.levels;
-        });
-        // Each pixel is corrected on its own, so the rows may go top down, as
-        // one run.
-        correctPixels(use, {job.source.data(), width, height, 0}, job.result.data(), 0);
+        runSteadyPass(user, job.source.data(), job.result.data(), width, height, TopByte::cleared,
+                      [&](const CorrectionLevels& own, const SceneSignature& signature) {
+                          CorrectionLevels use{};
+                          turnstile.pass(job.index, [&] {
+                              state = steadyStep(state, own, signature, settings);
+                              use = state.levels;
+                          });
+                          return use;
+                      });
     };
     int64_t written = 0;
     auto emit = [&](FrameJob& job) {
@@ -127,7 +127,7 @@ Status applyToStream(const Options& options)
 
 Status analyzeStream(const Options& options)
 {
-    const ChannelLevels user = levelsOf(options);
+    const Strengths user = strengthsOf(options);
     OutputFile out;
     Status s = openOutput("-", out);
     if (!s.ok()) return s;
@@ -152,7 +152,7 @@ Status analyzeStream(const Options& options)
     const int32_t width = options.width, height = options.height;
     auto work = [&](FrameJob& job) {
         analyzeFrameBottomUp(user, job.source.data(), width, height, job.levels,
-                                steady ? &job.signature : nullptr);
+                             steady ? &job.signature : nullptr);
     };
     auto emit = [&](FrameJob& job) { return print(job, width, height); };
     return runRawStream(options, stream, false, work, emit);

@@ -39,44 +39,6 @@ TEST(SoftClip, ShapeAndKnownValues)
     EXPECT_EQ(softClip(0.1, 0.3), 0x1.8dab7ec1dd344p-4);
 }
 
-TEST(EstimateBlock, GreyBlock)
-{
-    const BlockTables t = solidBlock(100, 100, 100);
-    const FrameConstants k = frameConstants(20, 20, 20, 400, 400);
-    const ChannelMeasure m = measureChannel(t.smoothR, t.sumR, 10000.0, k.cutR);
-    EXPECT_EQ(m.darkEdge, 98);
-    EXPECT_EQ(m.brightEdge, 128);
-    EXPECT_EQ(m.darkMass, 0.0);
-    EXPECT_EQ(m.brightMass, 0.0);
-    EXPECT_EQ(m.mean, 100.0);
-
-    const BlockEstimate e = estimateBlock(t, k);
-    for (double black : {e.blackR, e.blackG, e.blackB}) EXPECT_NEAR(black, 10.213656, sixDecimals);
-    for (double white : {e.whiteR, e.whiteG, e.whiteB}) EXPECT_NEAR(white, 244.275916, sixDecimals);
-    // 0.3333333 is not a third: the cast is small but not zero.
-    EXPECT_NE(e.blackR, softClip(98 * 0.5, k.limitR));
-}
-
-TEST(EstimateBlock, ColouredBlock)
-{
-    const BlockTables t = solidBlock(150, 100, 60);
-    const FrameConstants k = frameConstants(20, 20, 20, 400, 400);
-    const ChannelMeasure red = measureChannel(t.smoothR, t.sumR, 10000.0, k.cutR);
-    EXPECT_EQ(red.darkEdge, 127);
-    EXPECT_EQ(red.brightEdge, 152);
-    const ChannelMeasure blue = measureChannel(t.smoothB, t.sumB, 10000.0, k.cutB);
-    EXPECT_EQ(blue.darkEdge, 58);
-    EXPECT_EQ(blue.darkMass, 10000.0);
-
-    const BlockEstimate e = estimateBlock(t, k);
-    EXPECT_NEAR(e.blackR, 16.986081, sixDecimals);
-    EXPECT_NEAR(e.whiteR, 250.943938, sixDecimals);
-    EXPECT_NEAR(e.blackG, 11.844206, sixDecimals);
-    EXPECT_NEAR(e.whiteG, 245.906466, sixDecimals);
-    EXPECT_NEAR(e.blackB, 2.207600, sixDecimals);
-    EXPECT_NEAR(e.whiteB, 237.553567, sixDecimals);
-}
-
 TEST(EstimateBlock, EdgeSearches)
 {
     // Value 127 at level 40: edges found at 125 and 129, never at 127 or 128.

@@ -8,9 +8,6 @@
 
 #include "engine/correct.h"
 #include "engine/correct_kernels.h"
-#include "engine/estimate.h"
-#include "engine/frame_levels.h"
-#include "engine/frame_pass.h"
 #include "engine/histogram.h"
 #include "tests/support/pictures.h"
 
@@ -134,40 +131,4 @@ TEST(FastCorrection, PixelPassMatchesPlainKernel)
                     << width << "x" << height << " gaps " << srcGap << "/" << dstGap << (backward ? " bottom-up" : "");
             }
     }
-}
-
-// The whole analysis against one assembled from the plain counting: the same
-// 102 block and frame levels to the last bit, on pictures with a cast, flat
-// grey ones and noise, at odd sizes and with row gaps.
-TEST(FastFramePass, AnalysisMatchesPlainCounting)
-{
-    Random random{5};
-    const std::pair<int32_t, int32_t> sizes[] = {{4, 4}, {19, 9}, {161, 121}, {643, 483}};
-    for (auto [width, height] : sizes)
-        for (uint32_t palette : {0x3F7FFFFFu, 0x00000000u, 0x07070707u}) {
-            TestFrame f(width, height, 4 * (width % 7), 0x00101010);
-            paintNoise(f, random, palette);
-            for (int32_t y = 0; y < height; ++y)
-                for (int32_t x = 0; x < width; ++x) f.at(x, y) += 0x00302010;  // a warm cast
-            const ChannelLevels settings = {11, 20, 37};
-
-            const FrameView v = f.view();
-            const FrameConstants k = frameConstants(11, 20, 37, width, height);
-            BlockLevels expected{};
-            for (int32_t blockIndex = 1; blockIndex <= blockCount; ++blockIndex) {
-                BlockTables t;
-                clearBlockTables(t);
-                accumulateBlockPlain(v.pixels, v.width, v.rowGap, blockBounds(k.blockWidth, k.blockHeight, blockIndex),
-                                     t);
-                smoothHistogram(t.histR, t.smoothR);
-                smoothHistogram(t.histG, t.smoothG);
-                smoothHistogram(t.histB, t.smoothB);
-                storeBlockEstimate(expected, blockIndex, estimateBlock(t, k));
-            }
-            reduceFrameLevels(expected);
-
-            BlockLevels found;
-            analyzeFrame(settings, v, found);
-            EXPECT_EQ(0, std::memcmp(&expected, &found, sizeof found)) << width << "x" << height;
-        }
 }

@@ -4,59 +4,107 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/bottom_up.h"
 #include "engine/correct.h"
 #include "engine/correct_kernels.h"
+#include "engine/estimate.h"
+#include "engine/frame_levels.h"
 #include "engine/frame_pass.h"
-#include "engine/steady.h"
+#include "engine/grid.h"
+#include "engine/histogram.h"
 #include "tests/support/pictures.h"
 
 namespace {
-
-void correctInto(const ChannelLevels& user, const TestFrame& src, TestFrame& dst)
-{
-    runFramePass(user, src.view(), dst.first(), dst.rowGap());
-}
 
 constexpr double sixDecimals = 5e-7;
 
 }  // namespace
 
-TEST(FramePass, SolidColourFrame)
+// Frames of one colour, 8 x 8 (four pixels a block), at level 20: the six
+// levels blocks 8 and 9 estimate, the frame's six reduced from them, the
+// correction's bytes and the colour every pixel comes out as. A grey frame's
+// cast is small but not zero (0.3333333 is not a third), and its bytes leave
+// it as it was.
+TEST(FramePass, SolidColourFrames)
 {
-    TestFrame src(8, 8, 0, rgb(150, 100, 60) | 0xAB000000), dst(8, 8);
-    ChannelLevels s = {20, 20, 20};
-    BlockLevels l;
-    runFramePass(s, src.view(), dst.first(), 0, &l);
-    EXPECT_NEAR(l.blackR[0], 14.986081, sixDecimals);
-    EXPECT_NEAR(l.blackG[0], 9.844206, sixDecimals);
-    EXPECT_NEAR(l.blackB[0], 0.207600, sixDecimals);
-    EXPECT_EQ(l.whiteR[0], 255.0);
-    EXPECT_NEAR(l.whiteG[0], 250.906466, sixDecimals);
-    EXPECT_NEAR(l.whiteB[0], 242.553567, sixDecimals);
-    const CorrectionBytes c = correctionBytes(correctionLevels(l));
-    EXPECT_EQ(c.gainWord, 0x00434343u);
-    EXPECT_EQ(c.blackWord, 0x000E0900u);
-    for (int32_t y = 0; y < 8; ++y)
-        for (int32_t x = 0; x < 8; ++x) EXPECT_EQ(dst.at(x, y), rgb(142, 95, 62));
+    const struct {
+        uint32_t colour;
+        CorrectionLevels block, frame;
+        uint32_t gainWord, blackWord, pixel;
+    } cases[] = {
+        {rgb(150, 100, 60),
+         {16.986081, 11.844206, 2.207600, 250.943938, 245.906466, 237.553567},
+         {14.986081, 9.844206, 0.207600, 255.0, 250.906466, 242.553567},
+         0x434343,
+         0x0E0900,
+         rgb(142, 95, 62)},
+        {rgb(100, 100, 100),
+         {10.213656, 10.213656, 10.213656, 244.275916, 244.275916, 244.275916},
+         {0.213656, 0.213656, 0.213656, 255.0, 255.0, 255.0},
+         0x404040,
+         0,
+         rgb(100, 100, 100)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.colour);
+        TestFrame src(8, 8, 0, c.colour | 0xAB000000), dst(8, 8);
+        BlockLevels l;
+        runFramePass(defaultStrengths, src.view(), dst.first(), 0, &l);
+        const CorrectionLevels frame = correctionLevels(l);
+        for (int32_t block : {8, 9}) {
+            const double* got[] = {&l.blackR[block], &l.blackG[block], &l.blackB[block],
+                                   &l.whiteR[block], &l.whiteG[block], &l.whiteB[block]};
+            const double* want = &c.block.blackR;
+            for (int i = 0; i < 6; ++i)
+                EXPECT_NEAR(*got[i], want[i], sixDecimals) << block << " " << i;
+        }
+        for (int i = 0; i < 6; ++i)
+            EXPECT_NEAR((&frame.blackR)[i], (&c.frame.blackR)[i], sixDecimals) << i;
+        EXPECT_NE(l.blackR[8], softClip(98 * 0.5, levelLimit(20)));
+        const CorrectionBytes bytes = correctionBytes(frame);
+        EXPECT_EQ(bytes.gainWord, c.gainWord);
+        EXPECT_EQ(bytes.blackWord, c.blackWord);
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 8; ++x) ASSERT_EQ(dst.at(x, y), c.pixel);
+    }
 }
 
-// Also with the top byte carried, as the frei0r plug-in asks: then the whole
-// word comes through.
-TEST(FramePass, GreyFramesComeThroughUnchanged)
+// Frames the pass leaves as they were: grey ones at any level, and those
+// under 4 x 4 pixels, which have no block to measure. The fourth byte is
+// cleared, or with the top byte carried, as the frei0r plug-in asks, the whole
+// word comes through. Around them the destination's row gaps keep their bytes.
+TEST(FramePass, PassThroughWithGapsUntouched)
 {
+    const struct {
+        int32_t width, height;
+        intptr_t sourceGap, destinationGap;
+        bool backward, grey;
+        int32_t level;
+    } cases[] = {
+        {37, 23, 12, 12, false, true, 1}, {37, 23, 12, 20, true, true, 20},
+        {37, 23, 0, 4, false, true, 40},  {33, 17, 12, 12, false, true, 20},
+        {3, 5, 4, 4, false, false, 20},   {1, 1, 4, 4, true, false, 20},
+        {5, 3, 4, 8, false, false, 20},   {3, 3, 0, 4, false, false, 20},
+    };
     Random random{3};
-    for (int32_t level : {1, 20, 40})
+    for (const auto& c : cases)
         for (TopByte top : {TopByte::cleared, TopByte::carried}) {
-            TestFrame src(37, 23, 12), dst(37, 23, 12);
-            for (uint32_t& p : src.words) {
-                const uint32_t w = random.word();
-                p = rgb(w & 0xFF, w & 0xFF, w & 0xFF) | (w & 0xFF000000);
-            }
-            ChannelLevels s = {level, level, level};
-            runFramePass(s, src.view(), dst.first(), dst.rowGap(), nullptr, top);
+            SCOPED_TRACE(::testing::Message()
+                         << c.width << "x" << c.height << " level " << c.level);
+            TestFrame src(c.width, c.height, c.sourceGap, 0, c.backward);
+            TestFrame dst(c.width, c.height, c.destinationGap, 0xA5A5A5A5, c.backward);
+            TestFrame expected = dst;
             const uint32_t kept = top == TopByte::carried ? 0xFFFFFFFF : 0xFFFFFF;
-            for (int32_t y = 0; y < 23; ++y)
-                for (int32_t x = 0; x < 37; ++x) ASSERT_EQ(dst.at(x, y), src.at(x, y) & kept);
+            for (int32_t y = 0; y < c.height; ++y)
+                for (int32_t x = 0; x < c.width; ++x) {
+                    const uint32_t w = random.word();
+                    src.at(x, y) =
+                        c.grey ? rgb(w & 0xFF, w & 0xFF, w & 0xFF) | (w & 0xFF000000) : w;
+                    expected.at(x, y) = src.at(x, y) & kept;
+                }
+            const Strengths s = {c.level, c.level, c.level};
+            runFramePass(s, src.view(), dst.first(), dst.rowGap(), nullptr, top);
+            ASSERT_EQ(dst.words, expected.words);
         }
 }
 
@@ -69,7 +117,7 @@ TEST(FramePass, OnlyTheAnalysedAreaDecidesTheLevels)
     for (int32_t y = 0; y < 483; ++y)
         for (int32_t x = 0; x < 643; ++x)
             b.at(x, y) = (x >= 640 || y >= 480) ? random.word() : a.at(x, y) | 0x5A000000;
-    ChannelLevels s = {12, 30, 7};
+    Strengths s = {12, 30, 7};
     BlockLevels la, lb;
     runFramePass(s, a.view(), outA.first(), 0, &la);
     runFramePass(s, b.view(), outB.first(), 16, &lb);
@@ -78,19 +126,6 @@ TEST(FramePass, OnlyTheAnalysedAreaDecidesTheLevels)
     const CorrectionBytes c = correctionBytes(correctionLevels(lb));
     EXPECT_EQ(outB.at(642, 482), correctPixel(b.at(642, 482), c.blackWord, c.gainWord));
     EXPECT_EQ(outB.at(641, 10), correctPixel(b.at(641, 10), c.blackWord, c.gainWord));
-}
-
-TEST(FramePass, FramesUnderFourPixelsPassThrough)
-{
-    for (auto [w, h] : {std::pair{3, 5}, {1, 1}, {5, 3}, {3, 3}}) {
-        TestFrame src(w, h, 4), dst(w, h, 4, 0xCDCDCDCD);
-        Random random{static_cast<uint32_t>(w * 10 + h)};
-        paintNoise(src, random, 0xFFFFFFFF);
-        ChannelLevels s = {20, 20, 20};
-        correctInto(s, src, dst);
-        for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x) EXPECT_EQ(dst.at(x, y), src.at(x, y) & 0xFFFFFF);
-    }
 }
 
 // Random frames, gaps and levels, any 32-bit level included. Under the
@@ -110,7 +145,7 @@ TEST(FramePass, RandomFramesAndLevels)
         TestFrame src(w, h, srcGap), dst(w, h, dstGap, 0xA5A5A5A5);
         const uint32_t cast = random.word() & 0x3F3F3F;
         for (uint32_t& p : src.words) p = (random.word() & 0xFFBFBFBF) + cast;
-        ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
+        Strengths s = {anyLevel(), anyLevel(), anyLevel()};
         const bool dialogLevels = s.levelR >= 1 && s.levelR <= 40 && s.levelG >= 1 &&
                                   s.levelG <= 40 && s.levelB >= 1 && s.levelB <= 40;
         BlockLevels l;
@@ -124,30 +159,58 @@ TEST(FramePass, RandomFramesAndLevels)
             }
             for (uint8_t b : {c.blackR, c.blackG, c.blackB}) EXPECT_LE(b, 95);
         }
-        for (int32_t y = 0; y < h; ++y) {
+        for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x)
                 ASSERT_EQ(dst.at(x, y), correctPixel(src.at(x, y), c.blackWord, c.gainWord));
-            for (int32_t x = w; x < w + dstGap / 4 && y + 1 < h; ++x)
-                ASSERT_EQ(dst.at(x, y), 0xA5A5A5A5u);
-        }
     }
 }
 
-// The pass analyses blocks 8 and 9 only. Against the analysis of all sixteen
-// blocks followed by the same pixel pass it must give the same frame levels,
-// bit for bit, and the same destination bytes: frames of every shape, under
-// 4 x 4 too, with row gaps, rows bottom-up, levels in and out of the dialog's
-// range, and pictures whose blocks differ from one another.
-TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
+namespace {
+
+// All sixteen blocks assembled from the plain counting, one phase after
+// another: what every analysis path must give.
+BlockLevels plainAnalysis(const Strengths& s, const FrameView& v)
+{
+    const FrameConstants k = frameConstants(s.levelR, s.levelG, s.levelB, v.width, v.height);
+    BlockLevels levels{};
+    for (int32_t blockIndex = 1; blockIndex <= blockCount; ++blockIndex) {
+        BlockTables t;
+        clearBlockTables(t);
+        accumulateBlockPlain(v.pixels, v.width, v.rowGap,
+                             blockBounds(k.blockWidth, k.blockHeight, blockIndex), t);
+        smoothHistogram(t.histR, t.smoothR);
+        smoothHistogram(t.histG, t.smoothG);
+        smoothHistogram(t.histB, t.smoothB);
+        storeBlockEstimate(levels, blockIndex, estimateBlock(t, k));
+    }
+    reduceFrameLevels(levels);
+    if (k.blockPixels == 0) setNeutralLevels(levels);
+    return levels;
+}
+
+}  // namespace
+
+// Every analysis path gives the same levels, bit for bit, on one table of
+// frames: all sixteen blocks (analyzeFrame) as assembled from the plain
+// counting; blocks 8 and 9 alone (the pass, with or without the scene's
+// signature) the same frame levels and, through the same pixel pass, the same
+// bytes; and the picture stored top row first and walked bottom-up (the
+// command-line tool's and frei0r's way) what the host's bottom-up frame gives.
+// Frames of every shape, under 4 x 4 too, with row gaps, views walking back,
+// levels in and out of the dialog's range, pictures whose blocks differ.
+TEST(FramePass, EveryAnalysisPathGivesTheSameLevels)
 {
     Random random{31};
     const int32_t wild[] = {INT_MIN, -5, 0, 41, 51, 52, 1000, INT_MAX};
     auto anyLevel = [&] {
-        return random.below(4) == 0 ? wild[random.below(std::size(wild))] : 1 + int32_t(random.below(40));
+        return random.below(4) == 0 ? wild[random.below(std::size(wild))]
+                                    : 1 + int32_t(random.below(40));
     };
-    std::vector<std::pair<int32_t, int32_t>> sizes = {{1, 1}, {2, 3}, {3, 3}, {3, 9}, {9, 3},
-                                                      {4, 4}, {5, 7}, {8, 8}, {643, 483}, {1920, 1080}};
-    for (int i = 0; i < 80; ++i) sizes.push_back({1 + int32_t(random.below(300)), 1 + int32_t(random.below(220))});
+    std::vector<std::pair<int32_t, int32_t>> sizes = {
+        {1, 1}, {2, 3}, {3, 3}, {3, 9}, {9, 3}, {4, 4}, {5, 7}, {8, 8}, {643, 483}, {1920, 1080}};
+    for (int i = 0; i < 80; ++i)
+        sizes.push_back({1 + int32_t(random.below(300)), 1 + int32_t(random.below(220))});
+    int32_t orderMattered = 0;
     for (auto [w, h] : sizes) {
         const bool backward = random.below(3) == 0;
         TestFrame src(w, h, 4 * random.below(9), 0, backward);
@@ -155,87 +218,51 @@ TEST(FramePass, CentreBlocksGiveWhatAllSixteenGive)
         // Blocks that see other values, a cast, noise of a random strength
         // (none: flat areas) and a random top byte.
         paintScene(src, random, randomLook(random));
-        const ChannelLevels s = {anyLevel(), anyLevel(), anyLevel()};
+        const Strengths s = {anyLevel(), anyLevel(), anyLevel()};
+        SCOPED_TRACE(::testing::Message()
+                     << w << "x" << h << (backward ? " walking back" : "") << " levels " << s.levelR
+                     << "," << s.levelG << "," << s.levelB);
 
         BlockLevels byPass, byFull;
         runFramePass(s, src.view(), pass.first(), pass.rowGap(), &byPass);
         analyzeFrame(s, src.view(), byFull);
+        const BlockLevels plain = plainAnalysis(s, src.view());
+        EXPECT_EQ(0, std::memcmp(&byFull, &plain, sizeof plain));  // bits: NaN equals NaN
         correctPixels(correctionLevels(byFull), src.view(), full.first(), full.rowGap());
-
-        SCOPED_TRACE(::testing::Message() << w << "x" << h << (backward ? " bottom-up" : "") << " levels "
-                                          << s.levelR << "," << s.levelG << "," << s.levelB);
         const CorrectionLevels a = correctionLevels(byPass), b = correctionLevels(byFull);
-        EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));  // bits, so that NaN equals NaN
+        EXPECT_EQ(0, std::memcmp(&a, &b, sizeof a));
         ASSERT_EQ(pass.words, full.words);
 
         // Asking for the signature of blocks 8 and 9 changes no level, and
         // both analyses give the same one.
-        BlockLevels centreSigned, fullSigned;
-        SceneSignature centreSignature, fullSignature;
-        analyzeCentreBlocks(s, src.view(), centreSigned, &centreSignature);
+        BlockLevels measuredSigned, fullSigned;
+        SceneSignature measuredSignature, fullSignature;
+        analyzeMeasuredBlocks(s, src.view(), measuredSigned, &measuredSignature);
         analyzeFrame(s, src.view(), fullSigned, &fullSignature);
-        EXPECT_EQ(0, std::memcmp(&centreSigned, &byPass, sizeof byPass));
+        EXPECT_EQ(0, std::memcmp(&measuredSigned, &byPass, sizeof byPass));
         EXPECT_EQ(0, std::memcmp(&fullSigned, &byFull, sizeof byFull));
-        EXPECT_EQ(0, std::memcmp(&centreSignature, &fullSignature, sizeof fullSignature));
+        EXPECT_EQ(0, std::memcmp(&measuredSignature, &fullSignature, sizeof fullSignature));
+
+        // The same picture stored top row first, its rows in the opposite
+        // order to the view's, through the bottom-up entry points.
+        std::vector<uint32_t> topFirst(size_t(w) * size_t(h)), corrected(topFirst.size());
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                topFirst[size_t(h - 1 - y) * size_t(w) + size_t(x)] = src.at(x, y);
+        BlockLevels byFrame, analysed;
+        correctFrame(s, topFirst.data(), corrected.data(), w, h, byFrame);
+        analyzeFrameBottomUp(s, topFirst.data(), w, h, analysed);
+        EXPECT_EQ(0, std::memcmp(&byFrame, &byPass, sizeof byPass));
+        EXPECT_EQ(0, std::memcmp(&analysed, &byFull, sizeof byFull));
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                ASSERT_EQ(corrected[size_t(h - 1 - y) * size_t(w) + size_t(x)], pass.at(x, y));
+        // Read top row first, the same memory is another frame: the row order
+        // decides the levels, so the comparisons above could tell a path that
+        // ignored it.
+        BlockLevels topDown;
+        analyzeFrame(s, {topFirst.data(), w, h, 0}, topDown);
+        orderMattered += std::memcmp(&topDown, &byFull, sizeof byFull) != 0;
     }
-}
-
-namespace {
-
-// A picture of values from low up to low + range, with a cast and noise:
-// another seed of noise is the same scene in another frame.
-SceneSignature signatureOf(uint32_t low, uint32_t range, uint32_t cast, uint32_t noise)
-{
-    Random content{1}, grain{noise};
-    TestFrame f(160, 120);
-    for (uint32_t& p : f.words) {
-        const uint32_t v = low + content.below(range), n = grain.below(7);
-        p = rgb(std::min(255u, v + n + (cast >> 16)), (v + n) / 2 + (cast >> 8 & 0xFF),
-                std::min(255u, v + n / 2 + (cast & 0xFF)));
-    }
-    BlockLevels l;
-    SceneSignature signature;
-    analyzeCentreBlocks(defaultLevels, f.view(), l, &signature);
-    return signature;
-}
-
-}  // namespace
-
-TEST(Steady, ACutIsToldFromNoise)
-{
-    const SceneSignature a = signatureOf(20, 200, 0x200010, 1);
-    EXPECT_EQ(sceneChange(a, a), 0.0);
-    EXPECT_LT(sceneChange(a, signatureOf(20, 200, 0x200010, 2)), steadyCutThreshold / 4);
-    EXPECT_GT(sceneChange(a, signatureOf(20, 200, 0x003040, 3)), steadyCutThreshold);  // recast
-    EXPECT_GT(sceneChange(a, signatureOf(60, 80, 0x200010, 4)), steadyCutThreshold);   // flatter
-    EXPECT_EQ(steadyWeight(1.0, 0.25), 0.2);
-    EXPECT_EQ(steadyWeight(0.0, 0.04), 1.0);  // no time constant: every frame its own
-}
-
-TEST(Steady, LevelsHoldFollowAndStartAgainAtACut)
-{
-    const SceneSignature scene = signatureOf(20, 200, 0, 1), other = signatureOf(60, 80, 0, 1);
-    const SteadySettings half = {0.5};
-    const CorrectionLevels first = {10.0, 5.0, 0.5, 250.0, 255.0, 240.0};
-    SteadyState state = steadyStep({}, first, scene, half);
-    EXPECT_TRUE(state.newScene);
-    EXPECT_EQ(0, std::memcmp(&state.levels, &first, sizeof first));
-
-    // The frames measure red's black point 3 higher. The running mean moves
-    // 11.5, 12.25, 12.625: in the scene's first time constant (two frames at
-    // this weight) the levels are the mean, then they hold while it is within
-    // 0.75 of them, then follow 0.75 behind.
-    CorrectionLevels higher = first;
-    higher.blackR = 13.0;
-    for (double expected : {11.5, 11.5, 11.875}) {
-        state = steadyStep(state, higher, scene, half);
-        EXPECT_FALSE(state.newScene);
-        EXPECT_EQ(state.levels.blackR, expected);
-        EXPECT_EQ(state.levels.whiteB, 240.0);
-    }
-    // A cut: the new scene's own levels at once.
-    const CorrectionLevels cut = {2.0, 0.0, 9.0, 255.0, 230.0, 250.0};
-    state = steadyStep(state, cut, other, half);
-    EXPECT_TRUE(state.newScene);
-    EXPECT_EQ(0, std::memcmp(&state.levels, &cut, sizeof cut));
+    EXPECT_GT(orderMattered, 80);
 }

@@ -18,7 +18,7 @@ TEST(Grid, VgaFrameGivesSixteenEqualBlocks)
     EXPECT_EQ(six.colEnd, 320);
 }
 
-TEST(Grid, CentreBlocksAndOddSizes)
+TEST(Grid, MeasuredBlocksAndOddSizes)
 {
     // Block 8 ends the second block row, block 9 starts the third.
     const BlockBounds eight = blockBounds(160, 120, 8);

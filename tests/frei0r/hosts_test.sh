@@ -121,4 +121,14 @@ ffmpeg 320x240 30000/1001 10,20,40 0.5 0.25|0.5|1|0.05
 melt 320x240 30000/1001 20,20,20 1 Steady=0.1
 melt 97x61 50 20,30,20 0.2 Level G=0.75;3=0.02
 CASES
+
+# ffmpeg 5.1 hands frames that went through a pixel-format conversion before
+# the filter (yuv420p video in an AVI here) one and the same time, about
+# -3.8e20: Steady counts them at 25 a second and smooths as `--fps 25` does.
+ff -f lavfi -i "testsrc2=size=720x528:rate=2997/125:duration=2,\
+lutrgb=r=val*0.8+40:g=val*0.9+10:b=val*0.75" -c:v mpeg4 untimed.avi &&
+    ff -i untimed.avi -f rawvideo -pix_fmt bgra in.bgra &&
+    ff -i untimed.avi -vf "frei0r=filter_name=velto:filter_params=0.5|0.5|0.5|0.1" \
+        -f rawvideo -pix_fmt bgra out.bgra || fail "ffmpeg without time stamps: failed"
+check "ffmpeg without time stamps" 720x528 20,20,20 --steady 1 --fps 25
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }

@@ -8,9 +8,9 @@
 TEST(FramesDigest, EngineGivesThePluginsBytes)
 {
     const uint64_t digest =
-        digestOfFrames([](const ChannelLevels& levels, BitmapView& source, BitmapView& destination) {
+        digestOfFrames([](const Strengths& strengths, BitmapView& source, BitmapView& destination) {
             const FrameView from = {source.pixels, source.width, source.height, source.rowGap};
-            runFramePass(levels, from, destination.pixels, destination.rowGap);
+            runFramePass(strengths, from, destination.pixels, destination.rowGap);
         });
     EXPECT_EQ(digest, framesDigest);
 }

@@ -20,6 +20,8 @@ protected:
         ASSERT_NE(plugin.deinit, nullptr);
         registerPlugin(plugin, reg);
         ASSERT_EQ(reg.result, 0);
+        // The host gives each instance instanceSize bytes; ours hold FilterSettings.
+        ASSERT_EQ(reg.descriptor.instanceSize, static_cast<int32_t>(sizeof(FilterSettings)));
         instance = std::make_unique<Instance>();
         initInstance(*instance, &reg.descriptor);
     }

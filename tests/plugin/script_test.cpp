@@ -16,10 +16,15 @@ protected:
         PluginTest::SetUp();
         reg.descriptor.createCallback(context());
     }
+    // As the host runs a script line: the command found by its name and its
+    // signature, no result and three integers, in the table up to its end.
     void config(std::initializer_list<int32_t> values)
     {
         std::vector<ScriptArg> args = scriptArgs(values);
-        reg.descriptor.scriptBinding->commands[0].action(nullptr, context(), args.data());
+        for (const ScriptCommand* c = reg.descriptor.scriptBinding->commands; c->action; ++c)
+            if (std::strcmp(c->name, "Config") == 0 && std::strcmp(c->signature, "0iii") == 0)
+                return c->action(nullptr, context(), args.data());
+        ADD_FAILURE() << "no command Config taking three integers";
     }
     void setLevels(int32_t r, int32_t g, int32_t b) { config({r, g, b}); }
     std::string scriptLine()
@@ -29,11 +34,13 @@ protected:
         EXPECT_TRUE(reg.descriptor.scriptLineCallback(context(), nullptr, buffer, sizeof buffer));
         return buffer;
     }
+    // The host's buffer holds 48 bytes.
     std::string description()
     {
         char buffer[64];
         std::memset(buffer, 'x', sizeof buffer);
         reg.descriptor.describeCallback(context(), nullptr, buffer);
+        EXPECT_EQ(buffer[48], 'x') << "written past the host's 48 bytes";
         return buffer;
     }
 };
@@ -51,43 +58,36 @@ TEST_F(Scripting, ConfigStoresOutOfRangeValuesUnchangedAndNothingElse)
     EXPECT_EQ(std::memcmp(settings().reserved, before.reserved, sizeof before.reserved), 0);
 }
 
-TEST_F(Scripting, TextFormsOfLevels)
+// The levels as the host's script and its filter list show them, and the
+// script line replayed through Config to the same levels. The last case
+// fills the description's buffer to its last byte.
+TEST_F(Scripting, TextsOfLevelsAndTheirReplay)
 {
-    setLevels(1, 40, -5);
-    EXPECT_EQ(scriptLine(), "Config(1,40,-5)");
-    EXPECT_EQ(description(), " (R= 1, G=40, B=-5)");
-    setLevels(40, 40, 40);
-    EXPECT_EQ(scriptLine(), "Config(40,40,40)");
-    EXPECT_EQ(description(), " (R= 40, G=40, B=40)");
-}
-
-TEST_F(Scripting, LongestTextsWithAnyLevels)
-{
-    setLevels(INT_MIN, INT_MIN, INT_MIN);
-    std::string line = scriptLine();
-    EXPECT_EQ(line, "Config(-2147483648,-2147483648,-2147483648)");
-    EXPECT_EQ(line.size(), 43u);
-    // The description fills a 48-byte buffer to its last byte, and no further.
-    char buffer[64];
-    std::memset(buffer, 'x', sizeof buffer);
-    reg.descriptor.describeCallback(context(), nullptr, buffer);
-    EXPECT_STREQ(buffer, " (R= -2147483648, G=-2147483648, B=-2147483648)");
-    EXPECT_EQ(buffer[48], 'x');
-}
-
-TEST_F(Scripting, ScriptLineReplaysToTheSameLevels)
-{
-    const int32_t cases[][3] = {{20, 20, 20}, {1, 40, -5}, {INT_MAX, 0, INT_MIN}};
+    const struct {
+        int32_t r, g, b;
+        const char* line;
+        const char* description;
+    } cases[] = {
+        {20, 20, 20, "Config(20,20,20)", " (R= 20, G=20, B=20)"},
+        {1, 40, -5, "Config(1,40,-5)", " (R= 1, G=40, B=-5)"},
+        {40, 40, 40, "Config(40,40,40)", " (R= 40, G=40, B=40)"},
+        {INT_MAX, 0, INT_MIN, "Config(2147483647,0,-2147483648)",
+         " (R= 2147483647, G=0, B=-2147483648)"},
+        {INT_MIN, INT_MIN, INT_MIN, "Config(-2147483648,-2147483648,-2147483648)",
+         " (R= -2147483648, G=-2147483648, B=-2147483648)"},
+    };
     for (const auto& c : cases) {
-        setLevels(c[0], c[1], c[2]);
-        std::string line = scriptLine();
+        setLevels(c.r, c.g, c.b);
+        const std::string line = scriptLine();
+        EXPECT_EQ(line, c.line);
+        EXPECT_EQ(description(), c.description);
         int r = 0, g = 0, b = 0;
         ASSERT_EQ(std::sscanf(line.c_str(), "Config(%d,%d,%d)", &r, &g, &b), 3) << line;
         setLevels(-1, -1, -1);
         config({r, g, b});
-        EXPECT_EQ(settings().levelR, c[0]);
-        EXPECT_EQ(settings().levelG, c[1]);
-        EXPECT_EQ(settings().levelB, c[2]);
+        EXPECT_EQ(settings().levelR, c.r);
+        EXPECT_EQ(settings().levelG, c.g);
+        EXPECT_EQ(settings().levelB, c.b);
     }
 }
 

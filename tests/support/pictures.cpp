@@ -23,38 +23,32 @@ double smoothstep(double edge0, double edge1, double x)
     return t * t * (3.0 - 2.0 * t);
 }
 
-// Value noise on a lattice of cell pixels: a texture of soft blotches.
-struct Lattice {
-    int32_t columns = 0, rows = 0;
-    double cell = 1.0;
-    std::vector<double> values;
-
-    Lattice(int32_t width, int32_t height, double cellSize, Random& random)
-        : columns(static_cast<int32_t>(width / cellSize) + 2),
-          rows(static_cast<int32_t>(height / cellSize) + 2), cell(cellSize),
-          values(static_cast<size_t>(columns) * static_cast<size_t>(rows))
-    {
-        for (double& v : values) v = random.unit();
-    }
-    double at(double x, double y) const
-    {
-        const double fx = x / cell, fy = y / cell;
-        const int32_t ix = static_cast<int32_t>(fx), iy = static_cast<int32_t>(fy);
-        const double tx = smoothstep(0.0, 1.0, fx - ix), ty = smoothstep(0.0, 1.0, fy - iy);
-        const double* row0 = &values[static_cast<size_t>(iy) * static_cast<size_t>(columns)];
-        const double* row1 = row0 + columns;
-        const double top = row0[ix] + (row0[ix + 1] - row0[ix]) * tx;
-        const double bottom = row1[ix] + (row1[ix + 1] - row1[ix]) * tx;
-        return top + (bottom - top) * ty;
-    }
-};
-
 struct Disc {
     double x, y, radius;
     double r, g, b;
 };
 
 }  // namespace
+
+Lattice::Lattice(int32_t width, int32_t height, double cellSize, Random& random)
+    : columns(static_cast<int32_t>(width / cellSize) + 2),
+      rows(static_cast<int32_t>(height / cellSize) + 2), cell(cellSize),
+      values(static_cast<size_t>(columns) * static_cast<size_t>(rows))
+{
+    for (double& v : values) v = random.unit();
+}
+
+double Lattice::at(double x, double y) const
+{
+    const double fx = x / cell, fy = y / cell;
+    const int32_t ix = static_cast<int32_t>(fx), iy = static_cast<int32_t>(fy);
+    const double tx = smoothstep(0.0, 1.0, fx - ix), ty = smoothstep(0.0, 1.0, fy - iy);
+    const double* row0 = &values[static_cast<size_t>(iy) * static_cast<size_t>(columns)];
+    const double* row1 = row0 + columns;
+    const double top = row0[ix] + (row0[ix + 1] - row0[ix]) * tx;
+    const double bottom = row1[ix] + (row1[ix + 1] - row1[ix]) * tx;
+    return top + (bottom - top) * ty;
+}
 
 void paintNoise(TestFrame& f, Random& random, uint32_t mask)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "tests/support/frames.h"
 
@@ -24,6 +25,19 @@ struct Random {
     }
     uint32_t below(uint32_t n) { return static_cast<uint32_t>((uint64_t{next()} * n) >> 32); }  // 0..n-1
     double unit() { return (next() >> 8) * 0x1p-24; }  // 0 <= u < 1
+    // About normal, mean 0, standard deviation 1: four uniforms summed.
+    double normal() { return (unit() + unit() + unit() + unit() - 2.0) * 1.7320508; }
+};
+
+// Value noise on a lattice of cell pixels: a texture of soft blotches, 0..1,
+// for points 0 <= x < width, 0 <= y < height.
+struct Lattice {
+    int32_t columns = 0, rows = 0;
+    double cell = 1.0;
+    std::vector<double> values;
+
+    Lattice(int32_t width, int32_t height, double cellSize, Random& random);
+    double at(double x, double y) const;
 };
 
 // Random words under mask in every pixel. With a narrow mask the same bins
