@@ -1,10 +1,11 @@
 #!/bin/sh
-# The main job: installs what is missing, builds the tool and the plug-in, corrects
-# the bundled sample, writing out/corrected.png and a before/after picture
-# side by side, out/before-after.png (the original on the left).
+# The main job: installs what is missing (tools/setup-if-needed.sh), builds the
+# tool and the plug-in, corrects the bundled sample, writing out/corrected.png
+# and a before/after picture side by side, out/before-after.png (the original
+# on the left).
 set -eu
 cd "$(dirname "$0")/.."
-tools/setup.sh
+tools/setup-if-needed.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in native win32; do  # the tool, and the plug-in build/win32/velto.vdf

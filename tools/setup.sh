@@ -17,10 +17,7 @@ cd "$(dirname "$0")/.."
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 
-packages="cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine32:i386 wine64 xvfb xauth xdotool x11-apps imagemagick
-  libpng-dev libjpeg62-turbo-dev libnetpbm-dev clang libclang-rt-14-dev ffmpeg frei0r-plugins-dev melt"
+. tools/packages.sh
 
 binfmt=/proc/sys/fs/binfmt_misc
 handler=$binfmt/qemu-i386
@@ -32,16 +29,6 @@ apt_updated=""
 apt_update() {
   [ -n "$apt_updated" ] || $sudo apt-get update -qq
   apt_updated=1
-}
-
-missing_of() {
-  missing=""
-  for p in "$@"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
-      missing="$missing $p"
-    fi
-  done
-  echo "$missing"
 }
 
 # qemu's major version, 0 when it is missing.

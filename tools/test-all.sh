@@ -1,9 +1,10 @@
 #!/bin/sh
 # Sets up the machine, builds every tree and runs every test:
-# native, native under the sanitizers, and the Windows plug-ins under wine.
+# native, native under the sanitizers, and the Windows plug-ins under wine;
+# then builds the packages and installs the .deb once.
 set -eu
 cd "$(dirname "$0")/.."
-tools/setup.sh
+tools/setup-if-needed.sh
 
 presets="native sanitize win32 win64"
 [ -n "${VELTO_PRESETS:-}" ] && presets="$VELTO_PRESETS"
@@ -28,3 +29,17 @@ for preset in $presets; do
   esac
   ctest --preset "$preset" -j "$jobs"
 done
+
+# The packages, from the trees just built, and the .deb installed into this
+# machine and removed again (root, or sudo without a password, needed).
+built() { case " $presets " in *" $1 "*) ;; *) return 1 ;; esac; }
+if built native && built win32 && built win64; then
+  echo "== packages =="
+  tools/package.sh
+  if [ "$(id -u)" -eq 0 ] || sudo -n true 2>/dev/null; then
+    version=$(sed -n 's/^project(velto VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    sh tests/package/deb_test.sh "dist/velto_${version}-1_amd64.deb" build/package/deb-test
+  else
+    echo "SKIPPED: package test: it installs the .deb, which needs root or sudo without a password"
+  fi
+fi

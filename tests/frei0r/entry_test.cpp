@@ -1,7 +1,12 @@
 // The entry points as a host calls them, here also under the sanitizers. The
 // hosts' test compares the frames with the command-line tool's.
 #include <cmath>
+#include <fstream>
+#include <map>
 #include <random>
+#include <regex>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,6 +16,7 @@ extern "C" {
 }
 
 #include "frei0r/frame_clock.h"
+#include "tests/frei0r/frames_digest.h"
 
 // Every level's value reads back as itself, and so does any value that rounds
 // to it; beyond the ends the ends hold, not a number is 20, and each instance
@@ -146,4 +152,64 @@ TEST(Frei0rEntry, FrameClockSteps)
         c = t.clock;
         EXPECT_EQ(t.restart ? -1.0 : t.seconds, expected) << time;
     }
+}
+
+// The frames whose digest velto.dll must give too.
+TEST(Frei0rEntry, FramesDigest)
+{
+    const Frei0rCalls calls{f0r_construct, f0r_destruct, f0r_set_param_value, f0r_update, f0r_update2};
+    EXPECT_EQ(digestOfFrei0rFrames(calls), frei0rFramesDigest);
+}
+
+// Kdenlive's panel for the effect, package/frei0r_velto.xml, against the
+// effect itself: one parameter each, in order, by the effect's names; each
+// comment opens with what the effect's explanation says before its colon;
+// the default is what a new instance reads, and min and max are the ends the
+// effect holds values to (past them, it reads back the end), in Kdenlive's
+// units of value x factor.
+TEST(Frei0rEntry, KdenlivePanelMatchesParameters)
+{
+    std::ifstream file(VELTO_KDENLIVE_XML);
+    ASSERT_TRUE(file) << VELTO_KDENLIVE_XML;
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string xml = text.str();
+    f0r_plugin_info_t plugin{};
+    f0r_get_plugin_info(&plugin);
+    EXPECT_NE(xml.find(std::string("<effect tag=\"frei0r.") + plugin.name + "\""), std::string::npos);
+    EXPECT_NE(xml.find(std::string("<author>") + plugin.author + "</author>"), std::string::npos);
+
+    const std::regex parameter("<parameter ([^>]*)>[^]*?<comment>([^<]*)</comment>[^]*?</parameter>");
+    const std::regex attribute("(\\w+)=\"([^\"]*)\"");
+    f0r_instance_t instance = f0r_construct(8, 8);
+    auto get = [&](int index) { double v = -1.0; f0r_get_param_value(instance, &v, index); return v; };
+    auto setGet = [&](int index, double v) { f0r_set_param_value(instance, &v, index); return get(index); };
+    int index = 0;
+    for (auto p = std::sregex_iterator(xml.begin(), xml.end(), parameter); p != std::sregex_iterator();
+         ++p, ++index) {
+        std::map<std::string, std::string> a;
+        const std::string attributes = (*p)[1];
+        for (auto m = std::sregex_iterator(attributes.begin(), attributes.end(), attribute);
+             m != std::sregex_iterator(); ++m)
+            a[(*m)[1]] = (*m)[2];
+        ASSERT_LT(index, plugin.num_params) << "more parameters in the panel than in the effect";
+        f0r_param_info_t info{};
+        f0r_get_param_info(&info, index);
+        SCOPED_TRACE(info.name);
+        EXPECT_EQ(a["name"], info.name);
+        EXPECT_EQ(info.type, F0R_PARAM_DOUBLE);
+        const std::string explanation = info.explanation;
+        const std::string comment = (*p)[2];
+        EXPECT_EQ(comment.rfind(explanation.substr(0, explanation.find(':')), 0), 0u) << comment;
+        EXPECT_EQ(comment.find('\n'), std::string::npos);
+        const double factor = std::stod(a.at("factor")), low = std::stod(a.at("min")) / factor,
+                     high = std::stod(a.at("max")) / factor;
+        EXPECT_EQ(std::stod(a.at("default")) / factor, get(index));
+        EXPECT_EQ(setGet(index, low), low);
+        EXPECT_EQ(setGet(index, high), high);
+        EXPECT_EQ(setGet(index, low - 1.0 / factor), low);
+        EXPECT_EQ(setGet(index, high + 1.0 / factor), high);
+    }
+    EXPECT_EQ(index, plugin.num_params);
+    f0r_destruct(instance);
 }

@@ -1,18 +1,21 @@
 #!/bin/sh
-# Fails unless the plug-in exports exactly the two entry points, undecorated,
-# and imports from Windows system DLLs only (no GCC, C++ or thread runtime).
-# Usage: check-exports.sh OBJDUMP PLUGIN
+# Fails unless the plug-in exports exactly its entry points, undecorated, and
+# imports from Windows system DLLs only (no GCC, C++ or thread runtime). The
+# entry points are VirtualDub's two unless named.
+# Usage: check-exports.sh OBJDUMP PLUGIN [EXPORT...]
 set -eu
 objdump=$1
 plugin=$2
+shift 2
 dump=$("$objdump" -p "$plugin")
 
 exports=$(printf '%s\n' "$dump" |
   sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
   sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | sort)
-want=$(printf 'VirtualdubFilterModuleDeinit\nVirtualdubFilterModuleInit2\n')
+[ $# -gt 0 ] || set -- VirtualdubFilterModuleDeinit VirtualdubFilterModuleInit2
+want=$(printf '%s\n' "$@" | sort)
 if [ "$exports" != "$want" ]; then
-  echo "$plugin: exports are not exactly the two entry points:" >&2
+  echo "$plugin: exports are not exactly its entry points:" >&2
   printf '  %s\n' $exports >&2
   exit 1
 fi

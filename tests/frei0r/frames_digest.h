@@ -1,0 +1,74 @@
+// One digest of a fixed set of frames through the frei0r entry points, the
+// same for every build: velto.so's code called directly on Linux (whose bytes
+// the hosts' test holds to `velto apply --raw`'s) and velto.dll loaded under
+// wine, each reached through a table of the entry points.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+extern "C" {
+#include <frei0r.h>
+}
+
+#include "tests/support/frames.h"
+#include "tests/support/pictures.h"
+
+struct Frei0rCalls {
+    f0r_instance_t (*construct)(unsigned int, unsigned int);
+    void (*destruct)(f0r_instance_t);
+    void (*setParamValue)(f0r_instance_t, f0r_param_t, int);
+    void (*update)(f0r_instance_t, double, const uint32_t*, uint32_t*);
+    void (*update2)(f0r_instance_t, double, const uint32_t*, const uint32_t*, const uint32_t*,
+                    uint32_t*);
+};
+
+// Frames of a warm ramp with noise in every byte, alpha included; the four
+// parameters set as given (a negative one is left at its default); each frame
+// at its time, the output bytes folded into one 64-bit FNV-1a digest, which
+// must come out as frei0rFramesDigest. Steady runs over frames that change,
+// with one jump ahead (a seek) among them.
+inline uint64_t digestOfFrei0rFrames(const Frei0rCalls& f0r)
+{
+    struct Case {
+        int32_t width, height;
+        double params[4];
+        std::vector<double> times;
+    };
+    const Case cases[] = {
+        {721, 37, {0.5, 0.5, 0.5, -1}, {0.0}},
+        {160, 90, {0.025, 1.0, 0.175, 0.0}, {0.0, 0.04}},
+        {3, 9, {-1, -1, -1, -1}, {0.0}},
+        {1, 1, {0.0, 0.0, 0.0, -1}, {0.0}},
+        {64, 48, {0.3, 0.5, 0.8, 0.1}, {0.0, 0.04, 0.08, 0.12, 2.0, 2.04}},
+    };
+    uint64_t digest = 14695981039346656037ull;
+    bool second = false;
+    for (const Case& c : cases) {
+        f0r_instance_t instance = f0r.construct(static_cast<unsigned int>(c.width),
+                                                static_cast<unsigned int>(c.height));
+        for (int i = 0; i < 4; ++i) {
+            double value = c.params[i];
+            if (value >= 0.0) f0r.setParamValue(instance, &value, i);
+        }
+        Random random{static_cast<uint32_t>(c.width * 31 + c.height)};
+        for (double time : c.times) {
+            TestFrame in(c.width, c.height);
+            paintWarmRamp(in, random);
+            std::vector<uint32_t> out(in.words.size());
+            // Both entry points a host may call, in turn.
+            if (second) f0r.update2(instance, time, in.words.data(), nullptr, nullptr, out.data());
+            else f0r.update(instance, time, in.words.data(), out.data());
+            second = !second;
+            for (uint32_t pixel : out)
+                for (int shift = 0; shift < 32; shift += 8) {
+                    digest ^= (pixel >> shift) & 0xFF;
+                    digest *= 1099511628211ull;
+                }
+        }
+        f0r.destruct(instance);
+    }
+    return digest;
+}
+
+constexpr uint64_t frei0rFramesDigest = 16806310298844834875ull;
