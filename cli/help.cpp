@@ -13,44 +13,74 @@ std::string budgetText()
     return std::to_string(framesInFlightBudget >> 20) + " MiB";
 }
 
+// What the filter does, what the levels do to the picture, and examples:
+// the same words in both helps.
+std::string whatItDoes()
+{
+    return "Automatic white balance: velto stretches red, green and blue each between the\n"
+           "black and white point it measures in the picture, which reduces a colour cast.\n";
+}
+
+std::string whatLevelsDo()
+{
+    return "Levels (--levels R,G,B, " + levelRangeText() + ", default " + defaultLevelsText() +
+           "): raising a channel's\n"
+           "level stretches that channel harder, so more of its cast goes and its contrast\n"
+           "grows; lowering it corrects more gently. Equal levels treat the three channels\n"
+           "alike.\n";
+}
+
+std::string examples()
+{
+    return "Examples:\n"
+           "  velto apply photo.jpg corrected.jpg                 a photo\n"
+           "  velto apply --out-dir corrected holiday/*.jpg       a folder of photos\n"
+           "  velto apply --levels 20,20,26 scan.png scan-out.png blue corrected harder\n"
+           "  velto video clip.mp4 corrected.mp4                  a video\n";
+}
+
 }  // namespace
 
 std::string toolHelp()
 {
-    return "Usage: velto COMMAND [OPTIONS] ...\n"
-           "Automatic white balance for images, video files and raw video frames.\n"
+    return "Usage: velto COMMAND [OPTIONS] ...\n" + whatItDoes() +
            "\n"
            "Commands:\n"
-           "  apply     correct an image, many images, or a stream of raw frames\n"
+           "  apply     correct a photo, many photos into a folder, or raw video frames\n"
            "  analyze   print the levels found in each frame\n"
            "  video     correct a video file, keeping its sound, subtitles and timing\n"
            "\n"
            "Options:\n"
            "  --help, -h  this text\n"
            "  --version   the version of velto\n"
-           "\n"
+           "\n" + whatLevelsDo() + "\n" +
            "'velto COMMAND --help' describes each command.\n"
-           "Exit status: 0 success, 1 bad input or failed output, 2 usage error.\n";
+           "Exit status: 0 success, 1 bad input or failed output, 2 usage error.\n"
+           "\n" + examples();
 }
 
 std::string applyHelp()
 {
-    return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N] [--force]\n"
-           "                   INPUT OUTPUT\n"
+    return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N]\n"
+           "                   [--flatten COLOUR] [--keep-going] [--force] INPUT OUTPUT\n"
            "       velto apply --out-dir DIR [--levels R,G,B] [--format F] [--quality N]\n"
-           "                   [--overwrite] [--threads N] [--quiet] FILE...\n"
+           "                   [--flatten COLOUR] [--keep-going] [--overwrite] [--threads N]\n"
+           "                   [--quiet] FILE...\n"
            "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--steady SECONDS --fps RATE]\n"
-           "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n"
-           "Corrects the colour cast of an image (PNG, JPEG, PPM, PGM, PBM or PAM), of\n"
-           "many images into a folder, or of a stream of raw frames of WIDTH x HEIGHT\n"
-           "pixels, 4 bytes each in the order B, G, R, A (ffmpeg's bgra). '-' is standard\n"
-           "input or standard output.\n"
+           "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n" +
+           whatItDoes() +
+           "It corrects an image (PNG, JPEG, PPM, PGM, PBM or PAM), many images into a\n"
+           "folder, or a stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in\n"
+           "the order B, G, R, A (ffmpeg's bgra). '-' is standard input or output.\n"
            "\n"
            "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
            " (default " + defaultLevelsText() + ")\n"
            "  --format F       write png, ppm, pam or jpeg, whatever the output's name says\n"
-           "  --quality N      JPEG quality, " + qualityRangeText() + " (default " +
-           std::to_string(defaultJpegQuality) + ")\n"
+           "  --quality N      JPEG quality, " + qualityRangeText() + " (default: below)\n"
+           "  --flatten COLOUR lay a picture with alpha onto COLOUR (white, black or\n"
+           "                   RRGGBB) and write it without alpha\n"
+           "  --keep-going     write a JPEG whose data is damaged all the same, with a\n"
+           "                   warning (without it such a file is refused)\n"
            "  --out-dir DIR    write DIR/NAME for each FILE (DIR is made if missing)\n"
            "  --overwrite      with --out-dir: replace outputs that exist already\n"
            "  --raw WxH        read and write raw frames of this size\n"
@@ -64,19 +94,27 @@ std::string applyHelp()
            "  --quiet, -q      no progress on standard error\n"
            "  --force, -f      write to standard output even when it is a terminal\n"
            "  --help, -h       this text\n"
+           "\n" + whatLevelsDo() +
            "\n"
            "An image's output format follows OUTPUT's extension (.png, .jpg or .jpeg,\n"
-           ".ppm or .pnm, .pam), or the input's when there is none. A JPEG's EXIF block\n"
-           "(with its orientation) and ICC profile go on to a JPEG or PNG output.\n"
+           ".ppm or .pnm, .pam), or the input's when there is none. A JPEG output of a\n"
+           "JPEG keeps its quality (as its quantisation tables show it) and its colour\n"
+           "resolution; other inputs give quality " + std::to_string(defaultJpegQuality) +
+           ". --quality N sets the quality instead.\n"
+           "A grey input whose output is still grey is written grey. The EXIF block\n"
+           "(with its orientation), the ICC profile and the resolution (dpi) go on to\n"
+           "a JPEG or PNG output; what cannot go on is said on standard error. Alpha\n"
+           "that is opaque everywhere is dropped for a JPEG or PPM; other alpha is\n"
+           "refused there, unless --flatten.\n"
            "\n"
            "With --out-dir, NAME is FILE's own name, its extension changed to the one of\n"
            "--format when given. A file that fails, or whose output exists (without\n"
            "--overwrite) or is another FILE's output too, is named in one line and\n"
            "skipped; the others are still written, and the exit status is then 1.\n"
            "\n"
-           "Raw output frames have a fourth byte of 0. Without --steady each frame is\n"
-           "corrected on its own levels alone; with it the output is the same for every\n"
-           "thread count.\n";
+           "Raw output frames have a fourth byte of 0. The output is the same for every\n"
+           "thread count, with or without --steady.\n"
+           "\n" + examples();
 }
 
 std::string analyzeHelp()

@@ -3,15 +3,17 @@
 // input (jobs/).
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
 
 #include "cli/help.h"
 #include "cli/jobs/images.h"
 #include "cli/jobs/raw_stream.h"
 #include "cli/options.h"
-#include "cli/video/video_job.h"
 
 namespace {
 
@@ -31,11 +33,34 @@ Status runAnalyze(const Options& options)
     return options.raw ? analyzeStream(options) : analyzeImages(options);
 }
 
+// 'velto video' is the program velto-video, so that velto itself does not load
+// FFmpeg's libraries: it is looked for beside this program (the build tree)
+// and in ../libexec/velto/ (an installed one), and run with the same command
+// line in this process's place.
+int runVideoProgram(char** argv)
+{
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = ".";
+    if (n > 0) {
+        dir.assign(self, static_cast<size_t>(n));
+        dir = dir.substr(0, dir.rfind('/'));
+    }
+    int error = ENOENT;
+    for (const std::string& path : {dir + "/velto-video", dir + "/../libexec/velto/velto-video"}) {
+        execv(path.c_str(), argv);
+        if (errno != ENOENT) error = errno;
+    }
+    std::fprintf(stderr, "velto: video: cannot run velto-video, which carries it: %s\n",
+                 std::strerror(error));
+    return exitBadData;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::string_view(argv[1]) == "video") return videoCommand(argc, argv);
+    if (argc >= 2 && std::string_view(argv[1]) == "video") return runVideoProgram(argv);
     Options options;
     Status s = parseCommandLine(argc, argv, options);
     if (s.ok() && options.version) {

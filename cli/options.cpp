@@ -129,6 +129,25 @@ bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b)
     return true;
 }
 
+bool parseColour(std::string_view text, uint32_t& colour)
+{
+    if (text == "white") return colour = 0xFFFFFF, true;
+    if (text == "black") return colour = 0, true;
+    if (!text.empty() && text[0] == '#') text.remove_prefix(1);
+    if (text.size() != 6) return false;
+    uint32_t v = 0;
+    for (char c : text) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        v = v << 4 | uint32_t(digit);
+    }
+    colour = v;
+    return true;
+}
+
 bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height)
 {
     const size_t x = text.find_first_of("xX");
@@ -209,7 +228,7 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         const bool inlineValue = splitInline(arg, name, value);
         const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads" ||
                                 name == "--quality" || name == "--format" || name == "--out-dir" ||
-                                name == "--steady" || name == "--fps";
+                                name == "--steady" || name == "--fps" || name == "--flatten";
         if (takesValue && !inlineValue) {
             if (i + 1 == argc) return wrong(c, std::string(name) + " needs a value");
             value = argv[++i];
@@ -220,7 +239,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         if (analyzeOnly && c != Command::analyze)
             return wrong(c, std::string(name) + " belongs to 'velto analyze'");
         const bool applyOnly = name == "--force" || name == "-f" || name == "--quality" ||
-                               name == "--format" || name == "--out-dir" || name == "--overwrite";
+                               name == "--format" || name == "--out-dir" || name == "--overwrite" ||
+                               name == "--keep-going" || name == "--flatten";
         if (applyOnly && c != Command::apply)
             return wrong(c, std::string(name) + " belongs to 'velto apply'");
 
@@ -254,6 +274,13 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
             options.outDir = std::string(value);
         } else if (name == "--overwrite") {
             options.overwrite = true;
+        } else if (name == "--keep-going") {
+            options.keepGoing = true;
+        } else if (name == "--flatten") {
+            if (!parseColour(value, options.flattenColour))
+                return wrong(c, "--flatten wants a colour: white, black or RRGGBB in hexadecimal, "
+                                "not '" + std::string(value) + "'");
+            options.flatten = true;
         } else if (name == "--steady") {
             if (!parseSteadySeconds(value, options.steadySeconds))
                 return wrong(c, "--steady wants SECONDS, a number above 0 and at most " +
@@ -284,9 +311,13 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
         return wrong(c, "--fps serves only --steady");
 
     const bool batch = !options.outDir.empty();
-    if (options.raw && (batch || options.formatGiven || options.qualityGiven))
-        return wrong(c, std::string(batch ? "--out-dir" : options.formatGiven ? "--format"
-                                                                            : "--quality") +
+    if (options.raw && (batch || options.formatGiven || options.qualityGiven ||
+                        options.keepGoing || options.flatten))
+        return wrong(c, std::string(batch                 ? "--out-dir"
+                                    : options.formatGiven  ? "--format"
+                                    : options.qualityGiven ? "--quality"
+                                    : options.keepGoing    ? "--keep-going"
+                                                           : "--flatten") +
                             " is for images, not raw frames");
     if (options.overwrite && !batch) return wrong(c, "--overwrite goes with --out-dir");
     if (c == Command::apply && !batch) {

@@ -45,6 +45,9 @@ struct Options {
     ImageFormat format = ImageFormat::png;  // --format, when given
     std::string outDir;                     // apply: many files into this folder
     bool overwrite = false;
+    bool keepGoing = false;         // write a JPEG with damaged data all the same
+    bool flatten = false;           // composite alpha onto flattenColour
+    uint32_t flattenColour = 0;     // 0xRRGGBB
     double steadySeconds = 0.0;  // 0: every frame on its own levels
     double frameRate = 0.0;      // frames a second, given with --steady
     std::string input, output;        // the first input; apply's single output
@@ -62,6 +65,9 @@ Strengths strengthsOf(const Options& options);
 
 // "R,G,B", each a whole number from minimumLevel to maximumLevel.
 bool parseLevels(std::string_view text, int32_t& r, int32_t& g, int32_t& b);
+// A colour for --flatten: "white", "black", or RRGGBB in hexadecimal, with
+// or without a leading '#'; as 0xRRGGBB.
+bool parseColour(std::string_view text, uint32_t& colour);
 // "WIDTHxHEIGHT", of a size imageSizeAllowed (formats/frame_size.h).
 bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height);
 // A whole decimal number within [low, high], nothing else around it.

@@ -4,7 +4,7 @@
 #                                 frei0r hosts look (/usr/lib/frei0r-1), the
 #                                 manual page, the bash completion, Kdenlive's
 #                                 panel for the effect and the licence;
-#                                 dependencies from the libraries the two
+#                                 dependencies from the libraries the
 #                                 programs link (dpkg-shlibdeps); checked by
 #                                 lintian, whose errors fail the run
 #   velto-VERSION-windows.zip     velto.vdf, velto64.vdf, frei0r-1/velto.dll,
@@ -39,7 +39,7 @@ deb=dist/velto_${version}-1_amd64.deb
 root=$work/deb
 DESTDIR=$PWD/$root cmake --install build/native --prefix /usr >/dev/null
 strip --strip-unneeded --remove-section=.comment --remove-section=.note "$root/usr/bin/velto" \
-  "$root/usr/lib/frei0r-1/velto.so"
+  "$root/usr/libexec/velto/velto-video" "$root/usr/lib/frei0r-1/velto.so"
 chmod 644 "$root/usr/lib/frei0r-1/velto.so"
 gzip -9n "$root/usr/share/man/man1/velto.1"
 {
@@ -54,6 +54,7 @@ gzip -9n "$root/usr/share/man/man1/velto.1"
 mkdir -p "$work/shlibs/debian"
 printf 'Source: velto\n\nPackage: velto\nArchitecture: amd64\n' >"$work/shlibs/debian/control"
 depends=$(cd "$work/shlibs" && dpkg-shlibdeps -O -e "$OLDPWD/$root/usr/bin/velto" \
+  -e "$OLDPWD/$root/usr/libexec/velto/velto-video" \
   -e "$OLDPWD/$root/usr/lib/frei0r-1/velto.so" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')
 [ -n "$depends" ] || { echo "package: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 

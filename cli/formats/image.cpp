@@ -1,31 +1,138 @@
 // The format-independent ends of the codecs: a reader chosen by the bytes'
-// signature, a writer by the format asked for.
+// signature, a writer by the format asked for; and what makes a picture fit
+// an output (alpha, grey).
 #include "cli/formats/image.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
-Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
+namespace {
+
+bool startsWith(const std::vector<uint8_t>& bytes, size_t at, const char* text, size_t size)
+{
+    return bytes.size() >= at + size && std::memcmp(bytes.data() + at, text, size) == 0;
+}
+
+// The signatures of the common video files: MP4 and QuickTime ('ftyp' box),
+// Matroska and WebM (EBML), AVI (RIFF), MPEG program and transport streams,
+// Flash video, Ogg and Windows Media.
+bool looksLikeVideo(const std::vector<uint8_t>& bytes)
+{
+    const bool transport = bytes.size() > 376 && bytes[0] == 0x47 && bytes[188] == 0x47 &&
+                           bytes[376] == 0x47;
+    return startsWith(bytes, 4, "ftyp", 4) || startsWith(bytes, 0, "\x1A\x45\xDF\xA3", 4) ||
+           (startsWith(bytes, 0, "RIFF", 4) && startsWith(bytes, 8, "AVI ", 4)) ||
+           startsWith(bytes, 0, "\0\0\1\xBA", 4) || startsWith(bytes, 0, "FLV\1", 4) ||
+           startsWith(bytes, 0, "OggS", 4) || startsWith(bytes, 0, "\x30\x26\xB2\x75", 4) ||
+           transport;
+}
+
+}  // namespace
+
+Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
+                   bool keepGoing, const Progress* progress)
 {
     image = Image{};
     static constexpr uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (bytes.empty()) return badData(name + ": empty file");
     if (bytes.size() >= 8 && std::equal(pngSignature, pngSignature + 8, bytes.begin()))
-        return decodePng(bytes, name, image);
+        return decodePng(bytes, name, image, progress);
     if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
-        return decodeJpeg(bytes, name, image);
+        return decodeJpeg(bytes, name, image, keepGoing, progress);
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
+    if (looksLikeVideo(bytes))
+        return badData(name + ": a video, not a still image; video goes through 'velto video' "
+                              "(see 'velto --help')");
     return badData(name + ": not a PNG, JPEG, PPM, PGM, PBM or PAM image");
 }
 
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
-                   std::vector<uint8_t>& bytes, int32_t jpegQuality)
+                   const ByteSink& sink, const EncodeSettings& settings)
 {
-    if (format == ImageFormat::png) return encodePng(image, name, bytes);
+    if (format == ImageFormat::png) return encodePng(image, name, sink, settings);
     if ((format == ImageFormat::ppm || format == ImageFormat::jpeg) && image.hasAlpha)
         return usageError(name + (format == ImageFormat::ppm ? ": a PPM" : ": a JPEG") +
-                          " holds no alpha and the input has some; write .png or .pam instead "
-                          "(see 'velto apply --help')");
-    if (format == ImageFormat::jpeg) return encodeJpeg(image, jpegQuality, name, bytes);
-    return encodeNetpbm(image, format, name, bytes);
+                          " holds no alpha and the input has some; write .png or .pam, or give "
+                          "--flatten COLOUR (see 'velto apply --help')");
+    if (format == ImageFormat::jpeg) {
+        const int32_t quality = settings.jpegQuality > 0 ? settings.jpegQuality
+                                : image.jpegQuality > 0  ? image.jpegQuality
+                                                         : defaultJpegQuality;
+        return encodeJpeg(image, quality, name, sink, settings);
+    }
+    if (!image.icc.empty())
+        noteLost(settings.lost, format == ImageFormat::pam ? "the ICC profile (a PAM holds none)"
+                                                           : "the ICC profile (a PPM holds none)");
+    return encodeNetpbm(image, format, name, sink);
+}
+
+Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
+                   std::vector<uint8_t>& bytes, const EncodeSettings& settings)
+{
+    // The sink is called from within libpng and libjpeg, which an exception
+    // must not cross: running out of memory is a failed write instead.
+    struct Memory {
+        std::vector<uint8_t>* bytes;
+        bool full;
+    } memory{&bytes, false};
+    bytes.clear();
+    const ByteSink sink{&memory, [](void* context, const uint8_t* data, size_t count) {
+                            auto* m = static_cast<Memory*>(context);
+                            try {
+                                m->bytes->insert(m->bytes->end(), data, data + count);
+                            } catch (const std::bad_alloc&) {
+                                m->full = true;
+                            }
+                            return !m->full;
+                        }};
+    const Status s = encodeImage(image, format, name, sink, settings);
+    if (memory.full) {
+        bytes = {};
+        return badData(name + ": out of memory");
+    }
+    return s;
+}
+
+bool holdsAlpha(ImageFormat format)
+{
+    return format == ImageFormat::png || format == ImageFormat::pam;
+}
+
+bool allOpaque(const Image& image)
+{
+    for (uint32_t w : image.words)
+        if (w >> 24 != 0xFF) return false;
+    return true;
+}
+
+void flattenOnto(Image& image, uint32_t colour)
+{
+    for (uint32_t& w : image.words) {
+        const uint32_t a = w >> 24;
+        uint32_t out = 0;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const uint32_t c = w >> shift & 0xFF, under = colour >> shift & 0xFF;
+            out |= (c * a + under * (255 - a) + 127) / 255 << shift;
+        }
+        w = out;
+    }
+    image.hasAlpha = false;
+}
+
+bool allGrey(const Image& image)
+{
+    for (uint32_t w : image.words) {
+        const uint32_t b = w & 0xFF;
+        if ((w >> 8 & 0xFF) != b || (w >> 16 & 0xFF) != b) return false;
+    }
+    return true;
+}
+
+void noteLost(std::string* lost, const std::string& what)
+{
+    if (!lost) return;
+    if (!lost->empty()) *lost += ", ";
+    *lost += what;
 }

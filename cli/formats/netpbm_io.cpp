@@ -156,6 +156,7 @@ const char* readNetpbm(FILE* file, uint64_t fileSize, struct pam* header, tuple*
     image.width = width;
     image.height = height;
     image.hasAlpha = alpha;
+    image.grey = !colour;
     image.format = header->format == PAM_FORMAT ? ImageFormat::pam : ImageFormat::ppm;
     image.words.assign(size_t(width) * size_t(height), 0);
     *row = pnm_allocpamrow(header);
@@ -227,7 +228,7 @@ Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, 
 }
 
 Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
-                    std::vector<uint8_t>& bytes)
+                    const ByteSink& sink)
 {
     const std::lock_guard lock(netpbmInUse);
     quietNetpbm();
@@ -252,8 +253,11 @@ Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& n
     const char* wrong = writeNetpbm(&header, &row, image);
     if (row) pnm_freepamrow(row);
     const bool closed = std::fclose(file) == 0;
-    if (!wrong && closed) bytes.assign(data, data + size);
+    // libnetpbm writes to a FILE; the whole file is made in memory first.
+    const bool passed =
+        wrong || !closed || sink.write(sink.context, reinterpret_cast<uint8_t*>(data), size);
     std::free(data);
+    if (!passed) return Status{exitBadData, ""};
     if (wrong) return badData(name + ": cannot encode image: " + oneLine(wrong));
     if (!closed) return badData(name + ": out of memory");
     return success();

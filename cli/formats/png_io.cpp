@@ -10,6 +10,7 @@
 #include <new>
 
 #include "cli/formats/image.h"
+#include "cli/formats/png_chunks.h"
 
 namespace {
 
@@ -44,24 +45,6 @@ void readFromMemory(png_structp png, png_bytep out, size_t count)
 // to more than 1032 times its size.
 constexpr uint64_t deflateMostInflation = 1032;
 
-uint32_t bigEndian32(const uint8_t* p)
-{
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
-// The bytes of all IDAT chunks in the file, the compressed pixels: each chunk
-// is a length, a type, the data and a checksum.
-uint64_t compressedPixelBytes(const uint8_t* data, size_t size)
-{
-    uint64_t total = 0;
-    for (size_t at = 8; size >= at && size - at >= 12;) {
-        const size_t length = std::min<size_t>(bigEndian32(data + at), size - at - 12);
-        if (std::memcmp(data + at + 4, "IDAT", 4) == 0) total += length;
-        at += 12 + length;
-    }
-    return total;
-}
-
 // What the pixels inflate to: a filter byte and the packed samples of every
 // row, of each of the seven passes when the image is interlaced.
 uint64_t filteredPixelBytes(uint64_t width, uint64_t height, uint64_t bitsPerPixel,
@@ -79,7 +62,7 @@ uint64_t filteredPixelBytes(uint64_t width, uint64_t height, uint64_t bitsPerPix
 
 // Returns nullptr on success, else what is wrong.
 const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* failure,
-                    Image& image)
+                    Image& image, const Progress* progress)
 {
     if (setjmp(png_jmpbuf(png))) return failure->text;
     png_set_read_fn(png, in, readFromMemory);
@@ -112,7 +95,9 @@ const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* 
     png_uint_32 exifSize = 0;
     if (png_get_eXIf_1(png, info, &exifSize, &exif) != 0) image.exif.assign(exif, exif + exifSize);
 
+    keepPngChunks(in->data, in->size, image);
     const int colorType = png_get_color_type(png, info);
+    image.grey = (colorType & PNG_COLOR_MASK_COLOR) == 0;
     const bool alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 ||
                        png_get_valid(png, info, PNG_INFO_tRNS) != 0;
 
@@ -132,70 +117,106 @@ const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* 
     image.format = ImageFormat::png;
     image.words.assign(size_t{width} * height, 0);
     for (int pass = 0; pass < passes; ++pass)
-        for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t y = 0; y < height; ++y) {
             png_read_row(png, reinterpret_cast<png_bytep>(image.words.data() + size_t{y} * width),
                          nullptr);
+            tellProgress(progress, int64_t{pass} * height + y, int64_t{passes} * height);
+        }
     png_read_end(png, nullptr);
     return nullptr;
 }
 
 struct PngSink {
-    uint8_t* data;
-    size_t size;
-    size_t capacity;
+    const ByteSink* sink;
+    bool failed;  // the sink's write failed; it says why
 };
 
-void writeToMemory(png_structp png, png_bytep bytes, size_t count)
+void writeToSink(png_structp png, png_bytep bytes, size_t count)
 {
     auto* out = static_cast<PngSink*>(png_get_io_ptr(png));
-    if (count > out->capacity - out->size) {
-        size_t capacity = out->capacity ? out->capacity : 65536;
-        while (capacity - out->size < count) {
-            if (capacity > SIZE_MAX / 2) png_error(png, "out of memory");
-            capacity *= 2;
-        }
-        void* grown = std::realloc(out->data, capacity);
-        if (!grown) png_error(png, "out of memory");
-        out->data = static_cast<uint8_t*>(grown);
-        out->capacity = capacity;
+    if (!out->sink->write(out->sink->context, bytes, count)) {
+        out->failed = true;
+        png_error(png, "the output failed");
     }
-    std::memcpy(out->data + out->size, bytes, count);
-    out->size += count;
 }
 
-void flushMemory(png_structp) {}
+void flushSink(png_structp) {}
 
-const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* failure,
-                     const Image& image)
+// The profile where it fits, else the other colour chunks as they came: an
+// sRGB chunk and a profile are never written together.
+void setColour(png_structp png, png_infop info, const Image& image, bool grey, std::string* lost)
 {
-    if (setjmp(png_jmpbuf(png))) return failure->text;
-    png_set_write_fn(png, out, writeToMemory, flushMemory);
-    png_set_IHDR(png, info, static_cast<uint32_t>(image.width),
-                 static_cast<uint32_t>(image.height), 8,
-                 image.hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // A profile libpng finds unfit (inconsistent, or not RGB) is left out
-    // rather than failing the picture.
-    png_set_benign_errors(png, 1);
-    if (profileFitsRgb(image.icc))
+    if (!image.icc.empty()) {
+        if (!profileFits(image.icc, grey)) {
+            noteLost(lost, grey ? "the ICC profile (not a grey one)"
+                                : "the ICC profile (a grey one)");
+            return;
+        }
         png_set_iCCP(png, info, "ICC profile", PNG_COMPRESSION_TYPE_BASE, image.icc.data(),
                      static_cast<png_uint_32>(image.icc.size()));
+        if (png_get_valid(png, info, PNG_INFO_iCCP) == 0)
+            noteLost(lost, "the ICC profile (libpng finds it unfit)");
+        return;
+    }
+    const PngColour& c = image.pngColour;
+    if (c.srgbIntent >= 0) png_set_sRGB(png, info, c.srgbIntent);
+    if (c.gamma != 0) png_set_gAMA_fixed(png, info, static_cast<png_fixed_point>(c.gamma));
+    const uint32_t* x = c.chromaticities;
+    if (x[0] != 0)
+        png_set_cHRM_fixed(png, info, x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]);
+}
+
+const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* failure,
+                     const Image& image, bool grey, uint8_t* greyRow,
+                     const EncodeSettings* settings)
+{
+    if (setjmp(png_jmpbuf(png))) return failure->text;
+    png_set_write_fn(png, out, writeToSink, flushSink);
+    const int type = grey ? (image.hasAlpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY)
+                          : (image.hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
+    png_set_IHDR(png, info, static_cast<uint32_t>(image.width),
+                 static_cast<uint32_t>(image.height), 8, type, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // A chunk libpng finds unfit (an inconsistent profile) is left out
+    // rather than failing the picture.
+    png_set_benign_errors(png, 1);
+    setColour(png, info, image, grey, settings->lost);
+    const Density density = pngDensity(image.density);
+    if (density.x > 0)
+        png_set_pHYs(png, info, density.x, density.y,
+                     density.unit == DensityUnit::metre ? PNG_RESOLUTION_METER
+                                                        : PNG_RESOLUTION_UNKNOWN);
     if (!image.exif.empty())
         png_set_eXIf_1(png, info, static_cast<png_uint_32>(image.exif.size()),
                        const_cast<png_bytep>(image.exif.data()));
     png_write_info(png, info);
-    png_set_bgr(png);
-    if (!image.hasAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the top byte
-    for (int32_t y = 0; y < image.height; ++y)
-        png_write_row(png, reinterpret_cast<png_const_bytep>(
-                               image.words.data() + size_t(y) * size_t(image.width)));
+    if (!grey) {
+        png_set_bgr(png);
+        if (!image.hasAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the top byte
+    }
+    const size_t width = size_t(image.width);
+    for (int32_t y = 0; y < image.height; ++y) {
+        tellProgress(settings->progress, y, image.height);
+        const uint32_t* words = image.words.data() + size_t(y) * width;
+        if (!grey) {
+            png_write_row(png, reinterpret_cast<png_const_bytep>(words));
+            continue;
+        }
+        const size_t step = image.hasAlpha ? 2 : 1;
+        for (size_t x = 0; x < width; ++x) {
+            greyRow[x * step] = static_cast<uint8_t>(words[x]);
+            if (image.hasAlpha) greyRow[x * step + 1] = static_cast<uint8_t>(words[x] >> 24);
+        }
+        png_write_row(png, greyRow);
+    }
     png_write_end(png, nullptr);
     return nullptr;
 }
 
 }  // namespace
 
-Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
+Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
+                 const Progress* progress)
 {
     PngMemory in{bytes.data(), bytes.size(), 0};
     PngFailure failure{};
@@ -206,7 +227,7 @@ Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Ima
         png_destroy_read_struct(&png, nullptr, nullptr);
         return badData(name + ": out of memory");
     }
-    const char* wrong = readPng(png, info, &in, &failure, image);
+    const char* wrong = readPng(png, info, &in, &failure, image, progress);
     png_destroy_read_struct(&png, &info, nullptr);
     if (wrong) {
         image = Image{};
@@ -216,9 +237,12 @@ Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Ima
     return success();
 }
 
-Status encodePng(const Image& image, const std::string& name, std::vector<uint8_t>& bytes)
+Status encodePng(const Image& image, const std::string& name, const ByteSink& sink,
+                 const EncodeSettings& settings)
 {
-    PngSink out{nullptr, 0, 0};
+    const bool grey = image.grey && allGrey(image);
+    std::vector<uint8_t> greyRow(grey ? size_t(image.width) * 2 : 0);
+    PngSink out{&sink, false};
     PngFailure failure{};
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, onPngError, onPngWarning);
@@ -227,10 +251,9 @@ Status encodePng(const Image& image, const std::string& name, std::vector<uint8_
         png_destroy_write_struct(&png, nullptr);
         return badData(name + ": out of memory");
     }
-    const char* wrong = writePng(png, info, &out, &failure, image);
+    const char* wrong = writePng(png, info, &out, &failure, image, grey, greyRow.data(), &settings);
     png_destroy_write_struct(&png, &info);
-    if (!wrong) bytes.assign(out.data, out.data + out.size);
-    std::free(out.data);
+    if (out.failed) return Status{exitBadData, ""};
     if (wrong) return badData(name + ": cannot encode PNG: " + wrong);
     return success();
 }

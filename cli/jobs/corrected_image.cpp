@@ -2,11 +2,9 @@
 
 #include "engine/bottom_up.h"
 
-Image correctedImage(const Strengths& user, const Image& image)
+void correctImage(const Strengths& user, Image& image)
 {
-    Image corrected = image;
     BlockLevels levels;
-    correctFrame(user, image.words.data(), corrected.words.data(), image.width, image.height,
-                 levels, image.hasAlpha ? TopByte::carried : TopByte::cleared);
-    return corrected;
+    correctFrame(user, image.words.data(), image.words.data(), image.width, image.height, levels,
+                 image.hasAlpha ? TopByte::carried : TopByte::cleared);
 }

@@ -4,6 +4,7 @@
 #include "cli/formats/image.h"
 #include "engine/frame_view.h"
 
-// The filter clears the top byte; here it is the image's alpha, and is carried
-// over, as are its EXIF block and profile.
-Image correctedImage(const Strengths& user, const Image& image);
+// Corrects the image where it lies: the levels are measured before any pixel
+// changes, and each pixel is then corrected on its own. The filter clears
+// the top byte; here it is the image's alpha, and is carried over.
+void correctImage(const Strengths& user, Image& image);

@@ -15,6 +15,7 @@
 #include "cli/io/ordered_work.h"
 #include "cli/io/output.h"
 #include "cli/jobs/corrected_image.h"
+#include "cli/jobs/one_image.h"
 #include "cli/jobs/progress.h"
 #include "cli/jobs/report.h"
 #include "engine/bottom_up.h"
@@ -26,16 +27,10 @@ namespace {
 struct FileResult {
     Status status;
     std::vector<uint8_t> bytes;  // apply: the encoded output
+    std::vector<std::string> notes;  // apply: said once it is written
     int32_t width = 0, height = 0;
     BlockLevels levels{};  // analyze
 };
-
-Status readImage(const std::string& path, Image& image)
-{
-    std::vector<uint8_t> bytes;
-    const Status s = readWholeInput(path, bytes);
-    return s.ok() ? decodeImage(bytes, inputName(path), image) : s;
-}
 
 // The output path of every input, and for those refused before any work why:
 // of two inputs with one output name, the first on the command line is
@@ -61,12 +56,21 @@ std::vector<std::string> planOutputs(const Options& options, std::vector<Status>
     return paths;
 }
 
+// The folder is made when the first output is ready for it, so a run that
+// writes nothing leaves none behind; a name taken by a file is refused first.
+Status checkFolder(const std::string& dir)
+{
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return badData(dir + ": not a folder");
+    return success();
+}
+
 Status makeFolder(const std::string& dir)
 {
     struct stat st {};
     if (stat(dir.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode) ? success() : badData(dir + ": not a folder");
-    if (mkdir(dir.c_str(), 0777) == 0) return success();
+    if (mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) return success();
     return badData(dir + ": cannot make the folder: " + std::strerror(errno));
 }
 
@@ -91,12 +95,16 @@ void correctFile(const Options& options, const std::string& input, const std::st
     }
     try {
         Image image;
-        result.status = readImage(input, image);
+        result.status = readImage(input, options, image);
         if (!result.status.ok()) return;
-        const Image corrected =
-            correctedImage(strengthsOf(options), image);
-        result.status = encodeImage(corrected, formatFor(output, options, image), output,
-                                    result.bytes, options.quality);
+        const ImageFormat format = formatFor(output, options, image);
+        result.status = fitAlpha(image, format, options, output);
+        if (!result.status.ok()) return;
+        correctImage(strengthsOf(options), image);
+        std::string lost;
+        result.status = encodeImage(image, format, output, result.bytes,
+                                    {options.qualityGiven ? options.quality : 0, &lost});
+        if (result.status.ok()) result.notes = afterWriting(image, input, output, lost);
     } catch (const std::bad_alloc&) {
         result = FileResult{};
         result.status = badData(inputName(input) + ": out of memory");
@@ -107,7 +115,7 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
 {
     try {
         Image image;
-        result.status = readImage(input, image);
+        result.status = readImage(input, options, image);
         if (!result.status.ok()) return;
         result.width = image.width;
         result.height = image.height;
@@ -141,6 +149,8 @@ Status eachFile(const Options& options, const FileStep& work, const FileEmit& em
         FileResult& result = slots[slot];
         const Status s = result.status.ok() ? emit(size_t(index), result) : success();
         result.bytes = {};
+        if (result.status.ok())
+            for (const std::string& note : result.notes) printMessage(meter, note);
         if (!result.status.ok()) {
             printMessage(meter, result.status.message);
             ++failed;
@@ -156,36 +166,9 @@ Status eachFile(const Options& options, const FileStep& work, const FileEmit& em
 
 }  // namespace
 
-Status applyToImage(const Options& options)
-{
-    // An unknown extension is a mistake of the command line: say so before
-    // reading anything.
-    ImageFormat format = options.format;
-    if (!options.formatGiven && !outputFormatFor(options.output, ImageFormat::png, false, format))
-        return usageError(options.output +
-                          ": unknown image extension; write .png, .jpg, .ppm, .pnm or .pam, or "
-                          "give --format (see 'velto apply --help')");
-
-    Image image;
-    Status s = readImage(options.input, image);
-    if (!s.ok()) return s;
-    if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
-    const Image corrected = correctedImage(strengthsOf(options), image);
-
-    std::vector<uint8_t> bytes;
-    s = encodeImage(corrected, format, outputName(options.output), bytes, options.quality);
-    if (!s.ok()) return s;
-    OutputFile out;
-    s = openOutput(options.output, out);
-    if (s.ok()) s = writeOutput(out, bytes.data(), bytes.size());
-    if (s.ok()) return commitOutput(out);
-    discardOutput(out);
-    return s;
-}
-
 Status applyToFolder(const Options& options)
 {
-    Status s = makeFolder(options.outDir);
+    Status s = checkFolder(options.outDir);
     if (!s.ok()) return s;
     std::vector<Status> refused;
     const std::vector<std::string> outputs = planOutputs(options, refused);
@@ -199,6 +182,8 @@ Status applyToFolder(const Options& options)
                 result.status = refused[i];
         },
         [&](size_t i, FileResult& result) {
+            const Status made = makeFolder(options.outDir);
+            if (!made.ok()) return made;  // ends the run: nothing can be written
             OutputFile out;
             result.status = openOutput(outputs[i], out);
             if (result.status.ok()) result.status = writeOutput(out, result.bytes.data(), result.bytes.size());

@@ -21,7 +21,13 @@ std::string duration(double seconds)
 void draw(ProgressMeter& meter, std::chrono::steady_clock::time_point now)
 {
     const double seconds = std::chrono::duration<double>(now - meter.start).count();
-    if (meter.total > 0) {
+    if (!meter.stage.empty()) {
+        if (meter.fraction < 0.0)
+            std::fprintf(stderr, "\rvelto: %s\033[K", meter.stage.c_str());
+        else
+            std::fprintf(stderr, "\rvelto: %s %.0f%%\033[K", meter.stage.c_str(),
+                         meter.fraction * 100.0);
+    } else if (meter.total > 0) {
         // Files differ in size; the mean so far is the best guess of the rest.
         std::string left;
         if (meter.frames > 0 && meter.frames < meter.total)
@@ -75,6 +81,19 @@ void updateProgress(ProgressMeter& meter, int64_t frames)
     if (!meter.enabled) return;
     const auto now = std::chrono::steady_clock::now();
     if (now - meter.lastDrawn < std::chrono::milliseconds(250)) return;
+    meter.lastDrawn = now;
+    draw(meter, now);
+}
+
+void updateStage(ProgressMeter& meter, const std::string& stage, double fraction)
+{
+    if (!meter.enabled) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - meter.lastDrawn < std::chrono::milliseconds(250) && stage == meter.stage) return;
+    meter.stage = stage;
+    meter.fraction = fraction;
+    // Not before a quarter of a second has passed: a small picture shows nothing.
+    if (now - meter.start < std::chrono::milliseconds(250)) return;
     meter.lastDrawn = now;
     draw(meter, now);
 }

@@ -54,6 +54,16 @@ for cmd in "" apply analyze; do
     grep -q '^Usage: velto' help.txt || fail "velto $cmd --help shows no usage"
 done
 "$velto" --help | grep -q -- '--version' || fail "velto --help does not list --version"
+# Both helps teach: what the levels do, then examples of a photo, a folder and a video.
+for cmd in "" apply; do
+    # shellcheck disable=SC2086
+    $velto $cmd --help >help.txt
+    grep -q "raising a channel's" help.txt && grep -q '^Examples:' help.txt &&
+        grep -q 'velto apply photo.jpg' help.txt && grep -q 'velto apply --out-dir' help.txt &&
+        grep -q 'velto video' help.txt || fail "velto $cmd --help does not teach"
+done
+"$velto" apply --help | grep -q 'A JPEG output of a' || fail "apply --help lacks the JPEG rule"
+"$velto" apply --help | grep -q 'with it the output is the same' && fail "apply --help ties threads to --steady"
 # (The option checks themselves are unit-tested; here the program's side.)
 expect 2 "no command" "$velto"
 expect 2 "velto apply --help" "$velto" apply --levels 20,41,20 a.png b.png
@@ -75,6 +85,11 @@ expect 1 "huge.ppm: image too large" "$velto" analyze huge.ppm
 expect 1 "is a directory" "$velto" analyze .
 expect 1 "junk.png: not a PNG" "$velto" apply junk.png keep.png
 expect 1 "nowhere/out.png: cannot create" "$velto" apply rgb.png nowhere/out.png
+gen clip.mp4 "testsrc2=size=64x48:duration=1"
+expect 1 "clip.mp4: a video, not a still image; video goes through 'velto video'" \
+    "$velto" apply clip.mp4 out.png
+expect 1 "missing.jpg: cannot open" "$velto" apply --out-dir made missing.jpg
+[ -e made ] && fail "a run that wrote nothing made its --out-dir"
 [ -e out.png ] && fail "a failed run left out.png"
 [ "$(cat keep.png)" = precious ] || fail "a failed run touched an existing output"
 no_temporaries "bad inputs"
@@ -188,8 +203,21 @@ cmp -s rgba.png.alpha rgba.out.png.alpha || fail "PNG output lost the alpha"
 cmp -s rgba.png.alpha rgba.out.pam.alpha || fail "PAM output lost the alpha"
 expect 2 "holds no alpha" "$velto" apply rgba.png rgba.out.ppm
 [ -e rgba.out.ppm ] && fail "a refused PPM output was written"
+# Alpha that is opaque everywhere is dropped; --flatten lays any alpha on a colour.
+gen opaque.png "testsrc2=size=64x48" -frames:v 1 -pix_fmt rgba
+mkdir opaque && cp opaque.png opaque/
+for run in "opaque.png opaque.jpg" "opaque.png opaque.ppm" "--out-dir opaque.out --format jpeg opaque/opaque.png" \
+    "--flatten white rgba.png flat.jpg" "--flatten 000000 rgba.png flat.ppm"; do
+    # shellcheck disable=SC2086
+    expect 0 "" "$velto" apply $run
+done
+"$velto" apply rgb.png rgb.out.png && "$velto" apply --flatten ff0000 rgb.png rgb.flat.png &&
+    cmp -s rgb.out.png rgb.flat.png || fail "--flatten changed a picture without alpha"
+raw_of flat.ppm flat.bgra
+od -An -tx1 -v flat.bgra | head -c 12 | grep -q '00 00 00' || fail "--flatten 000000 did not lay a clear corner on black"
 /usr/bin/convert rgb.png -interlace PNG interlaced.png || fail "ImageMagick is missing"
-"$velto" apply interlaced.png interlaced.out.png && cmp -s interlaced.out.png out.png ||
+"$velto" apply interlaced.png interlaced.out.png && raw_of interlaced.out.png a.bgra &&
+    raw_of out.png b.bgra && cmp -s a.bgra b.bgra ||
     fail "an interlaced PNG is not read like the plain one"
 gen grey.png "testsrc2=size=64x48" -frames:v 1 -pix_fmt gray
 gen deep.png "testsrc2=size=64x48" -frames:v 1 -pix_fmt rgb48be
@@ -197,6 +225,18 @@ expect 0 "" "$velto" apply grey.png grey.out.png
 expect 0 "" "$velto" apply deep.png deep.out.png
 expect 0 "" "$velto" analyze grey.png
 grep -q 'gain        R 64  G 64  B 64' stdout.txt || fail "grey at equal levels is not left alone"
+
+# One large picture shows its progress on a terminal, and takes one decoded
+# copy of memory (and the rows being encoded), not two.
+gen large.png "testsrc2=size=4000x3000" -frames:v 1
+script -qec "'$velto' apply large.png large.out.png" /dev/null </dev/null >large.tty
+grep -q "large.out.png: writing [0-9]*%" large.tty || fail "no progress for a large picture: $(cat large.tty)"
+if [ -x /usr/bin/time ] && [ -z "${VELTO_SANITIZED:-}" ]; then
+    /usr/bin/time -f %M -o large.rss "$velto" apply large.png large.out.png
+    decoded=$((4000 * 3000 * 4 / 1024))
+    [ "$(cat large.rss)" -lt $((decoded * 3 / 2)) ] ||
+        fail "a picture of $decoded KiB decoded took $(cat large.rss) KiB"
+fi
 
 # --- photographs: JPEG in and out, EXIF and ICC profile carried ---
 hex() { od -An -tx1 -v "$1" | tr -d ' \n'; }
@@ -226,6 +266,37 @@ head -c 900 photo.jpg >cut.jpg
 expect 1 "cmyk.jpg: a CMYK JPEG" "$velto" apply cmyk.jpg out.jpg
 expect 1 "cut.jpg: corrupt JPEG: premature end" "$velto" apply cut.jpg out.jpg
 expect 2 "--quality is for JPEG output" "$velto" apply --quality 80 photo.jpg out.png
+# A JPEG output follows a JPEG input: a quality-76 4:2:0 photo stays about its
+# size, and a grey one stays grey.
+gen natural.png "testsrc2=size=320x240" -frames:v 1
+convert natural.png -quality 76 -sampling-factor 2x2 q76.jpg && convert natural.png -colorspace gray \
+    -quality 90 grey90.jpg || fail "ImageMagick could not write JPEGs"
+for f in q76 grey90; do
+    "$velto" apply $f.jpg $f.out.jpg || fail "apply $f.jpg failed"
+    [ "$(wc -c <$f.out.jpg)" -le $(($(wc -c <$f.jpg) * 11 / 10)) ] ||
+        fail "$f.jpg grew from $(wc -c <$f.jpg) to $(wc -c <$f.out.jpg) bytes"
+done
+[ "$(ffprobe -v error -show_entries stream=pix_fmt -of csv=p=0 grey90.out.jpg)" = gray ] ||
+    fail "a grey JPEG came out in colour"
+[ "$(ffprobe -v error -show_entries stream=pix_fmt -of csv=p=0 q76.out.jpg)" = yuvj420p ] ||
+    fail "a 4:2:0 JPEG lost its colour resolution"
+# The resolution is kept, from JPEG to PNG and back.
+convert plain.jpg -density 300 -units PixelsPerInch dpi.jpg || fail "ImageMagick could not set a density"
+"$velto" apply dpi.jpg dpi.png && "$velto" apply dpi.png dpi.out.jpg ||
+    fail "apply of a 300 dpi picture failed"
+[ "$(identify -format '%x %U' dpi.out.jpg)" = "300 PixelsPerInch" ] ||
+    fail "300 dpi became $(identify -format '%x %U' dpi.png) in PNG, $(identify -format '%x %U' dpi.out.jpg) in JPEG"
+# Colour information that cannot be carried is said, in one line.
+expect 0 "" "$velto" apply interlaced.png interlaced.jpg
+grep -q "interlaced.png: not carried to interlaced.jpg: the gAMA chunk" stderr.txt ||
+    fail "gAMA left out of a JPEG in silence: $(cat stderr.txt)"
+# Damaged data is refused, or written with --keep-going and a warning.
+{ head -c -2 plain.jpg; printf 'damaged in transit\377\331'; } >damaged.jpg
+expect 1 "damaged.jpg: corrupt JPEG: " "$velto" apply damaged.jpg damaged.out.jpg
+[ -e damaged.out.jpg ] && fail "a damaged JPEG was written without --keep-going"
+expect 0 "" "$velto" apply --keep-going damaged.jpg damaged.out.jpg
+[ -s damaged.out.jpg ] && [ "$(wc -l <stderr.txt)" -eq 1 ] &&
+    grep -q "written all the same (--keep-going)" stderr.txt || fail "--keep-going: $(cat stderr.txt)"
 
 # --- many files: one line for a bad one, the others written ---
 mkdir photos other

@@ -57,7 +57,7 @@ void fuzzImage(const uint8_t* data, size_t size)
     }
     if (image.hasAlpha) return;
     std::vector<uint8_t> encoded;
-    check(encodeImage(image, ImageFormat::jpeg, "fuzz", encoded, 90).ok(), "a JPEG can be written");
+    check(encodeImage(image, ImageFormat::jpeg, "fuzz", encoded, {90}).ok(), "a JPEG can be written");
     Image again;
     check(decodeImage(encoded, "fuzz", again).ok(), "a written JPEG can be read");
     check(again.width == image.width && again.height == image.height,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/formats/image.h"
+#include "cli/formats/jpeg_quality.h"
 
 namespace {
 
@@ -85,6 +86,38 @@ std::vector<uint8_t> manyScanJpeg()
     jpeg_start_compress(&c, TRUE);
     JSAMPLE row[8] = {0, 250, 3, 200, 90, 17, 255, 60};
     for (JSAMPROW r = row; c.next_scanline < 8; row[0] += 31) jpeg_write_scanlines(&c, &r, 1);
+    jpeg_finish_compress(&c);
+    std::vector<uint8_t> bytes(data, data + size);
+    std::free(data);
+    jpeg_destroy_compress(&c);
+    return bytes;
+}
+
+// A 32 x 16 JPEG as another program would write it: libjpeg at a quality,
+// colour halved h times across and v times down, or grey.
+std::vector<uint8_t> libjpegFile(int quality, int h, int v, bool grey)
+{
+    jpeg_compress_struct c{};
+    jpeg_error_mgr errors{};
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &data, &size);
+    c.image_width = 32;
+    c.image_height = 16;
+    c.input_components = grey ? 1 : 3;
+    c.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
+    c.comp_info[0].h_samp_factor = h;
+    c.comp_info[0].v_samp_factor = v;
+    jpeg_start_compress(&c, TRUE);
+    JSAMPLE row[32 * 3];
+    for (JSAMPROW r = row; c.next_scanline < 16;) {
+        for (int i = 0; i < 96; ++i) row[i] = static_cast<JSAMPLE>(i * 37 + c.next_scanline * 11);
+        jpeg_write_scanlines(&c, &r, 1);
+    }
     jpeg_finish_compress(&c);
     std::vector<uint8_t> bytes(data, data + size);
     std::free(data);
@@ -183,7 +216,7 @@ TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
 {
     Image in = sample(false);
     std::vector<uint8_t> bytes;
-    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes, 100).ok());
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes, {100}).ok());
     Image out = decoded(bytes);
     EXPECT_EQ(out.format, ImageFormat::jpeg);
     ASSERT_EQ(out.words.size(), in.words.size());
@@ -192,7 +225,7 @@ TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
             EXPECT_LE(std::abs(int(in.words[i] >> shift & 0xFF) - int(out.words[i] >> shift & 0xFF)),
                       6) << i;
     std::vector<uint8_t> smaller;
-    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", smaller, 1).ok());
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", smaller, {1}).ok());
     EXPECT_LT(smaller.size(), bytes.size());
 
     // EXIF and the profile, one too large for a single marker, come through
@@ -207,11 +240,39 @@ TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
             EXPECT_EQ(out.exif, in.exif);
             EXPECT_EQ(out.icc, in.icc);
         }
-    // A grey picture's profile does not describe the colour output.
-    in.icc = profile(200, "GRAY");
-    for (ImageFormat f : {ImageFormat::jpeg, ImageFormat::png}) {
-        ASSERT_TRUE(encodeImage(in, f, "out", bytes).ok());
-        EXPECT_TRUE(decoded(bytes).icc.empty());
+    // A PNG with an sRGB chunk before its profile keeps the profile.
+    in.icc = profile(200);
+    ASSERT_TRUE(encodeImage(in, ImageFormat::png, "out", bytes).ok());
+    const uint8_t srgb[13] = {0, 0, 0, 1, 's', 'R', 'G', 'B', 0, 0xAE, 0xCE, 0x1C, 0xE9};
+    bytes.insert(bytes.begin() + 33, srgb, srgb + 13);  // after the header chunk
+    EXPECT_EQ(decoded(bytes).icc, in.icc);
+    EXPECT_EQ(decoded(bytes).pngColour.srgbIntent, 0);
+
+    // What an output cannot carry is said; what it can is not. A grey
+    // picture's profile does not describe a colour output.
+    struct Lost {
+        const char* space;  // the profile's, or null for none
+        uint32_t gamma;
+        ImageFormat format;
+        const char* says;  // null: nothing lost
+    };
+    for (const Lost& c : {Lost{"GRAY", 0, ImageFormat::jpeg, "the ICC profile (a grey one)"},
+                          Lost{"GRAY", 0, ImageFormat::png, "the ICC profile (a grey one)"},
+                          Lost{"RGB ", 0, ImageFormat::ppm, "the ICC profile (a PPM holds none)"},
+                          Lost{"RGB ", 45455, ImageFormat::jpeg, nullptr},
+                          Lost{nullptr, 45455, ImageFormat::jpeg, "the gAMA chunk"},
+                          Lost{nullptr, 45455, ImageFormat::png, nullptr}}) {
+        Image one = sample(false);
+        if (c.space) one.icc = profile(200, c.space);
+        one.pngColour.gamma = c.gamma;
+        std::string lost;
+        ASSERT_TRUE(encodeImage(one, c.format, "out", bytes, {0, &lost}).ok());
+        if (c.says) {
+            EXPECT_NE(lost.find(c.says), std::string::npos) << lost;
+        } else {
+            EXPECT_EQ(lost, "");
+            EXPECT_EQ(decoded(bytes).pngColour.gamma, c.format == ImageFormat::png ? c.gamma : 0);
+        }
     }
     EXPECT_EQ(encodeImage(sample(true), ImageFormat::jpeg, "out", bytes).exitCode, exitUsage);
 }
@@ -282,7 +343,104 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
         EXPECT_NE(s.message.back(), '.') << s.message;
         EXPECT_TRUE(image.words.empty()) << "input " << i;
     }
+    // Damaged JPEG data is refused unless the reader is told to keep going:
+    // here stray bytes after the coded data, where damage in its middle shows.
+    // Stray bytes between the header's markers cost no pixel.
+    std::vector<uint8_t> stray = jpeg;
+    stray.insert(stray.end() - 2, {1, 2, 3, 4, 5, 6, 7, 8});
+    std::vector<uint8_t> headerStray = jpeg;
+    headerStray.insert(headerStray.begin() + 20, {1, 2, 3});  // after the JFIF segment
+    for (const auto& [bytes, sound] : {std::pair{stray, false}, std::pair{headerStray, true}}) {
+        Image image;
+        Status s = decodeImage(bytes, "in.jpg", image);
+        EXPECT_EQ(s.ok(), sound) << s.message;
+        if (!sound) {
+            EXPECT_NE(s.message.find("extraneous bytes before marker 0xd9 (--keep-going"),
+                      std::string::npos) << s.message;
+        }
+        s = decodeImage(bytes, "in.jpg", image, true);
+        EXPECT_TRUE(s.ok()) << s.message;
+        EXPECT_EQ(image.damage.empty(), sound) << image.damage;
+    }
+
     // After all those errors the readers still work.
     EXPECT_EQ(decoded(png).words, sample(false).words);
     EXPECT_EQ(decoded(jpeg).width, 5);
+}
+
+TEST(Image, JpegOutputFollowsJpegInput)
+{
+    // Every quality libjpeg makes is read back as itself.
+    for (int32_t q = 1; q <= 100; ++q) {
+        uint16_t luma[64], chroma[64];
+        scaledQuantTable(q, false, luma);
+        scaledQuantTable(q, true, chroma);
+        ASSERT_EQ(estimateJpegQuality(luma, chroma), q);
+        ASSERT_EQ(estimateJpegQuality(luma, nullptr), q);
+    }
+    struct Case {
+        int quality, h, v;
+        bool grey;
+    };
+    for (const Case& c : {Case{76, 2, 2, false}, Case{50, 2, 1, false}, Case{30, 1, 2, false},
+                          Case{92, 1, 1, false}, Case{85, 1, 1, true}}) {
+        const Image in = decoded(libjpegFile(c.quality, c.h, c.v, c.grey));
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes).ok());
+        const Image out = decoded(bytes);
+        EXPECT_EQ(out.jpegQuality, c.quality) << c.quality;
+        EXPECT_EQ(out.chromaStepX, c.h) << c.quality;
+        EXPECT_EQ(out.chromaStepY, c.v) << c.quality;
+        EXPECT_EQ(out.grey, c.grey) << c.quality;
+        // --quality overrides the quality, not the colour resolution.
+        ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes, {40}).ok());
+        EXPECT_EQ(decoded(bytes).jpegQuality, 40);
+        EXPECT_EQ(decoded(bytes).chromaStepX, c.h);
+    }
+    // A grey input no longer grey (unequal levels) is written in colour.
+    Image tinted = decoded(libjpegFile(85, 1, 1, true));
+    tinted.words[0] ^= 0x00010000u;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(encodeImage(tinted, ImageFormat::jpeg, "out", bytes).ok());
+    EXPECT_FALSE(decoded(bytes).grey);
+}
+
+TEST(Image, DensityTravelsBetweenJfifAndPng)
+{
+    struct Case {
+        Density in, jpeg, png;
+    };
+    const DensityUnit inch = DensityUnit::inch, cm = DensityUnit::centimetre,
+                      metre = DensityUnit::metre, none = DensityUnit::none;
+    for (const Case& c : {Case{{300, 300, inch}, {300, 300, inch}, {11811, 11811, metre}},
+                          Case{{72, 96, inch}, {72, 96, inch}, {2835, 3780, metre}},
+                          Case{{118, 118, cm}, {118, 118, cm}, {11800, 11800, metre}},
+                          Case{{11811, 11811, metre}, {300, 300, inch}, {11811, 11811, metre}},
+                          Case{{2, 1, none}, {2, 1, none}, {2, 1, none}},
+                          Case{{9000000, 9000000, metre}, {}, {9000000, 9000000, metre}}}) {
+        Image in = sample(false);
+        in.density = c.in;
+        for (ImageFormat f : {ImageFormat::jpeg, ImageFormat::png}) {
+            std::vector<uint8_t> bytes;
+            ASSERT_TRUE(encodeImage(in, f, "out", bytes).ok());
+            const Density d = decoded(bytes).density;
+            const Density& want = f == ImageFormat::jpeg ? c.jpeg : c.png;
+            EXPECT_TRUE(d.x == want.x && d.y == want.y && d.unit == want.unit)
+                << c.in.x << " to " << (f == ImageFormat::jpeg ? "JPEG: " : "PNG: ") << d.x
+                << "x" << d.y << " unit " << int(d.unit);
+        }
+    }
+}
+
+TEST(Image, AlphaFlattensOntoAColour)
+{
+    Image in = sample(true);
+    EXPECT_FALSE(allOpaque(in));
+    in.words = {0x80FF0000u, 0xFF123456u, 0x00123456u};
+    in.width = 3;
+    in.height = 1;
+    flattenOnto(in, 0xFFFFFF);
+    EXPECT_FALSE(in.hasAlpha);
+    // (c * a + 255 * (255 - a)) / 255, rounded: half red over white is pink.
+    EXPECT_EQ(in.words, (std::vector<uint32_t>{0x00FF7F7Fu, 0x00123456u, 0x00FFFFFFu}));
 }

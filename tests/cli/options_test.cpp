@@ -102,6 +102,11 @@ TEST(Options, CommandLines)
     ASSERT_TRUE(parse({"analyze", "a.png", "b.jpg"}, o).ok());
     EXPECT_EQ(o.inputs.size(), 2u);
     ASSERT_TRUE(parse({"apply", "--quality", "100", "in.png", "-"}, o).ok());  // JPEG if in is
+    ASSERT_TRUE(parse({"apply", "--keep-going", "--flatten", "#Ff8000", "in.png", "o.jpg"}, o).ok());
+    EXPECT_TRUE(o.keepGoing && o.flatten);
+    EXPECT_EQ(o.flattenColour, 0xFF8000u);
+    ASSERT_TRUE(parse({"apply", "--flatten=white", "in.png", "o.jpg"}, o).ok());
+    EXPECT_EQ(o.flattenColour, 0xFFFFFFu);
 
     ASSERT_TRUE(parse({"analyze", "--help"}, o).ok());
     EXPECT_TRUE(o.help);
@@ -129,6 +134,11 @@ TEST(Options, UsageErrorsExitWithTwo)
     EXPECT_EQ(exitOf({"apply", "--quality", "80", "--format", "png", "--out-dir", "d", "a"}),
               exitUsage);
     EXPECT_EQ(exitOf({"apply", "--format", "gif", "a", "b"}), exitUsage);
+    for (const char* colour : {"FF800", "FF80000", "#GG0000", "grey", "", "-FF8000"})
+        EXPECT_EQ(exitOf({"apply", "--flatten", colour, "a", "b"}), exitUsage) << colour;
+    EXPECT_EQ(exitOf({"apply", "--raw", "8x8", "--flatten", "white", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"apply", "--raw", "8x8", "--keep-going", "a", "b"}), exitUsage);
+    EXPECT_EQ(exitOf({"analyze", "--keep-going", "a"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--overwrite", "a", "b"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--out-dir", "d"}), exitUsage);
     EXPECT_EQ(exitOf({"apply", "--out-dir", "d", "a", "-"}), exitUsage);

@@ -17,6 +17,11 @@ fail() {
 }
 
 cmake --install "$build" --prefix "$PWD/prefix" >/dev/null
+# FREI0R_PATH=build/native, as docs/frei0r.md offers, finds the one velto.so
+# (earlier versions of this test installed their copy below it).
+rm -rf "$build/tests/frei0r/hosts-work"
+[ "$(find "$build" -name velto.so | wc -l)" -eq 1 ] ||
+    fail "copies of velto.so below $build: $(find "$build" -name velto.so)"
 [ -x prefix/bin/velto ] || fail "cmake --install put no bin/velto"
 export FREI0R_PATH="$PWD/prefix/lib/frei0r-1"
 names=$(nm -D --defined-only "$FREI0R_PATH/velto.so" | awk '{ printf "%s ", $3 }') || fail "no lib/frei0r-1/velto.so"
