@@ -21,7 +21,7 @@
 //                     plain), with the frame's own levels; only the kernels
 //                     this machine runs
 //   steady_KERNEL     the steady correction alone with that kernel
-//                     (linear_avx2, linear, table), tables and fit included,
+//                     (fixed_avx2, fixed, table), the form or tables included,
 //                     with the frame's own levels; natural frame only
 #pragma once
 

@@ -4,101 +4,6 @@
 
 namespace {
 
-constexpr int64_t one = int64_t{1} << linearShift;
-// The lanes multiply modulo 2^32, so only the sums need to lie within int32:
-// 255 * gain spans less than 2^32.
-constexpr int64_t largestGain = (int64_t{1} << 24) - 1;
-constexpr int64_t none = int64_t{1} << 60;  // no bound on that side
-
-// The offsets o for which v * gain + o gives every entry: entry << shift <=
-// v * gain + o, where the entry is above 0, and v * gain + o < (entry + 1)
-// << shift, where it is below 255. Clamped entries bound one side only.
-struct OffsetRange {
-    int64_t low, high;
-    int64_t lowAt, highAt;  // the entries that set them
-};
-
-OffsetRange offsetRange(const uint8_t table[256], int64_t gain)
-{
-    OffsetRange r{-none, none, 0, 0};
-    for (int64_t v = 0; v < 256; ++v) {
-        const int64_t e = table[v];
-        if (e > 0 && e * one - v * gain > r.low) r.low = e * one - v * gain, r.lowAt = v;
-        if (e < 255 && (e + 1) * one - 1 - v * gain < r.high)
-            r.high = (e + 1) * one - 1 - v * gain, r.highAt = v;
-    }
-    return r;
-}
-
-// An offset for this gain whose sums v * gain + offset all lie within int32,
-// for the 32-bit lanes; false when there is none.
-bool offsetFor(const uint8_t table[256], int64_t g, int32_t& gain, int32_t& offset)
-{
-    const OffsetRange r = offsetRange(table, g);
-    const int64_t low = r.low > INT32_MIN ? r.low : INT32_MIN;
-    const int64_t high = r.high < INT32_MAX - 255 * g ? r.high : INT32_MAX - 255 * g;
-    if (low > high) return false;
-    gain = static_cast<int32_t>(g);
-    // A table of zeros has no low end: its offset is 0.
-    offset = static_cast<int32_t>(r.low != -none ? low : (high < 0 ? high : 0));
-    return true;
-}
-
-// The stretch's own gain, rounded to the fixed point, fits unless an entry
-// lies within about 255 / 2^23 of a rounding edge (one lane in about
-// seventy); it is tried first, then moved as the range's two ends ask. Only
-// then is the gain with the widest range of offsets searched for, near the
-// stretch's.
-bool fitLane(const uint8_t table[256], double stretchGain, int32_t& gain, int32_t& offset)
-{
-    const double guess = stretchGain * double(one);
-    if (guess >= 0.0 && guess < double(largestGain - 1)) {
-        int64_t g = static_cast<int64_t>(guess + 0.5);
-        if (offsetFor(table, g, gain, offset)) return true;
-        // Where the two entries that set the range are too far apart for
-        // this gain, the gain moves just far enough to let their pair fit:
-        // up when the higher one sets the low end, else down. A few such
-        // steps settle on a fitting gain or turn back and forth.
-        for (int32_t step = 0; step < 8; ++step) {
-            const OffsetRange r = offsetRange(table, g);
-            const int64_t apart = r.lowAt - r.highAt;
-            if (r.low <= r.high || apart == 0 || r.low == -none || r.high == none) break;
-            const int64_t move = (r.low - r.high + (apart > 0 ? apart : -apart) - 1) /
-                                 (apart > 0 ? apart : -apart);
-            g += apart > 0 ? move : -move;
-            if (g < 0 || g > largestGain) break;
-            if (offsetFor(table, g, gain, offset)) return true;
-        }
-    }
-    // high - low is concave in the gain (a minimum of lines less a maximum of
-    // lines), so the gain that leaves the widest range of offsets is found by
-    // ternary search; the table has a linear form exactly when that range is
-    // not empty there.
-    auto slack = [&](int64_t g) {
-        const OffsetRange r = offsetRange(table, g);
-        return r.high - r.low;
-    };
-    // Feasible gains lie within a few hundred steps of the stretch's.
-    constexpr int64_t window = 4096;
-    int64_t lo = 0, hi = largestGain;
-    if (guess >= 0.0 && guess < double(largestGain)) {
-        const int64_t g = static_cast<int64_t>(guess);
-        lo = g > window ? g - window : 0;
-        hi = g + window < largestGain ? g + window : largestGain;
-    }
-    while (hi - lo > 2) {
-        const int64_t m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
-        if (slack(m1) < slack(m2))
-            lo = m1 + 1;
-        else
-            hi = m2;
-    }
-    int64_t best = lo;
-    for (int64_t g = lo + 1; g <= hi; ++g)
-        if (slack(g) > slack(best)) best = g;
-    return offsetFor(table, best, gain, offset);
-}
-
 // Rows without gaps form one run; a kernel takes at most 2^28 pixels at once.
 template <typename Kernel, typename Data>
 void runRows(Kernel kernel, const Data& data, const uint32_t* source, uint32_t* destination,
@@ -119,6 +24,25 @@ void runRows(Kernel kernel, const Data& data, const uint32_t* source, uint32_t* 
     }
 }
 
+// One channel's form: the gain in 1/32768 and the black point in 1/256
+// levels, each rounded, and the half that rounds the result, 128 / gain
+// before the gain, added as lift where the black point is below it and
+// taken off the black point otherwise; false where a part leaves its bits
+// (a gain from 2 up or under about 0.5).
+bool fixedLane(double black, double white, uint8_t& lift, uint16_t& fixedBlack, uint16_t& fixedGain)
+{
+    const double gain = 255.0 / (white - black);
+    const double g = gain * 32768.0 + 0.5;
+    const double b = black * 256.0 + 0.5;
+    if (!(g >= 16448.0 && g < 65536.0 && b >= 0.0 && b < 65536.0)) return false;
+    fixedGain = static_cast<uint16_t>(g);
+    const int32_t half = static_cast<int32_t>(128.0 / gain + 0.5);  // up to 255
+    const int32_t below = static_cast<int32_t>(b) - half;
+    lift = static_cast<uint8_t>(below < 0 ? -below : 0);
+    fixedBlack = static_cast<uint16_t>(below > 0 ? below : 0);
+    return true;
+}
+
 }  // namespace
 
 uint8_t steadyEntry(int32_t v, double black, double white)
@@ -130,9 +54,27 @@ uint8_t steadyEntry(int32_t v, double black, double white)
     return static_cast<uint8_t>(static_cast<int32_t>(x + 0.5));
 }
 
+bool steadyFixed(const CorrectionLevels& levels, TopByte topByte, SteadyFixed& fixed)
+{
+    fixed.lift[3] = 128;
+    fixed.black[3] = topByte == TopByte::carried ? 0 : 65535;
+    fixed.gain[3] = 32768;
+    return fixedLane(levels.blackB, levels.whiteB, fixed.lift[0], fixed.black[0], fixed.gain[0]) &&
+           fixedLane(levels.blackG, levels.whiteG, fixed.lift[1], fixed.black[1], fixed.gain[1]) &&
+           fixedLane(levels.blackR, levels.whiteR, fixed.lift[2], fixed.black[2], fixed.gain[2]);
+}
+
 SteadyTables steadyTables(const CorrectionLevels& levels, TopByte topByte)
 {
     SteadyTables t;
+    SteadyFixed fixed;
+    if (steadyFixed(levels, topByte, fixed)) {
+        for (int32_t lane = 0; lane < 4; ++lane)
+            for (uint32_t v = 0; v < 256; ++v)
+                t.lane[lane][v] =
+                    steadyFixedValue(v, fixed.lift[lane], fixed.black[lane], fixed.gain[lane]);
+        return t;
+    }
     for (int32_t v = 0; v < 256; ++v) {
         t.lane[0][v] = steadyEntry(v, levels.blackB, levels.whiteB);
         t.lane[1][v] = steadyEntry(v, levels.blackG, levels.whiteG);
@@ -142,25 +84,12 @@ SteadyTables steadyTables(const CorrectionLevels& levels, TopByte topByte)
     return t;
 }
 
-bool fitLinear(const SteadyTables& tables, const CorrectionLevels& levels, LinearFit& fit)
-{
-    // The stretch's gains, blue, green, red; the top lane copies (1) or clears (0).
-    const double gains[4] = {255.0 / (levels.whiteB - levels.blackB),
-                             255.0 / (levels.whiteG - levels.blackG),
-                             255.0 / (levels.whiteR - levels.blackR),
-                             tables.lane[3][255] == 255 ? 1.0 : 0.0};
-    for (int32_t lane = 0; lane < 4; ++lane)
-        if (!fitLane(tables.lane[lane], gains[lane], fit.gain[lane], fit.offset[lane]))
-            return false;
-    return true;
-}
-
 const char* steadyKernelName(SteadyKernelId id)
 {
     switch (id) {
     case SteadyKernelId::table: return "table";
-    case SteadyKernelId::linear: return "linear";
-    case SteadyKernelId::linearAvx2: return "linear_avx2";
+    case SteadyKernelId::fixed: return "fixed";
+    case SteadyKernelId::fixedAvx2: return "fixed_avx2";
     }
     return "?";
 }
@@ -169,20 +98,19 @@ bool correctSteadyPixelsWith(SteadyKernelId id, const CorrectionLevels& levels,
                              const uint32_t* source, uint32_t* destination, int32_t width,
                              int32_t height, TopByte topByte)
 {
-    const SteadyTables tables = steadyTables(levels, topByte);
     if (id == SteadyKernelId::table) {
-        runRows(steadyRowTable, tables, source, destination, width, height);
+        runRows(steadyRowTable, steadyTables(levels, topByte), source, destination, width, height);
         return true;
     }
-    LinearFit fit;
-    if (!fitLinear(tables, levels, fit)) return false;
-    if (id == SteadyKernelId::linear) {
-        runRows(steadyRowLinear, fit, source, destination, width, height);
+    SteadyFixed fixed;
+    if (!steadyFixed(levels, topByte, fixed)) return false;
+    if (id == SteadyKernelId::fixed) {
+        runRows(steadyRowFixed, fixed, source, destination, width, height);
         return true;
     }
 #if defined(VELTO_HAS_STEADY_AVX2)
-    if (id == SteadyKernelId::linearAvx2 && cpuRunsAvx2()) {
-        runRows(steadyRowLinearAvx2, fit, source, destination, width, height);
+    if (id == SteadyKernelId::fixedAvx2 && cpuRunsAvx2()) {
+        runRows(steadyRowFixedAvx2, fixed, source, destination, width, height);
         return true;
     }
 #endif
@@ -194,14 +122,13 @@ void correctSteadyPixels(const CorrectionLevels& levels, const uint32_t* source,
 {
     // Asked once per process: the answer cannot change while it runs.
     static const bool avx2 = cpuRunsAvx2();
-    const SteadyTables tables = steadyTables(levels, topByte);
 #if defined(VELTO_HAS_STEADY_AVX2)
-    LinearFit fit;
-    if (avx2 && fitLinear(tables, levels, fit)) {
-        runRows(steadyRowLinearAvx2, fit, source, destination, width, height);
+    SteadyFixed fixed;
+    if (avx2 && steadyFixed(levels, topByte, fixed)) {
+        runRows(steadyRowFixedAvx2, fixed, source, destination, width, height);
         return;
     }
 #endif
     (void)avx2;
-    runRows(steadyRowTable, tables, source, destination, width, height);
+    runRows(steadyRowTable, steadyTables(levels, topByte), source, destination, width, height);
 }

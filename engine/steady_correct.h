@@ -2,9 +2,9 @@
 // steady black and white points. The per-frame pass turns its levels into a
 // gain and a black byte (correct.h), so a level that drifts slowly moves the
 // picture in steps of about 1.5 % of a channel at once; here every channel
-// gets a table of 256 output bytes computed from the levels in doubles and
-// rounded once per entry, so a slow drift moves single output values by one,
-// spread over many frames.
+// is stretched in a fixed-point form with 8 fractional bits of black point
+// and 16 of gain, rounded once per value, so a slow drift moves single
+// output values by one, spread over many frames.
 #pragma once
 
 #include <cstdint>
@@ -14,34 +14,40 @@
 #include "engine/steady_kernels.h"
 
 // (v - black) * 255 / (white - black), rounded half up and held to 0..255;
-// 0 when that is not a number (white equal to black at v = black).
+// 0 when that is not a number (white equal to black at v = black): the
+// stretch in doubles, for levels that have no fixed-point form.
 uint8_t steadyEntry(int32_t v, double black, double white);
 
-// The tables of the three channels; the top lane copies the byte or clears it.
+// The fixed-point form of the levels' stretch (steady_kernels.h), or false
+// where it has none: a span above 255 or under about 128 levels (a gain below
+// 1 or from 2 up), a black point below 0 or from 256 up, or not a number.
+// Levels 1 to 40 keep every span above 136. Each byte it gives is the
+// stretch in doubles rounded, or one off where the exact stretch lies within
+// 0.01 of a rounding edge: the black point is off by at most 1/512, the
+// gain by 2^-17, and the multiply truncates by less than 1/256.
+bool steadyFixed(const CorrectionLevels& levels, TopByte topByte, SteadyFixed& fixed);
+
+// The tables of the three channels, from the fixed-point form where the
+// levels have one and from steadyEntry otherwise; the top lane copies the
+// byte or clears it.
 SteadyTables steadyTables(const CorrectionLevels& levels, TopByte topByte);
 
-// A gain and an offset per lane whose linear form gives every entry of the
-// tables exactly, or false when there is none with linearShift fractional
-// bits (a falling table, or a span under 128 levels, where the sums can
-// pass int32). Levels 1 to 40 keep every span above 136.
-// levels are the tables' own: their gains are the first guess.
-bool fitLinear(const SteadyTables& tables, const CorrectionLevels& levels, LinearFit& fit);
-
-// The kernels, slowest first. Each gives the table kernel's bytes; the linear
-// ones only where fitLinear succeeds.
-enum class SteadyKernelId { table, linear, linearAvx2 };
-constexpr SteadyKernelId steadyKernelIds[] = {SteadyKernelId::table, SteadyKernelId::linear,
-                                              SteadyKernelId::linearAvx2};
+// The kernels, slowest first. Each gives the table kernel's bytes; the fixed
+// ones only where the levels have a fixed-point form.
+enum class SteadyKernelId { table, fixed, fixedAvx2 };
+constexpr SteadyKernelId steadyKernelIds[] = {SteadyKernelId::table, SteadyKernelId::fixed,
+                                              SteadyKernelId::fixedAvx2};
 const char* steadyKernelName(SteadyKernelId id);
 
 // width x height pixels, stored one after the other (rows without gaps), from
-// source to destination, which may be the source itself. Uses the AVX2 linear
-// kernel where it runs and the fit is exact, the table kernel otherwise.
+// source to destination, which may be the source itself. Uses the AVX2 fixed
+// kernel where it runs and the levels have the form, the table kernel
+// otherwise.
 void correctSteadyPixels(const CorrectionLevels& levels, const uint32_t* source,
                          uint32_t* destination, int32_t width, int32_t height, TopByte topByte);
 
 // The same with the given kernel; false, and nothing written, when this
-// machine cannot run it or, for a linear kernel, these levels have no fit.
+// machine cannot run it or, for a fixed kernel, these levels have no form.
 bool correctSteadyPixelsWith(SteadyKernelId id, const CorrectionLevels& levels,
                              const uint32_t* source, uint32_t* destination, int32_t width,
                              int32_t height, TopByte topByte);

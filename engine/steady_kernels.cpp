@@ -17,61 +17,55 @@ void steadyRowTable(const uint8_t* source, uint8_t* destination, int32_t count,
     }
 }
 
-void steadyRowLinear(const uint8_t* source, uint8_t* destination, int32_t count,
-                     const LinearFit& fit)
+void steadyRowFixed(const uint8_t* source, uint8_t* destination, int32_t count,
+                    const SteadyFixed& fixed)
 {
-    for (int32_t i = 0; i < 4 * count; ++i) {
-        const int32_t lane = i & 3;
-        // Modulo 2^32, as the vector lanes do; the shift is arithmetic (floor).
-        const uint32_t sum = source[i] * static_cast<uint32_t>(fit.gain[lane]) +
-                             static_cast<uint32_t>(fit.offset[lane]);
-        const int32_t v = static_cast<int32_t>(sum) >> linearShift;
-        destination[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-    }
+    for (int32_t i = 0; i < 4 * count; ++i)
+        destination[i] =
+            steadyFixedValue(source[i], fixed.lift[i & 3], fixed.black[i & 3], fixed.gain[i & 3]);
 }
 
 #if defined(VELTO_HAS_STEADY_AVX2)
-// Eight pixels a step. One load; a byte shuffle widens pixel k of each
-// 128-bit half (k and k + 4) to eight 32-bit lanes, which are multiplied,
-// offset and shifted; the two packs (signed to 16 bits, then unsigned to
-// bytes) hold the results to 0..255, and since packing works within each
-// half, pixels 0 to 3 come back in the low half and 4 to 7 in the high one,
-// in order. Every function that holds a 256-bit value carries the target
+// Eight pixels a step, in sixteen 16-bit words a half: unpacking the bytes
+// behind the lift bytes gives v * 256 + lift at once, a saturating subtract
+// takes the black point off and holds at 0, the high half of an unsigned
+// multiply gives floor(d * gain / 65536), and the shift leaves 0..511 for a
+// pack that holds it to 255 and keeps the pixels in order. Every function that holds a 256-bit value carries the target
 // attribute.
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i linearPixel(__m256i pixels, int32_t k, __m256i gain,
-                                                           __m256i offset)
+__attribute__((target("avx2"))) inline __m256i fixedWords(__m256i x, __m256i black, __m256i gain)
 {
-    const char z = -128;  // a shuffle index with its top bit set gives a zero byte
-    const char b = static_cast<char>(4 * k);
-    const __m256i widen = _mm256_setr_epi8(b, z, z, z, b + 1, z, z, z, b + 2, z, z, z, b + 3, z, z, z,
-                                           b, z, z, z, b + 1, z, z, z, b + 2, z, z, z, b + 3, z, z, z);
-    const __m256i v = _mm256_shuffle_epi8(pixels, widen);
-    return _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(v, gain), offset), linearShift);
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_subs_epu16(x, black), gain), 7);
+}
+
+// The four lanes' words, repeated over the register: word k is lane k % 4.
+__attribute__((target("avx2"))) inline __m256i lanes(const uint16_t w[4])
+{
+    const int64_t four = int64_t(uint64_t(w[0]) | uint64_t(w[1]) << 16 | uint64_t(w[2]) << 32 |
+                                 uint64_t(w[3]) << 48);
+    return _mm256_set1_epi64x(four);
 }
 
 }  // namespace
 
-__attribute__((target("avx2"))) void steadyRowLinearAvx2(const uint8_t* source,
-                                                         uint8_t* destination, int32_t count,
-                                                         const LinearFit& fit)
+__attribute__((target("avx2"))) void steadyRowFixedAvx2(const uint8_t* source,
+                                                        uint8_t* destination, int32_t count,
+                                                        const SteadyFixed& fixed)
 {
-    const __m256i gain = _mm256_setr_epi32(fit.gain[0], fit.gain[1], fit.gain[2], fit.gain[3],
-                                           fit.gain[0], fit.gain[1], fit.gain[2], fit.gain[3]);
-    const __m256i offset =
-        _mm256_setr_epi32(fit.offset[0], fit.offset[1], fit.offset[2], fit.offset[3],
-                          fit.offset[0], fit.offset[1], fit.offset[2], fit.offset[3]);
+    // Unpacking interleaves a byte of lift before each value byte.
+    const __m256i lift = _mm256_set1_epi32(int32_t(uint32_t(fixed.lift[0]) | uint32_t(fixed.lift[1]) << 8 |
+                                                   uint32_t(fixed.lift[2]) << 16 | uint32_t(fixed.lift[3]) << 24));
+    const __m256i black = lanes(fixed.black);
+    const __m256i gain = lanes(fixed.gain);
     int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
         const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * x));
-        const __m256i a = linearPixel(p, 0, gain, offset);  // pixels 0 and 4
-        const __m256i b = linearPixel(p, 1, gain, offset);  // 1 and 5
-        const __m256i c = linearPixel(p, 2, gain, offset);  // 2 and 6
-        const __m256i d = linearPixel(p, 3, gain, offset);  // 3 and 7
+        const __m256i low = fixedWords(_mm256_unpacklo_epi8(lift, p), black, gain);
+        const __m256i high = fixedWords(_mm256_unpackhi_epi8(lift, p), black, gain);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 4 * x),
-                            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d)));
+                            _mm256_packus_epi16(low, high));
     }
-    steadyRowLinear(source + 4 * x, destination + 4 * x, count - x, fit);
+    steadyRowFixed(source + 4 * x, destination + 4 * x, count - x, fixed);
 }
 #endif

@@ -1,10 +1,8 @@
-// Row kernels of the steady correction. Each channel goes through a table of
-// 256 output bytes (steady_correct.h). The table kernel looks every byte up;
-// the linear kernels compute the same bytes as floor((v * gain + offset) /
-// 2^linearShift), held to 0..255, with a gain and an offset fitted to
-// reproduce the table exactly (steady_correct.cpp checks every entry before
-// one is used). The plain linear kernel is the AVX2 kernel's twin; every one
-// gives the table kernel's bytes. Rows need no alignment.
+// Row kernels of the steady correction. Each channel is stretched between
+// its steady black and white points (steady_correct.h) in one 16-bit
+// fixed-point form, which every kernel computes alike: the table kernel looks
+// the bytes up in tables made from it, the fixed kernels compute them, the
+// plain one as the AVX2 kernel's twin. Rows need no alignment.
 #pragma once
 
 #include <cstdint>
@@ -14,24 +12,37 @@ struct SteadyTables {
     uint8_t lane[4][256];
 };
 
-constexpr int32_t linearShift = 22;  // fractional bits of the fitted gain and offset
-
-// v * gain + offset is formed modulo 2^32 and read as a signed 32-bit value;
-// a fit keeps the true sum within int32 for every v, so the two agree.
-struct LinearFit {
-    int32_t gain[4];
-    int32_t offset[4];
+// A lane's value v becomes, in 16-bit words:
+//   d   = v * 256 + lift - black, or 0 where that is below 0
+//   out = floor(d * gain / 65536) / 128, held to 255
+// that is (v - black point) * gain + 0.5, rounded down: the black point in
+// 1/256 levels, the gain, below 2, in 1/32768, and the half that rounds,
+// 128 / gain before the gain, in lift or black (steady_correct.cpp). black
+// 65535 clears the lane; lift 128, black 0 and gain 32768 copy it.
+struct SteadyFixed {
+    uint8_t lift[4];
+    uint16_t black[4];
+    uint16_t gain[4];
 };
+
+// One value through the form: what every kernel gives.
+inline uint8_t steadyFixedValue(uint32_t v, uint32_t lift, uint32_t black, uint32_t gain)
+{
+    const uint32_t x = v * 256 + lift;
+    const uint32_t d = x > black ? x - black : 0;
+    const uint32_t out = ((d * gain) >> 16) >> 7;
+    return static_cast<uint8_t>(out < 255 ? out : 255);
+}
 
 void steadyRowTable(const uint8_t* source, uint8_t* destination, int32_t count,
                     const SteadyTables& tables);
 
-void steadyRowLinear(const uint8_t* source, uint8_t* destination, int32_t count,
-                     const LinearFit& fit);
+void steadyRowFixed(const uint8_t* source, uint8_t* destination, int32_t count,
+                    const SteadyFixed& fixed);
 
 // Compiled for AVX2 alone, in 64-bit programs; call only where cpuRunsAvx2().
 #if defined(__x86_64__) && defined(__GNUC__)
 #define VELTO_HAS_STEADY_AVX2 1
-void steadyRowLinearAvx2(const uint8_t* source, uint8_t* destination, int32_t count,
-                         const LinearFit& fit);
+void steadyRowFixedAvx2(const uint8_t* source, uint8_t* destination, int32_t count,
+                        const SteadyFixed& fixed);
 #endif
