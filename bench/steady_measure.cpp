@@ -2,8 +2,7 @@
 // frames to settle after a cut, and how far the steady levels stray from the
 // per-frame ones on a pan, with and without the option. Each way runs as the
 // command-line tool runs it (velto apply --raw, with --steady: the engine's
-// runSteadyPass). Prints a table and exits with 1 when a target is missed or an
-// open one falls back behind what is reached today.
+// runSteadyPass). Prints a table and exits with 1 when a target is missed.
 // Not a timing.
 //
 //   steady_measure [--steady SECONDS] [--cut CHANGE] [--hold LEVELS] [--series FILE]
@@ -259,19 +258,10 @@ std::string fixed2(double v)
 
 struct Targets {
     bool met = true;
-    bool open = false;
     void check(bool ok, const std::string& what)
     {
         std::printf("  target: %-66s %s\n", what.c_str(), ok ? "met" : "MISSED");
         met = met && ok;
-    }
-    // A target not reached yet: printed as open, and the run fails only when
-    // the figure falls back behind what is reached today (guard).
-    void aim(bool ok, bool guard, const std::string& what)
-    {
-        std::printf("  target: %-66s %s\n", what.c_str(), ok ? "met" : guard ? "open" : "MISSED");
-        met = met && guard;
-        open = open || !ok;
     }
 };
 
@@ -453,17 +443,14 @@ void measureClip(const Clip& clip, const Choice& choice, Targets& targets, std::
         if (series) writeSeries(series, clip, track);
         if (track.name != std::string("steady")) continue;
         const std::string at = std::string(clip.name) + ": ";
-        // The walkers, whose figures cross the measured blocks for seconds at a
-        // time, reach 1.14 today; the other still clips 1.03.
         if (clip.still)
-            targets.aim(ratio <= 1.10, ratio <= 1.15, at + "steady flicker at most 1.10 x the input's");
+            targets.check(ratio <= 1.10, at + "steady flicker at most 1.10 x the input's");
         targets.check(ownJumps == 0, at + "no jump of the steady correction's own (" +
                                          std::to_string(ownJumps) + ")");
         if (hasCuts)
             targets.check(settle == 0, at + "steady levels the new scene's own from its first frame");
         if (clip.panSpeed == 1)
-            targets.aim(off <= 2.0, off <= 2.15,
-                        at + "steady levels within 2 of the per-frame, lag behind");
+            targets.check(off <= 2.0, at + "steady levels within 2 of the per-frame, lag behind");
     }
 }
 
@@ -503,7 +490,7 @@ int main(int argc, char** argv)
     }
     std::printf(
         "Generated clips of %dx%d, levels 20,20,20. Steady: time constant %.2f s, a new scene "
-        "above\na change of %.3f, held within %.2f levels.\n"
+        "above\na change of %.3f, held within %.2f levels, more after jumps.\n"
         "  flicker    mean change of a channel's mean from one frame to the next\n"
         "  x input    the largest of the three over the input's\n"
         "  jumps      frames where a channel's mean moves by more than 0.5 levels\n"
@@ -515,16 +502,15 @@ int main(int argc, char** argv)
         "  off by     the largest distance of a level from the per-frame one %.2f s before\n"
         "  per frame: without the option; steady: with it (a table per channel); no cuts: steady\n"
         "  without cut detection; fixed: the first frame's levels throughout (the stretch alone);\n"
-        "  bytes: the steady levels through the per-frame gains and black bytes, with the hold\n"
-        "  band of %.2f (the output before the tables)\n",
-        width, height, choice.steadySeconds, choice.cutThreshold, choice.hold, choice.steadySeconds,
-        steadyHold);
+        "  bytes: the steady levels through the per-frame gains and black bytes (the output\n"
+        "  before the tables)\n",
+        width, height, choice.steadySeconds, choice.cutThreshold, choice.hold, choice.steadySeconds);
     Targets targets;
     for (const Clip& clip : clips) measureClip(clip, choice, targets, series);
     if (series && std::fclose(series) != 0) {
         std::fprintf(stderr, "steady_measure: the series could not be written\n");
         return 1;
     }
-    std::printf("\n%s\n", !targets.met ? "A target is missed." : targets.open ? "Every target met but the open ones." : "All targets met.");
+    std::printf("\n%s\n", targets.met ? "All targets met." : "A target is missed.");
     return targets.met ? 0 : 1;
 }

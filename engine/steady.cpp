@@ -1,5 +1,7 @@
 #include "engine/steady.h"
 
+#include <cmath>
+
 namespace {
 
 // Each of the six levels is smoothed on its own.
@@ -13,6 +15,16 @@ double holdWithin(double held, double target, double band)
     if (held < target - band) return target - band;
     if (held > target + band) return target + band;
     return held;
+}
+
+// How far the frame's own levels jumped from the last frame's beyond what
+// noise moves them: the largest of the six.
+double jumpBeyondNoise(const CorrectionLevels& last, const CorrectionLevels& frame)
+{
+    double jump = 0.0;
+    for (double CorrectionLevels::*level : allLevels)
+        jump = std::fmax(jump, std::fabs(frame.*level - last.*level) - steadyJumpNoise);
+    return jump;
 }
 
 }  // namespace
@@ -34,18 +46,28 @@ SteadyState steadyStep(const SteadyState& state, const CorrectionLevels& frame,
     if (next.newScene) {
         next.smoothed = frame;
         next.levels = frame;
+        next.own = frame;
         return next;
     }
     // A scene younger than one time constant follows its running mean, so
     // that a first frame that happened to measure off is not held on to.
     next.sceneAge = state.sceneAge + settings.weight;
     const bool settled = next.sceneAge >= 1.0;
+    // The jumps fade as a running mean of steadyJumpMemory time constants
+    // would: by M (1 - w) / (M (1 - w) + w) a frame, w the frame's weight.
+    // (Plain arithmetic rather than exp, whose last bit differs between C
+    // libraries: every build must give the same bytes.)
+    const double rest = steadyJumpMemory * (1.0 - settings.weight);
+    const double fade = rest / (rest + settings.weight);
+    next.own = frame;
+    next.jumps = state.jumps * fade + jumpBeyondNoise(state.own, frame);
+    const double band = std::fmin(settings.hold + steadyHoldPerJump * next.jumps, steadyHoldWidest);
     for (double CorrectionLevels::*level : allLevels) {
         const double mean = state.smoothed.*level;
         const double smoothed = mean + (frame.*level - mean) * settings.weight;
         next.smoothed.*level = smoothed;
         next.levels.*level =
-            settled ? holdWithin(state.levels.*level, smoothed, settings.hold) : smoothed;
+            settled ? holdWithin(state.levels.*level, smoothed, band) : smoothed;
     }
     return next;
 }

@@ -5,13 +5,23 @@
 // Each frame's own levels feed a running mean (a one-pole low-pass whose time
 // constant is the user's, in seconds). Once a scene is a time constant old,
 // the levels the correction uses move only when the running mean leaves a
-// band of steadyHold around them, and only as far as its edge: a scene whose
-// levels wander within the band, as light and noise make them, keeps one
-// correction, and a steady drift is followed smoothly, steadyHold behind.
-// (Before that they are the running mean itself.) A frame whose blocks 8 and
-// 9 look unlike the frame before (sceneChange above steadyCutThreshold)
-// starts a new scene and is corrected with its own levels. The correction
-// itself is steady_correct.h's, continuous in the levels.
+// band around them, and only as far as its edge: a scene whose levels wander
+// within the band, as light and noise make them, keeps one correction, and a
+// steady drift is followed smoothly, the band's width behind. (Before that
+// they are the running mean itself.)
+//
+// The band is steadyHold wide while the frame's own levels move smoothly, and
+// widens when they jump from one frame to the next by more than noise does:
+// then something is crossing the measured blocks (a person walking through,
+// a car), whose levels are not the scene's and which leaves again after a few
+// seconds. Following it would make the picture pump; a pan or a change of
+// light moves the levels gradually and keeps the band narrow, so it is
+// followed closely.
+//
+// A frame whose blocks 8 and 9 look unlike the frame before (sceneChange
+// above steadyCutThreshold) starts a new scene and is corrected with its own
+// levels. The correction itself is steady_correct.h's, continuous in the
+// levels.
 #pragma once
 
 #include "engine/block_levels.h"
@@ -22,18 +32,25 @@
 // change the blocks by at most 0.09; the cuts between differently cast scenes
 // there change them by 0.30 or more.
 constexpr double steadyCutThreshold = 0.15;
-// In levels. It was made to keep the correction's gain and black bytes from
-// stepping; the tables of steady_correct.h no longer step, and it stays for
-// the flicker it still takes away, which costs as much lag on a drift. On the
-// generated clips (--steady 1), with the band and without (0): the walkers'
-// flicker 1.14 and 1.24 x the input's, the still scene's 1.03 and 1.06; the
-// slow pan 2.10 and 1.91 levels from the per-frame levels of 1 s before.
-constexpr double steadyHold = 0.75;
+// In levels: the narrowest band, kept while the levels move smoothly. Without
+// a band a still scene's levels wander with the noise; each band width costs
+// as much lag on a drift.
+constexpr double steadyHold = 0.5;
+// The band widens by steadyHoldPerJump for every level a frame's own level
+// jumps beyond steadyJumpNoise from the frame before (the largest of the six),
+// up to steadyHoldWidest, and the widening fades over steadyJumpMemory time
+// constants. Per-frame levels of a still or panning scene jump by up to 1.3
+// levels with the noise; a figure entering or leaving the measured blocks
+// moves them by 2 to 6 at once.
+constexpr double steadyJumpNoise = 1.5;
+constexpr double steadyHoldPerJump = 0.4;
+constexpr double steadyHoldWidest = 3.0;
+constexpr double steadyJumpMemory = 10.0;
 
 struct SteadySettings {
     double weight;  // share of each frame's own levels in the running mean, 0..1
     double cutThreshold = steadyCutThreshold;
-    double hold = steadyHold;
+    double hold = steadyHold;  // the narrowest band
 };
 
 // The weight for a time constant of steadySeconds and frames frameSeconds
@@ -49,6 +66,8 @@ struct SteadyState {
     double sceneAge = 0.0;        // time constants since then: the weights summed
     CorrectionLevels smoothed{};  // the running mean of the frames' own levels
     CorrectionLevels levels{};    // the levels to correct the last frame with
+    CorrectionLevels own{};       // the last frame's own levels
+    double jumps = 0.0;           // levels jumped beyond noise, fading: widens the band
     SceneSignature signature{};   // the last frame's
 };
 

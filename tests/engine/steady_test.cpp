@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -56,18 +57,30 @@ TEST(Steady, LevelsHoldFollowAndStartAgainAtACut)
     EXPECT_TRUE(state.newScene);
     EXPECT_EQ(0, std::memcmp(&state.levels, &first, sizeof first));
 
-    // The frames measure red's black point 3 higher. The running mean moves
-    // 11.5, 12.25, 12.625: in the scene's first time constant (two frames at
-    // this weight) the levels are the mean, then they hold while it is within
-    // 0.75 of them, then follow 0.75 behind.
+    // Red's black point drifts up a level a frame, within what noise moves
+    // it. The running mean goes 10.5, 11.25, 12.125, 12.5625, 12.78125: in
+    // the scene's first time constant (two frames at this weight) the levels
+    // are the mean, then they hold while it is within 0.5 of them and follow
+    // 0.5 behind.
+    SteadyState drift = state;
+    for (const auto& [measured, expected] :
+         {std::pair{11.0, 10.5}, {12.0, 10.75}, {13.0, 11.625}, {13.0, 12.0625}, {13.0, 12.28125}}) {
+        CorrectionLevels frame = first;
+        frame.blackR = measured;
+        drift = steadyStep(drift, frame, scene, half);
+        EXPECT_FALSE(drift.newScene);
+        EXPECT_EQ(drift.levels.blackR, expected);
+        EXPECT_EQ(drift.levels.whiteB, 240.0);
+    }
+    // The same rise in one jump, as something crossing the blocks gives:
+    // the band widens and the levels hold at the first time constant's mean
+    // where a band of 0.5 would have moved them to 11.75.
     CorrectionLevels higher = first;
     higher.blackR = 13.0;
-    for (double expected : {11.5, 11.5, 11.875}) {
-        state = steadyStep(state, higher, scene, half);
-        EXPECT_FALSE(state.newScene);
-        EXPECT_EQ(state.levels.blackR, expected);
-        EXPECT_EQ(state.levels.whiteB, 240.0);
-    }
+    state = steadyStep(state, higher, scene, half);
+    EXPECT_EQ(state.levels.blackR, 11.5);
+    state = steadyStep(state, higher, scene, half);
+    EXPECT_EQ(state.levels.blackR, 11.5);
     // A cut: the new scene's own levels at once.
     const CorrectionLevels cut = {2.0, 0.0, 9.0, 255.0, 230.0, 250.0};
     state = steadyStep(state, cut, other, half);
