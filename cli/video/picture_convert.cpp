@@ -161,7 +161,7 @@ bool wordsToPicture(PictureConverter& c, const uint32_t* words, const PictureCol
                     format, fromWordsFlags))
         return false;
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
-    setColours(c.fromWords, colours, d && !(d->flags & AV_PIX_FMT_FLAG_RGB), c.fromWordsSet,
+    setColours(c.fromWords, colours, false, c.fromWordsSet,
                c.fromWordsColours);
     const uint8_t* const planes[4] = {reinterpret_cast<const uint8_t*>(words), nullptr, nullptr,
                                       nullptr};

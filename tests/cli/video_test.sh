@@ -61,6 +61,10 @@ ffmpeg -v error -y -f lavfi -i "$cast,format=yuv420p10le" -t 0.4 -c:v libx264 -p
     deep.mkv || fail "ffmpeg could not make deep.mkv"
 ffmpeg -v error -y -f lavfi -i "$cast,format=bgra" -t 0.6 -c:v ffv1 bgra.mkv ||
     fail "ffmpeg could not make bgra.mkv"
+# Flat grey in limited range, which the correction leaves as it is: through
+# the conversions and back it must come out with the same bytes.
+ffmpeg -v error -y -f lavfi -i "color=c=0x404040:size=64x48:duration=0.2,format=yuv420p" \
+    -c:v ffv1 grey.mkv || fail "ffmpeg could not make grey.mkv"
 ffmpeg -v error -y -f lavfi -i "sine=duration=1" -c:a aac sound.m4a || fail "no sound.m4a"
 printf 'not a video' >junk.mp4
 # A Matroska file cut in the middle of its frames: its header still says 2 s.
@@ -68,7 +72,8 @@ head -c "$(($(wc -c <full.mkv) / 2))" full.mkv >cut.mkv
 
 # --- files that come out whole: INPUT OUTPUT ARGS | what must match ---
 # times: every frame's time stamp; kinds: the streams; chapters; rotation;
-# tags: pixel aspect and colour tags; format: pixel format and size.
+# tags: pixel aspect and colour tags; format: pixel format and size; same:
+# the same pictures, byte for byte.
 tags=sample_aspect_ratio,color_range,color_space,color_primaries,color_transfer
 while IFS='|' read -r input output args checks; do
     [ -n "$input" ] || continue
@@ -93,6 +98,9 @@ while IFS='|' read -r input output args checks; do
         tags) [ "$(probe "$output" -select_streams v:0 -show_entries stream=$tags)" = \
                 "$(probe "$input" -select_streams v:0 -show_entries stream=$tags)" ] ||
             fail "$output: aspect or colour tags differ from $input's" ;;
+        same) [ "$(ffmpeg -v error -i "$input" -f framemd5 - | grep -v '^#')" = \
+                "$(ffmpeg -v error -i "$output" -f framemd5 - | grep -v '^#')" ] ||
+            fail "$output: pictures differ from $input's" ;;
         deep) grep -q "corrected at 8 bits" stderr.txt || fail "$input: no word of 8 bits" ;;
         esac
     done
@@ -104,6 +112,7 @@ even.avi|even-out.avi||times kinds
 full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
 odd.mkv|odd-out.mkv|--lossless|format times
 deep.mkv|deep-out.mkv||format deep
+grey.mkv|grey-out.mkv|--steady 0 --lossless|format same
 EOF
 no_temporaries "whole outputs"
 
