@@ -89,6 +89,7 @@ const char* steadyKernelName(SteadyKernelId id)
     switch (id) {
     case SteadyKernelId::table: return "table";
     case SteadyKernelId::fixed: return "fixed";
+    case SteadyKernelId::fixedSse2: return "fixed_sse2";
     case SteadyKernelId::fixedAvx2: return "fixed_avx2";
     }
     return "?";
@@ -108,6 +109,12 @@ bool correctSteadyPixelsWith(SteadyKernelId id, const CorrectionLevels& levels,
         runRows(steadyRowFixed, fixed, source, destination, width, height);
         return true;
     }
+#if defined(VELTO_HAS_STEADY_SSE2)
+    if (id == SteadyKernelId::fixedSse2) {
+        runRows(steadyRowFixedSse2, fixed, source, destination, width, height);
+        return true;
+    }
+#endif
 #if defined(VELTO_HAS_STEADY_AVX2)
     if (id == SteadyKernelId::fixedAvx2 && cpuRunsAvx2()) {
         runRows(steadyRowFixedAvx2, fixed, source, destination, width, height);
@@ -122,13 +129,19 @@ void correctSteadyPixels(const CorrectionLevels& levels, const uint32_t* source,
 {
     // Asked once per process: the answer cannot change while it runs.
     static const bool avx2 = cpuRunsAvx2();
-#if defined(VELTO_HAS_STEADY_AVX2)
     SteadyFixed fixed;
-    if (avx2 && steadyFixed(levels, topByte, fixed)) {
-        runRows(steadyRowFixedAvx2, fixed, source, destination, width, height);
-        return;
-    }
+    if (steadyFixed(levels, topByte, fixed)) {
+#if defined(VELTO_HAS_STEADY_AVX2)
+        if (avx2) {
+            runRows(steadyRowFixedAvx2, fixed, source, destination, width, height);
+            return;
+        }
 #endif
+#if defined(VELTO_HAS_STEADY_SSE2)
+        runRows(steadyRowFixedSse2, fixed, source, destination, width, height);
+        return;
+#endif
+    }
     (void)avx2;
     runRows(steadyRowTable, steadyTables(levels, topByte), source, destination, width, height);
 }

@@ -34,9 +34,9 @@ SteadyTables steadyTables(const CorrectionLevels& levels, TopByte topByte);
 
 // The kernels, slowest first. Each gives the table kernel's bytes; the fixed
 // ones only where the levels have a fixed-point form.
-enum class SteadyKernelId { table, fixed, fixedAvx2 };
+enum class SteadyKernelId { table, fixed, fixedSse2, fixedAvx2 };
 constexpr SteadyKernelId steadyKernelIds[] = {SteadyKernelId::table, SteadyKernelId::fixed,
-                                              SteadyKernelId::fixedAvx2};
+                                              SteadyKernelId::fixedSse2, SteadyKernelId::fixedAvx2};
 const char* steadyKernelName(SteadyKernelId id);
 
 // width x height pixels, stored one after the other (rows without gaps), from

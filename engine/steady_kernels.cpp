@@ -1,5 +1,8 @@
 #include "engine/steady_kernels.h"
 
+#if defined(VELTO_HAS_STEADY_SSE2)
+#include <emmintrin.h>
+#endif
 #if defined(VELTO_HAS_STEADY_AVX2)
 #include <immintrin.h>
 #endif
@@ -24,6 +27,34 @@ void steadyRowFixed(const uint8_t* source, uint8_t* destination, int32_t count,
         destination[i] =
             steadyFixedValue(source[i], fixed.lift[i & 3], fixed.black[i & 3], fixed.gain[i & 3]);
 }
+
+#if defined(VELTO_HAS_STEADY_SSE2)
+// The AVX2 kernel's steps (below) on 128-bit registers: four pixels a step.
+// The kernel for 32-bit programs and processors without AVX2.
+void steadyRowFixedSse2(const uint8_t* source, uint8_t* destination, int32_t count,
+                        const SteadyFixed& fixed)
+{
+    const __m128i lift = _mm_set1_epi32(int32_t(uint32_t(fixed.lift[0]) | uint32_t(fixed.lift[1]) << 8 |
+                                                uint32_t(fixed.lift[2]) << 16 | uint32_t(fixed.lift[3]) << 24));
+    const __m128i black = _mm_setr_epi16(int16_t(fixed.black[0]), int16_t(fixed.black[1]), int16_t(fixed.black[2]),
+                                         int16_t(fixed.black[3]), int16_t(fixed.black[0]), int16_t(fixed.black[1]),
+                                         int16_t(fixed.black[2]), int16_t(fixed.black[3]));
+    const __m128i gain = _mm_setr_epi16(int16_t(fixed.gain[0]), int16_t(fixed.gain[1]), int16_t(fixed.gain[2]),
+                                        int16_t(fixed.gain[3]), int16_t(fixed.gain[0]), int16_t(fixed.gain[1]),
+                                        int16_t(fixed.gain[2]), int16_t(fixed.gain[3]));
+    const auto words = [&](__m128i x) {
+        return _mm_srli_epi16(_mm_mulhi_epu16(_mm_subs_epu16(x, black), gain), 7);
+    };
+    int32_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 4 * x));
+        const __m128i low = words(_mm_unpacklo_epi8(lift, p));
+        const __m128i high = words(_mm_unpackhi_epi8(lift, p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 4 * x), _mm_packus_epi16(low, high));
+    }
+    steadyRowFixed(source + 4 * x, destination + 4 * x, count - x, fixed);
+}
+#endif
 
 #if defined(VELTO_HAS_STEADY_AVX2)
 // Eight pixels a step, in sixteen 16-bit words a half: unpacking the bytes

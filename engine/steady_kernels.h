@@ -2,7 +2,7 @@
 // its steady black and white points (steady_correct.h) in one 16-bit
 // fixed-point form, which every kernel computes alike: the table kernel looks
 // the bytes up in tables made from it, the fixed kernels compute them, the
-// plain one as the AVX2 kernel's twin. Rows need no alignment.
+// plain one as the SSE2 and AVX2 kernels' twin. Rows need no alignment.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +39,12 @@ void steadyRowTable(const uint8_t* source, uint8_t* destination, int32_t count,
 
 void steadyRowFixed(const uint8_t* source, uint8_t* destination, int32_t count,
                     const SteadyFixed& fixed);
+
+#if defined(__SSE2__)
+#define VELTO_HAS_STEADY_SSE2 1
+void steadyRowFixedSse2(const uint8_t* source, uint8_t* destination, int32_t count,
+                        const SteadyFixed& fixed);
+#endif
 
 // Compiled for AVX2 alone, in 64-bit programs; call only where cpuRunsAvx2().
 #if defined(__x86_64__) && defined(__GNUC__)

@@ -163,10 +163,17 @@ TEST(SteadyCorrection, EveryKernelGivesThePlainStretch)
     EXPECT_LT(nearEdges, checked / 8);  // a few pixels, not a loose test
 }
 
-TEST(SteadyCorrection, Avx2KernelGivesItsPlainTwinsBytes)
+TEST(SteadyCorrection, SimdKernelsGiveTheirPlainTwinsBytes)
 {
+    using Kernel = void (*)(const uint8_t*, uint8_t*, int32_t, const SteadyFixed&);
+    std::vector<Kernel> kernels;
+#if defined(VELTO_HAS_STEADY_SSE2)
+    kernels.push_back(steadyRowFixedSse2);
+#endif
 #if defined(VELTO_HAS_STEADY_AVX2)
-    if (!cpuRunsAvx2()) GTEST_SKIP() << "no AVX2 here";
+    if (cpuRunsAvx2()) kernels.push_back(steadyRowFixedAvx2);
+#endif
+    if (kernels.empty()) GTEST_SKIP() << "no SIMD kernel here";
     Random random{5};
     for (int round = 0; round < 200; ++round) {
         // Any black points and gains, not only the levels' own forms.
@@ -179,15 +186,15 @@ TEST(SteadyCorrection, Avx2KernelGivesItsPlainTwinsBytes)
         const int32_t count = int32_t(random.below(70));
         std::vector<uint32_t> source(size_t(count) + 1);
         for (uint32_t& p : source) p = random.word();
-        std::vector<uint32_t> plain(source.size(), 7), avx2(source.size(), 7);
+        std::vector<uint32_t> plain(source.size(), 7);
         const auto* from = reinterpret_cast<const uint8_t*>(source.data());
         steadyRowFixed(from, reinterpret_cast<uint8_t*>(plain.data()), count, fixed);
-        steadyRowFixedAvx2(from, reinterpret_cast<uint8_t*>(avx2.data()), count, fixed);
-        ASSERT_EQ(plain, avx2) << "round " << round;  // the word past count untouched too
+        for (const Kernel kernel : kernels) {
+            std::vector<uint32_t> simd(source.size(), 7);
+            kernel(from, reinterpret_cast<uint8_t*>(simd.data()), count, fixed);
+            ASSERT_EQ(plain, simd) << "round " << round;  // the word past count untouched too
+        }
     }
-#else
-    GTEST_SKIP() << "no AVX2 kernel in this build";
-#endif
 }
 
 TEST(SteadyCorrection, InPlace)
