@@ -3,7 +3,7 @@
 // gain and a black byte (correct.h), so a level that drifts slowly moves the
 // picture in steps of about 1.5 % of a channel at once; here every channel
 // is stretched in a fixed-point form with 8 fractional bits of black point
-// and 16 of gain, rounded once per value, so a slow drift moves single
+// and 15 of gain, rounded once per value, so a slow drift moves single
 // output values by one, spread over many frames.
 #pragma once
 
@@ -32,7 +32,7 @@ bool steadyFixed(const CorrectionLevels& levels, TopByte topByte, SteadyFixed& f
 // byte or clears it.
 SteadyTables steadyTables(const CorrectionLevels& levels, TopByte topByte);
 
-// The kernels, slowest first. Each gives the table kernel's bytes; the fixed
+// The kernels. Each gives the table kernel's bytes; the fixed
 // ones only where the levels have a fixed-point form.
 enum class SteadyKernelId { table, fixed, fixedSse2, fixedAvx2 };
 constexpr SteadyKernelId steadyKernelIds[] = {SteadyKernelId::table, SteadyKernelId::fixed,
@@ -40,9 +40,9 @@ constexpr SteadyKernelId steadyKernelIds[] = {SteadyKernelId::table, SteadyKerne
 const char* steadyKernelName(SteadyKernelId id);
 
 // width x height pixels, stored one after the other (rows without gaps), from
-// source to destination, which may be the source itself. Uses the AVX2 fixed
-// kernel where it runs and the levels have the form, the table kernel
-// otherwise.
+// source to destination, which may be the source itself. Where the levels
+// have the form, uses the AVX2 fixed kernel where it runs and the SSE2 one
+// elsewhere on x86; the table kernel otherwise.
 void correctSteadyPixels(const CorrectionLevels& levels, const uint32_t* source,
                          uint32_t* destination, int32_t width, int32_t height, TopByte topByte);
 
