@@ -24,6 +24,8 @@
 //             grows with the light, light drifting by 3 % over 40 s, and
 //             people-sized figures of six colours walking through the
 //             measured blocks, one to three at a time, entering and leaving
+//   walkers 25  the same at 25 frames a second: the jumps that widen the
+//             hold band are spread over more frames
 // The targets, for the steady way: on the still clips (static, walkers) the
 // flicker at most 1.10 x the input's; on every clip no jump of the
 // correction's own: no frame, but one that starts a new scene, where a
@@ -102,19 +104,19 @@ struct Walker {
 // Six colours of clothing, a few walking at a time through the middle two
 // block rows, where the measured blocks lie, from either side; each is seen
 // for about 5 to 10 s.
-std::vector<Walker> makeWalkers(int32_t frames, Random& random)
+std::vector<Walker> makeWalkers(int32_t frames, double fps, Random& random)
 {
     constexpr double colours[][3] = {{190, 40, 35},  {40, 60, 170}, {210, 190, 40},
                                      {40, 140, 60},  {230, 225, 215}, {30, 28, 26}};
     std::vector<Walker> walkers;
-    for (int32_t start = 5; start < frames; start += 40 + int32_t(random.below(60))) {
+    for (int32_t start = 5; start < frames; start += int32_t((40 + int32_t(random.below(60))) * fps / 10.0)) {
         Walker w;
         const double* c = colours[random.below(6)];
         for (int32_t k = 0; k < 3; ++k) w.light[k] = c[k];
         w.w = 24 + int32_t(random.below(16));
         w.h = 70 + int32_t(random.below(30));
         w.y = height / 4 + random.below(uint32_t(height / 2 - w.h / 2));
-        const double speed = 3.0 + random.unit() * 3.0;  // pixels a frame at 10 a second
+        const double speed = (3.0 + random.unit() * 3.0) * (10.0 / fps);  // 30 to 60 pixels a second
         const bool fromLeft = random.below(2) == 0;
         w.speed = fromLeft ? speed : -speed;
         w.x0 = fromLeft ? -w.w : width;
@@ -184,6 +186,7 @@ constexpr Clip clips[] = {
     {"pan", 25.0, 300, 0, 1, 0.06, 10.0, false, false, 3.0, 0.0},
     {"fast pan", 25.0, 300, 0, 8, 0.06, 10.0, false, false, 3.0, 0.0},
     {"walkers", 10.0, 600, 0, 0, 0.03, 40.0, true, true, 1.0, 0.35},
+    {"walkers 25", 25.0, 1500, 0, 0, 0.03, 40.0, true, true, 1.0, 0.35},
 };
 
 double brightnessAt(const Clip& clip, int32_t frame)
@@ -322,7 +325,7 @@ void measureClip(const Clip& clip, const Choice& choice, Targets& targets, std::
         scenes.push_back(paintClipScene(width + clip.frames * clip.panSpeed, height, 1000u + 77u * uint32_t(i)));
     Random walkerRandom{2024};
     const std::vector<Walker> walkers =
-        clip.walkers ? makeWalkers(clip.frames, walkerRandom) : std::vector<Walker>{};
+        clip.walkers ? makeWalkers(clip.frames, clip.fps, walkerRandom) : std::vector<Walker>{};
 
     const double weight = steadyWeight(choice.steadySeconds, 1.0 / clip.fps);
     const double never = 2.0;  // above every sceneChange

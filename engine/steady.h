@@ -39,10 +39,10 @@ constexpr double steadyHold = 0.5;
 // The band widens by steadyHoldPerJump for every level a frame's own level
 // jumps beyond steadyJumpNoise from the frame before (the largest of the six),
 // up to steadyHoldWidest, and the widening fades over steadyJumpMemory time
-// constants. Per-frame levels of a still or panning scene jump by up to 1.3
-// levels with the noise; a figure entering or leaving the measured blocks
-// moves them by 2 to 6 at once.
-constexpr double steadyJumpNoise = 1.5;
+// constants. On the generated clips the per-frame levels of a still or slowly
+// panning scene jump by at most 1.17 levels with the noise; a figure entering
+// or leaving the measured blocks moves them by 2 to 4 at once.
+constexpr double steadyJumpNoise = 1.25;
 constexpr double steadyHoldPerJump = 0.4;
 constexpr double steadyHoldWidest = 3.0;
 constexpr double steadyJumpMemory = 10.0;
