@@ -83,7 +83,14 @@ run_host() {  # run_host HOST SIZE RATE PARAMETERS: in.bgra (ffmpeg) or in.mkv (
         # shellcheck disable=SC2086
         set -- $4
         unset IFS
-        run_melt in.mkv -filter frei0r.velto "$@" -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra
+        # On a busy machine melt now and then ends at once with success and an
+        # empty file: tried again, and three empty runs fail.
+        for attempt in 1 2 3; do
+            run_melt in.mkv -filter frei0r.velto "$@" -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra ||
+                return 1
+            [ -s out.bgra ] && return 0
+        done
+        return 1
     fi
 }
 
