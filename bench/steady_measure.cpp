@@ -26,7 +26,7 @@
 //             measured blocks, one to three at a time, entering and leaving
 //   walkers 25  the same at 25 frames a second: the jumps that widen the
 //             hold band are spread over more frames
-// The targets, for the steady way: on the still clips (static, walkers) the
+// The targets, for the steady way: on the still clips (static, both walkers) the
 // flicker at most 1.10 x the input's; on every clip no jump of the
 // correction's own: no frame, but one that starts a new scene, where a
 // channel's mean moves by more than 0.5 levels beyond what the input's move
