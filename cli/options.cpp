@@ -21,6 +21,35 @@ bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& 
     return true;
 }
 
+bool nextArgument(ArgumentWalk& walk, bool (*takesValue)(std::string_view name),
+                  Argument& argument, std::string& error)
+{
+    if (walk.next >= walk.argc) return false;
+    const std::string_view arg = walk.argv[walk.next++];
+    if (walk.optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
+        argument = {{}, arg};
+        return true;
+    }
+    if (arg == "--") {
+        walk.optionsEnded = true;
+        return nextArgument(walk, takesValue, argument, error);
+    }
+    const size_t eq = arg.find('=');
+    argument.name = arg.substr(0, eq);
+    argument.value = eq == std::string_view::npos ? std::string_view{} : arg.substr(eq + 1);
+    if (takesValue(argument.name) && eq == std::string_view::npos) {
+        if (walk.next >= walk.argc) {
+            error = std::string(argument.name) + " needs a value";
+            return false;
+        }
+        argument.value = walk.argv[walk.next++];
+    } else if (!takesValue(argument.name) && eq != std::string_view::npos) {
+        error = std::string(argument.name) + " takes no value";
+        return false;
+    }
+    return true;
+}
+
 int32_t threadCount(const Options& options)
 {
     if (options.threads > 0) return options.threads;
@@ -176,17 +205,11 @@ Status wrong(Command c, const std::string& what)
     return usageError(name + ": " + what + " (see 'velto " + name + " --help')");
 }
 
-// Splits "--name=value" into name and value; value stays empty otherwise.
-bool splitInline(std::string_view arg, std::string_view& name, std::string_view& value)
+bool toolTakesValue(std::string_view name)
 {
-    const size_t eq = arg.find('=');
-    if (eq == std::string_view::npos) {
-        name = arg;
-        return false;
-    }
-    name = arg.substr(0, eq);
-    value = arg.substr(eq + 1);
-    return true;
+    return name == "--levels" || name == "--raw" || name == "--threads" || name == "--quality" ||
+           name == "--format" || name == "--out-dir" || name == "--steady" || name == "--fps" ||
+           name == "--flatten";
 }
 
 }  // namespace
@@ -213,27 +236,14 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
     const Command c = options.command;
 
     std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (int i = 2; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
-            positional.emplace_back(arg);
+    ArgumentWalk walk{argc, argv};
+    Argument argument;
+    std::string error;
+    while (nextArgument(walk, toolTakesValue, argument, error)) {
+        const std::string_view name = argument.name, value = argument.value;
+        if (name.empty()) {
+            positional.emplace_back(value);
             continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string_view name, value;
-        const bool inlineValue = splitInline(arg, name, value);
-        const bool takesValue = name == "--levels" || name == "--raw" || name == "--threads" ||
-                                name == "--quality" || name == "--format" || name == "--out-dir" ||
-                                name == "--steady" || name == "--fps" || name == "--flatten";
-        if (takesValue && !inlineValue) {
-            if (i + 1 == argc) return wrong(c, std::string(name) + " needs a value");
-            value = argv[++i];
-        } else if (!takesValue && inlineValue) {
-            return wrong(c, std::string(name) + " takes no value");
         }
         const bool analyzeOnly = name == "--json" || name == "--blocks";
         if (analyzeOnly && c != Command::analyze)
@@ -302,6 +312,7 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
             return wrong(c, "unknown option '" + std::string(name) + "'");
         }
     }
+    if (!error.empty()) return wrong(c, error);
     if (options.help) return success();
     if (options.steadySeconds > 0.0 && !options.raw)
         return wrong(c, "--steady works on a stream of raw frames: add --raw WIDTHxHEIGHT");

@@ -58,6 +58,24 @@ struct Options {
 // line and points at the help.
 Status parseCommandLine(int argc, const char* const* argv, Options& options);
 
+// Walks the arguments after the command, one at a time: an option's name with
+// its value (after '=', or the next argument for an option that takes one),
+// or a positional argument (empty name). "-", and everything after "--", is
+// positional.
+struct ArgumentWalk {
+    int argc;
+    const char* const* argv;
+    int next = 2;  // argv[0] is the program, argv[1] the command
+    bool optionsEnded = false;
+};
+struct Argument {
+    std::string_view name, value;
+};
+// The next argument into argument; false when none is left, or when the next
+// is wrong, which error then says ("--x needs a value", "--x takes no value").
+bool nextArgument(ArgumentWalk& walk, bool (*takesValue)(std::string_view name),
+                  Argument& argument, std::string& error);
+
 // The threads a run uses: --threads, or one per core.
 int32_t threadCount(const Options& options);
 // The three levels, as the engine takes them.

@@ -36,29 +36,14 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
 {
     options = VideoOptions{};
     std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (int i = 2; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg == "-" || arg.size() < 2 || arg[0] != '-') {
-            positional.emplace_back(arg);
+    ArgumentWalk walk{argc, argv};
+    Argument argument;
+    std::string error;
+    while (nextArgument(walk, takesValue, argument, error)) {
+        const std::string_view name = argument.name, value = argument.value;
+        if (name.empty()) {
+            positional.emplace_back(value);
             continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        const size_t eq = arg.find('=');
-        const std::string_view name = arg.substr(0, eq);
-        std::string_view value;
-        if (takesValue(name)) {
-            if (eq != std::string_view::npos)
-                value = arg.substr(eq + 1);
-            else if (i + 1 < argc)
-                value = argv[++i];
-            else
-                return wrong(std::string(name) + " needs a value");
-        } else if (eq != std::string_view::npos) {
-            return wrong(std::string(name) + " takes no value");
         }
         const std::string v(value);
         if (name == "--help" || name == "-h") {
@@ -101,6 +86,7 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
             return wrong("unknown option '" + std::string(name) + "'");
         }
     }
+    if (!error.empty()) return wrong(error);
     if (options.help) return success();
     if (positional.size() < 2) return wrong("wants INPUT and OUTPUT");
     if (positional.size() > 2) return wrong("too many arguments");
