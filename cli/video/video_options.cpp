@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/options.h"
+#include "cli/arguments.h"
 
 namespace {
 

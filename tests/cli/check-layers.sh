@@ -7,7 +7,7 @@
 #   cli/jobs/      one file per kind of job, and what they print: formats,
 #                  io, the engine, and the options they run on
 #   cli/video/     velto video, a job with a folder of its own: as cli/jobs/
-#   cli/           main, options, help: everything above
+#   cli/           main, options and their arguments, help: everything above
 # cli/status.h, the outcome of a step, is open to every cli layer. formats/
 # and io/ do not reach each other.
 # Usage: check-layers.sh SOURCE_DIR
@@ -41,9 +41,9 @@ done
 check limits '$^'
 check cli/formats 'cli/formats/|cli/status\.h|limits/'
 check cli/io 'cli/io/|cli/status\.h|engine/'
-check cli/jobs 'cli/jobs/|cli/formats/|cli/io/|cli/options\.h|cli/status\.h|engine/'
+check cli/jobs 'cli/jobs/|cli/formats/|cli/io/|cli/options\.h|cli/arguments\.h|cli/status\.h|engine/'
 if [ -d "$src/cli/video" ]; then
-  check cli/video 'cli/video/|cli/jobs/|cli/formats/|cli/io/|cli/options\.h|cli/status\.h|engine/'
+  check cli/video 'cli/video/|cli/jobs/|cli/formats/|cli/io/|cli/options\.h|cli/arguments\.h|cli/status\.h|engine/'
 fi
 check cli 'cli/|engine/|limits/'
 exit $status
