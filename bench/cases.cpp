@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "engine/correct.h"
-#include "engine/frame_levels.h"
-#include "engine/frame_pass.h"
-#include "engine/histogram.h"
-#include "engine/steady_correct.h"
-#include "engine/bottom_up.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/frame_levels.h"
+#include "engine/classic/frame_pass.h"
+#include "engine/classic/histogram.h"
+#include "engine/classic/steady_correct.h"
+#include "engine/classic/bottom_up.h"
 
 namespace {
 

@@ -41,10 +41,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/bottom_up.h"
-#include "engine/correct.h"
+#include "engine/classic/bottom_up.h"
+#include "engine/classic/correct.h"
 #include "engine/steady.h"
-#include "engine/steady_pass.h"
+#include "engine/classic/steady_pass.h"
 #include "tests/support/pictures.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "cli/formats/frame_size.h"
 #include "cli/formats/image.h"
+#include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
 
 bool parseBoundedInt(std::string_view text, int32_t low, int32_t high, int32_t& value)

@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/formats/image.h"
 #include "cli/status.h"
+#include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
 
 enum class Command { none, apply, analyze };

@@ -32,7 +32,7 @@ if(VELTO_SANITIZE)
 endif()
 
 # What the project's own targets share: sources include from the root
-# ("engine/grid.h"), warnings on, and the version, written once, in the
+# ("engine/classic/grid.h"), warnings on, and the version, written once, in the
 # project() call. The libraries at the bottom of each area link this
 # publicly, so everything built on them has it; GoogleTest does not.
 add_library(velto_defaults INTERFACE)

@@ -24,7 +24,7 @@
 // levels.
 #pragma once
 
-#include "engine/block_levels.h"
+#include "engine/classic/block_levels.h"
 #include "engine/scene_change.h"
 
 // Chosen on generated clips (bench/steady_measure.cpp): within a shot, noise,

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
 
 // A host may pass anything: values below 0 or above 1, infinities included,

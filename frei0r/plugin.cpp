@@ -13,8 +13,8 @@ extern "C" {
 #include <frei0r.h>
 }
 
-#include "engine/bottom_up.h"
-#include "engine/steady_pass.h"
+#include "engine/classic/bottom_up.h"
+#include "engine/classic/steady_pass.h"
 #include "frei0r/frame_clock.h"
 #include "frei0r/level_values.h"
 #include "limits/frame_limits.h"

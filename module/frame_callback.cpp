@@ -1,6 +1,6 @@
 #include "module/frame_callback.h"
 
-#include "engine/frame_pass.h"
+#include "engine/classic/frame_pass.h"
 #include "settings/filter_settings.h"
 
 int32_t VELTO_CDECL frameCallback(FrameContext* context)

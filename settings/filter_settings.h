@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/frame_view.h"
+#include "engine/classic/strengths.h"
 #include "host/records.h"
 
 struct FilterSettings {

@@ -1,5 +1,7 @@
 #include "settings/filter_settings.h"
 
+#include "engine/classic/strengths.h"
+
 int32_t VELTO_CDECL createCallback(FrameContext* context)
 {
     FilterSettings* settings = context->settings;

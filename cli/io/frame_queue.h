@@ -14,7 +14,7 @@
 
 #include "cli/io/ordered_work.h"
 #include "cli/status.h"
-#include "engine/block_levels.h"
+#include "engine/classic/block_levels.h"
 #include "engine/scene_change.h"
 
 struct FrameJob {

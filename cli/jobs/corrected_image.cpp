@@ -1,6 +1,6 @@
 #include "cli/jobs/corrected_image.h"
 
-#include "engine/bottom_up.h"
+#include "engine/classic/bottom_up.h"
 
 void correctImage(const Strengths& user, Image& image)
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/formats/image.h"
+#include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
 
 // Corrects the image where it lies: the levels are measured before any pixel

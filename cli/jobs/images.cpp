@@ -18,7 +18,7 @@
 #include "cli/jobs/one_image.h"
 #include "cli/jobs/progress.h"
 #include "cli/jobs/report.h"
-#include "engine/bottom_up.h"
+#include "engine/classic/bottom_up.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "cli/io/raw_frames.h"
 #include "cli/jobs/progress.h"
 #include "cli/jobs/report.h"
-#include "engine/bottom_up.h"
-#include "engine/correct.h"
+#include "engine/classic/bottom_up.h"
+#include "engine/classic/correct.h"
 #include "engine/steady.h"
-#include "engine/steady_pass.h"
+#include "engine/classic/steady_pass.h"
 
 // Raw frames are bgra bytes, which are the engine's words only on a
 // little-endian machine.

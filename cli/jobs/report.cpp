@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/correct.h"
+#include "engine/classic/correct.h"
 
 void appendJsonNumber(std::string& out, double value)
 {

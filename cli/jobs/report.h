@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/block_levels.h"
+#include "engine/classic/block_levels.h"
 #include "engine/steady.h"
 
 struct FrameReport {

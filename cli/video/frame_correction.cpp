@@ -1,7 +1,7 @@
 #include "cli/video/frame_correction.h"
 
-#include "engine/bottom_up.h"
-#include "engine/steady_pass.h"
+#include "engine/classic/bottom_up.h"
+#include "engine/classic/steady_pass.h"
 
 void correctVideoFrame(VideoCorrection& c, FrameTurnstile& turnstile, int64_t index,
                        const uint32_t* source, uint32_t* destination, int32_t width, int32_t height,

@@ -7,7 +7,8 @@
 #include <cstdint>
 
 #include "cli/io/frame_queue.h"
-#include "engine/correct.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
 #include "engine/steady.h"
 

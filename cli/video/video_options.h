@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/status.h"
+#include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
 
 constexpr double defaultVideoSteadySeconds = 1.0;

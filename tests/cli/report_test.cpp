@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/bottom_up.h"
+#include "engine/classic/bottom_up.h"
 #include "cli/jobs/report.h"
 
 TEST(Report, NonFiniteNumbersAreNull)

@@ -3,7 +3,7 @@
 # engine knows no host, no settings record and neither of the tools.
 # Usage: check-includes.sh ENGINE_DIR
 set -eu
-found=$(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$1"/*.h "$1"/*.cpp |
+found=$(grep -rn --include=*.h --include=*.cpp '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$1" |
   grep -v '#[[:space:]]*include[[:space:]]*"engine/' || true)
 if [ -n "$found" ]; then
   echo "the engine includes headers from outside engine/:" >&2

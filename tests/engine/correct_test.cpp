@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/correct.h"
-#include "engine/correct_kernels.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/correct_kernels.h"
 #include "tests/support/pictures.h"
 
 namespace {

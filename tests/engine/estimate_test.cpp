@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/estimate.h"
+#include "engine/classic/estimate.h"
 
 namespace {
 

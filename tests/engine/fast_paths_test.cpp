@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/correct.h"
-#include "engine/correct_kernels.h"
-#include "engine/histogram.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/correct_kernels.h"
+#include "engine/classic/histogram.h"
 #include "tests/support/pictures.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/frame_levels.h"
+#include "engine/classic/frame_levels.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/bottom_up.h"
-#include "engine/correct.h"
-#include "engine/correct_kernels.h"
-#include "engine/estimate.h"
-#include "engine/frame_levels.h"
-#include "engine/frame_pass.h"
-#include "engine/grid.h"
-#include "engine/histogram.h"
+#include "engine/classic/bottom_up.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/correct_kernels.h"
+#include "engine/classic/estimate.h"
+#include "engine/classic/frame_levels.h"
+#include "engine/classic/frame_pass.h"
+#include "engine/classic/grid.h"
+#include "engine/classic/histogram.h"
 #include "tests/support/pictures.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/grid.h"
+#include "engine/classic/grid.h"
 
 TEST(Grid, VgaFrameGivesSixteenEqualBlocks)
 {

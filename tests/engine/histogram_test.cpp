@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/histogram.h"
+#include "engine/classic/histogram.h"
 #include "tests/support/pictures.h"
 
 namespace {

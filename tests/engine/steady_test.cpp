@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/frame_pass.h"
+#include "engine/classic/frame_pass.h"
 #include "engine/cpu_features.h"
 #include "engine/steady.h"
-#include "engine/steady_correct.h"
+#include "engine/classic/steady_correct.h"
 #include "tests/support/pictures.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // on Windows (their tests check the same digest).
 #include <gtest/gtest.h>
 
-#include "engine/frame_pass.h"
+#include "engine/classic/frame_pass.h"
 #include "tests/plugin/frames_digest.h"
 
 TEST(FramesDigest, EngineGivesThePluginsBytes)

@@ -3,7 +3,7 @@
 // every field the filter must not read.
 #include <cstring>
 
-#include "engine/frame_pass.h"
+#include "engine/classic/frame_pass.h"
 #include "tests/plugin/frames_digest.h"
 #include "tests/plugin/plugin_fixture.h"
 

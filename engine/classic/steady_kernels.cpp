@@ -1,4 +1,4 @@
-#include "engine/steady_kernels.h"
+#include "engine/classic/steady_kernels.h"
 
 #if defined(VELTO_HAS_STEADY_SSE2)
 #include <emmintrin.h>

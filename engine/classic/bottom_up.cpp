@@ -1,6 +1,6 @@
-#include "engine/bottom_up.h"
+#include "engine/classic/bottom_up.h"
 
-#include "engine/frame_pass.h"
+#include "engine/classic/frame_pass.h"
 
 FrameView bottomUpView(const uint32_t* topRowFirst, int32_t width, int32_t height)
 {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/grid.h"
+#include "engine/classic/grid.h"
 
 constexpr int32_t binCount = 256;
 

@@ -1,4 +1,4 @@
-#include "engine/frame_levels.h"
+#include "engine/classic/frame_levels.h"
 
 #include "engine/truncate.h"
 

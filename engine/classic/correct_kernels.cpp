@@ -1,4 +1,4 @@
-#include "engine/correct_kernels.h"
+#include "engine/classic/correct_kernels.h"
 
 #include <cstring>
 

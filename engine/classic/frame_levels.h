@@ -1,7 +1,7 @@
 // The frame's black and white points, from blocks 8 and 9 of the grid.
 #pragma once
 
-#include "engine/block_levels.h"
+#include "engine/classic/block_levels.h"
 
 // The measured blocks, the only two the frame's levels come from. In grid
 // (memory) order block 8 is the right-most block of the second block row and

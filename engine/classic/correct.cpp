@@ -1,4 +1,4 @@
-#include "engine/correct.h"
+#include "engine/classic/correct.h"
 
 #include "engine/cpu_features.h"
 #include "engine/truncate.h"

@@ -1,4 +1,4 @@
-#include "engine/estimate.h"
+#include "engine/classic/estimate.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // own six levels reduced from them.
 #pragma once
 
-#include "engine/grid.h"
+#include "engine/classic/grid.h"
 
 // Block arrays are indexed by blockIndex (1..16), so that a block's slot is
 // its number; slot 0 belongs to no block and stays 0.0.

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-#include "engine/block_levels.h"
-#include "engine/correct.h"
-#include "engine/steady_kernels.h"
+#include "engine/classic/block_levels.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/steady_kernels.h"
 
 // (v - black) * 255 / (white - black), rounded half up and held to 0..255;
 // 0 when that is not a number (white equal to black at v = black): the

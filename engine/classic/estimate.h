@@ -1,10 +1,10 @@
 // Six level estimates of one block from its smoothed histograms and sums.
 #pragma once
 
-#include "engine/block_levels.h"
-#include "engine/estimate_constants.h"
-#include "engine/grid.h"
-#include "engine/histogram.h"
+#include "engine/classic/block_levels.h"
+#include "engine/classic/estimate_constants.h"
+#include "engine/classic/grid.h"
+#include "engine/classic/histogram.h"
 
 // x * (1 / (k * |x| + 1)): magnitude below 1/k for k > 0, the identity for k = 0.
 constexpr double softClip(double x, double k)

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/estimate_constants.h"
+#include "engine/classic/estimate_constants.h"
 
 constexpr int32_t gridSize = 4;                         // blocks per row and per column
 constexpr int32_t blockCount = gridSize * gridSize;     // blockIndex runs 1..16

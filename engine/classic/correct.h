@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "engine/block_levels.h"
-#include "engine/correct_kernels.h"
+#include "engine/classic/block_levels.h"
+#include "engine/classic/correct_kernels.h"
 #include "engine/frame_view.h"
 
 constexpr double gainScale = 16320.0;  // 255 * 64: a gain of 64 is 1.0

@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "engine/bottom_up.h"
+#include "engine/classic/bottom_up.h"
 #include "engine/steady.h"
-#include "engine/steady_correct.h"
+#include "engine/classic/steady_correct.h"
 
 // step(const CorrectionLevels& own, const SceneSignature& signature) must
 // return the levels to correct this frame with: it steps the caller's

@@ -1,4 +1,4 @@
-#include "engine/steady_correct.h"
+#include "engine/classic/steady_correct.h"
 
 #include "engine/cpu_features.h"
 

@@ -15,8 +15,9 @@
 
 #include <cstdint>
 
-#include "engine/block_levels.h"
-#include "engine/correct.h"
+#include "engine/classic/block_levels.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
 #include "engine/scene_change.h"
 

@@ -1,10 +1,10 @@
-#include "engine/frame_pass.h"
+#include "engine/classic/frame_pass.h"
 
-#include "engine/correct.h"
-#include "engine/estimate.h"
-#include "engine/frame_levels.h"
-#include "engine/grid.h"
-#include "engine/histogram.h"
+#include "engine/classic/correct.h"
+#include "engine/classic/estimate.h"
+#include "engine/classic/frame_levels.h"
+#include "engine/classic/grid.h"
+#include "engine/classic/histogram.h"
 #include "engine/scene_change.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/histogram.h"
+#include "engine/classic/histogram.h"
 
 #include <bit>
 #include <cstring>
