@@ -14,3 +14,8 @@ struct FrameView {
     int32_t height;
     intptr_t rowGap;
 };
+
+// What a correction writes to bits 24-31. The VirtualDub host leaves them
+// unused and gets 0. Hosts that composite with them as alpha get the source's
+// byte, carried through the same pass.
+enum class TopByte { cleared, carried };

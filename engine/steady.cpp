@@ -17,16 +17,6 @@ double holdWithin(double held, double target, double band)
     return held;
 }
 
-// How far the frame's own levels jumped from the last frame's beyond what
-// noise moves them: the largest of the six.
-double jumpBeyondNoise(const CorrectionLevels& last, const CorrectionLevels& frame)
-{
-    double jump = 0.0;
-    for (double CorrectionLevels::*level : allLevels)
-        jump = std::fmax(jump, std::fabs(frame.*level - last.*level) - steadyJumpNoise);
-    return jump;
-}
-
 }  // namespace
 
 double steadyWeight(double steadySeconds, double frameSeconds)
@@ -35,14 +25,43 @@ double steadyWeight(double steadySeconds, double frameSeconds)
     return frameSeconds / (steadySeconds + frameSeconds);
 }
 
+double steadyTrack(int count, const SteadyTrackStep& last, double weight, bool settled,
+                   const SteadyBand& band, double* mean, double* held)
+{
+    // The jumps fade as a running mean of steadyJumpMemory time constants
+    // would: by M (1 - w) / (M (1 - w) + w) a frame, w the frame's weight.
+    // (Plain arithmetic rather than exp, whose last bit differs between C
+    // libraries: every build must give the same bytes.)
+    const double rest = steadyJumpMemory * (1.0 - weight);
+    const double fade = rest / (rest + weight);
+    // How far the frame's own values jumped from the last frame's beyond
+    // what noise moves them: the largest of them.
+    double jump = 0.0;
+    for (int i = 0; i < count; ++i)
+        jump = std::fmax(jump, std::fabs(last.frame[i] - last.own[i]) - band.jumpNoise);
+    const double jumps = last.jumps * fade + jump;
+    const double width = std::fmin(band.hold + band.perJump * jumps, band.widest);
+    for (int i = 0; i < count; ++i) {
+        const double m = last.mean[i];
+        mean[i] = m + (last.frame[i] - m) * weight;
+        held[i] = settled ? holdWithin(last.held[i], mean[i], width) : mean[i];
+    }
+    return jumps;
+}
+
+bool steadyNewScene(bool started, const SceneSignature& last, const SceneSignature& signature,
+                    double cutThreshold)
+{
+    return !started || sceneChange(last, signature) > cutThreshold;
+}
+
 SteadyState steadyStep(const SteadyState& state, const CorrectionLevels& frame,
                        const SceneSignature& signature, const SteadySettings& settings)
 {
     SteadyState next;
     next.started = true;
     next.signature = signature;
-    next.newScene =
-        !state.started || sceneChange(state.signature, signature) > settings.cutThreshold;
+    next.newScene = steadyNewScene(state.started, state.signature, signature, settings.cutThreshold);
     if (next.newScene) {
         next.smoothed = frame;
         next.levels = frame;
@@ -52,22 +71,20 @@ SteadyState steadyStep(const SteadyState& state, const CorrectionLevels& frame,
     // A scene younger than one time constant follows its running mean, so
     // that a first frame that happened to measure off is not held on to.
     next.sceneAge = state.sceneAge + settings.weight;
-    const bool settled = next.sceneAge >= 1.0;
-    // The jumps fade as a running mean of steadyJumpMemory time constants
-    // would: by M (1 - w) / (M (1 - w) + w) a frame, w the frame's weight.
-    // (Plain arithmetic rather than exp, whose last bit differs between C
-    // libraries: every build must give the same bytes.)
-    const double rest = steadyJumpMemory * (1.0 - settings.weight);
-    const double fade = rest / (rest + settings.weight);
     next.own = frame;
-    next.jumps = state.jumps * fade + jumpBeyondNoise(state.own, frame);
-    const double band = std::fmin(settings.hold + steadyHoldPerJump * next.jumps, steadyHoldWidest);
-    for (double CorrectionLevels::*level : allLevels) {
-        const double mean = state.smoothed.*level;
-        const double smoothed = mean + (frame.*level - mean) * settings.weight;
-        next.smoothed.*level = smoothed;
-        next.levels.*level =
-            settled ? holdWithin(state.levels.*level, smoothed, band) : smoothed;
+    double in[4][6], mean[6], held[6];
+    for (int i = 0; i < 6; ++i) {
+        in[0][i] = frame.*allLevels[i];
+        in[1][i] = state.own.*allLevels[i];
+        in[2][i] = state.smoothed.*allLevels[i];
+        in[3][i] = state.levels.*allLevels[i];
+    }
+    const SteadyBand band = {settings.hold, steadyJumpNoise, steadyHoldPerJump, steadyHoldWidest};
+    next.jumps = steadyTrack(6, {in[0], in[1], in[2], in[3], state.jumps}, settings.weight,
+                             next.sceneAge >= 1.0, band, mean, held);
+    for (int i = 0; i < 6; ++i) {
+        next.smoothed.*allLevels[i] = mean[i];
+        next.levels.*allLevels[i] = held[i];
     }
     return next;
 }

@@ -53,6 +53,36 @@ struct SteadySettings {
     double hold = steadyHold;  // the narrowest band
 };
 
+// The band's rule in the units of the values a steady track smooths: the
+// classic's six levels, or the neutral correction's shift.
+struct SteadyBand {
+    double hold;        // the narrowest band
+    double jumpNoise;   // frame-to-frame moves noise makes, at most
+    double perJump;     // widening for each unit jumped beyond the noise
+    double widest;      // the widest band
+};
+
+// What a steady track of count values carries from frame to frame.
+struct SteadyTrackStep {
+    const double* frame;  // this frame's own values
+    const double* own;    // the last frame's own values
+    const double* mean;   // the running mean after the last frame
+    const double* held;   // the values the last frame was corrected with
+    double jumps;         // the last frame's fading jumps
+};
+
+// One frame of a track within a scene (not its first frame): the running
+// means and the held values into mean and held, and the fading jumps
+// returned. settled: the scene is a time constant old, so the values hold
+// within the band; before that they follow the running mean.
+double steadyTrack(int count, const SteadyTrackStep& last, double weight, bool settled,
+                   const SteadyBand& band, double* mean, double* held);
+
+// Whether a frame starts a new scene: the first frame, or one whose
+// signature lies further than cutThreshold from the last frame's.
+bool steadyNewScene(bool started, const SceneSignature& last, const SceneSignature& signature,
+                    double cutThreshold);
+
 // The weight for a time constant of steadySeconds and frames frameSeconds
 // apart (a frame's share of the running mean). 1, no smoothing, when either
 // is not above 0.

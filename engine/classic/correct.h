@@ -36,11 +36,6 @@ CorrectRowKernel correctKernel(CorrectKernelId id);
 // The fastest kernel this machine runs, chosen once, on the first call.
 CorrectRowKernel fastestCorrectKernel();
 
-// What the pixel pass writes to bits 24-31. The VirtualDub host leaves them
-// unused and gets 0. Hosts that composite with them as alpha get the source's
-// byte: the top lane then has black 0 and gain 1.0, which every kernel turns
-// into the byte itself, in the same pass.
-enum class TopByte { cleared, carried };
 
 // Writes source width x height pixels to the destination, row by row in memory
 // order; each side advances by its own row gap. The bytes of the destination's
