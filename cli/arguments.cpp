@@ -181,3 +181,23 @@ bool parseFrameSize(std::string_view text, int32_t& width, int32_t& height)
     return true;
 }
 
+
+bool parseMethod(std::string_view text, Method& method)
+{
+    if (text == "neutral") return method = Method::neutral, true;
+    if (text == "classic") return method = Method::classic, true;
+    return false;
+}
+
+const char* methodName(Method method)
+{
+    return method == Method::neutral ? "neutral" : "classic";
+}
+
+bool parseStrength(std::string_view text, double& share)
+{
+    double v = 0.0;
+    if (!parseDecimal(text, v) || v > 100.0) return false;
+    share = v / 100.0;
+    return true;
+}

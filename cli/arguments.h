@@ -54,3 +54,13 @@ bool parseSteadySeconds(std::string_view text, double& seconds);
 // Frames a second as a decimal number or a ratio N/D, as ffprobe prints it
 // ("25", "29.97", "30000/1001"); above 0 and at most maximumFrameRate.
 bool parseFrameRate(std::string_view text, double& rate);
+
+// The two corrections: the neutral one, which removes the light's cast, and
+// the classic stretch between black and white points that the levels steer.
+enum class Method { neutral, classic };
+// "neutral" or "classic".
+bool parseMethod(std::string_view text, Method& method);
+const char* methodName(Method method);
+// A percentage from 0 to 100, digits with an optional decimal point, as a
+// share from 0 to 1.
+bool parseStrength(std::string_view text, double& share);
