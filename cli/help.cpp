@@ -17,17 +17,32 @@ std::string budgetText()
 // the same words in both helps.
 std::string whatItDoes()
 {
-    return "Automatic white balance: velto stretches red, green and blue each between the\n"
-           "black and white point it measures in the picture, which reduces a colour cast.\n";
+    return "Automatic white balance. By default (--method neutral) velto estimates the\n"
+           "colour of the light in the picture and takes its cast off, each channel by a\n"
+           "gain in linear light; where the picture gives no clear answer (a sunset, a\n"
+           "forest, one coloured wall) it holds back. The classic correction (--method\n"
+           "classic, or --levels) stretches red, green and blue each between the black and\n"
+           "white point it measures, which reduces a cast gently.\n";
 }
 
 std::string whatLevelsDo()
 {
-    return "Levels (--levels R,G,B, " + levelRangeText() + ", default " + defaultLevelsText() +
-           "): raising a channel's\n"
+    return "The classic's levels (--levels R,G,B, " + levelRangeText() + ", default " +
+           defaultLevelsText() + "): raising a channel's\n"
            "level stretches that channel harder, so more of its cast goes and its contrast\n"
            "grows; lowering it corrects more gently. Equal levels treat the three channels\n"
            "alike.\n";
+}
+
+// The options that choose and steer the correction, in both helps.
+std::string methodOptions()
+{
+    return "  --method M       neutral (default): take the light's cast off; classic: the\n"
+           "                   stretch between black and white points\n"
+           "  --strength PCT   the share of the cast the neutral correction takes off,\n"
+           "                   0 to 100 (default 100)\n"
+           "  --levels R,G,B   the classic's levels of red, green and blue, " + levelRangeText() +
+           "\n                   (default " + defaultLevelsText() + "); alone, it selects the classic\n";
 }
 
 std::string examples()
@@ -35,7 +50,8 @@ std::string examples()
     return "Examples:\n"
            "  velto apply photo.jpg corrected.jpg                 a photo\n"
            "  velto apply --out-dir corrected holiday/*.jpg       a folder of photos\n"
-           "  velto apply --levels 20,20,26 scan.png scan-out.png blue corrected harder\n"
+           "  velto apply --strength 60 sunset.jpg sunset-out.jpg 60 % of the cast taken off\n"
+           "  velto apply --levels 20,20,26 scan.png scan-out.png the classic, blue harder\n"
            "  velto video clip.mp4 corrected.mp4                  a video\n";
 }
 
@@ -47,7 +63,7 @@ std::string toolHelp()
            "\n"
            "Commands:\n"
            "  apply     correct a photo, many photos into a folder, or raw video frames\n"
-           "  analyze   print the levels found in each frame\n"
+           "  analyze   print the light (or the levels) found in each frame\n"
            "  video     correct a video file, keeping its sound, subtitles and timing\n"
            "\n"
            "Options:\n"
@@ -61,20 +77,19 @@ std::string toolHelp()
 
 std::string applyHelp()
 {
-    return "Usage: velto apply [--levels R,G,B] [--format F] [--quality N]\n"
+    return "Usage: velto apply [CORRECTION] [--format F] [--quality N]\n"
            "                   [--flatten COLOUR] [--keep-going] [--force] INPUT OUTPUT\n"
-           "       velto apply --out-dir DIR [--levels R,G,B] [--format F] [--quality N]\n"
+           "       velto apply --out-dir DIR [CORRECTION] [--format F] [--quality N]\n"
            "                   [--flatten COLOUR] [--keep-going] [--overwrite] [--threads N]\n"
            "                   [--quiet] FILE...\n"
-           "       velto apply --raw WIDTHxHEIGHT [--levels R,G,B] [--steady SECONDS --fps RATE]\n"
-           "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n" +
+           "       velto apply --raw WIDTHxHEIGHT [CORRECTION] [--steady SECONDS --fps RATE]\n"
+           "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n"
+           "CORRECTION: [--method neutral] [--strength PCT], or [--method classic] [--levels R,G,B]\n" +
            whatItDoes() +
            "It corrects an image (PNG, JPEG, PPM, PGM, PBM or PAM), many images into a\n"
            "folder, or a stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in\n"
            "the order B, G, R, A (ffmpeg's bgra). '-' is standard input or output.\n"
-           "\n"
-           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
-           " (default " + defaultLevelsText() + ")\n"
+           "\n" + methodOptions() +
            "  --format F       write png, ppm, pam or jpeg, whatever the output's name says\n"
            "  --quality N      JPEG quality, " + qualityRangeText() + " (default: below)\n"
            "  --flatten COLOUR lay a picture with alpha onto COLOUR (white, black or\n"
@@ -84,7 +99,7 @@ std::string applyHelp()
            "  --out-dir DIR    write DIR/NAME for each FILE (DIR is made if missing)\n"
            "  --overwrite      with --out-dir: replace outputs that exist already\n"
            "  --raw WxH        read and write raw frames of this size\n"
-           "  --steady SECONDS smooth the levels over time, for video without flicker:\n"
+           "  --steady SECONDS smooth the correction over time, for video without flicker:\n"
            "                   a running mean with this time constant (1 suits most\n"
            "                   video), started afresh at each scene cut\n"
            "  --fps RATE       the stream's frames a second, for --steady: 25, 29.97,\n"
@@ -119,28 +134,33 @@ std::string applyHelp()
 
 std::string analyzeHelp()
 {
-    return "Usage: velto analyze [--levels R,G,B] [--json] [--blocks] [--threads N]\n"
+    return "Usage: velto analyze [CORRECTION] [--json] [--blocks] [--threads N]\n"
            "                     [--quiet] FILE...\n"
-           "       velto analyze --raw WIDTHxHEIGHT [--levels R,G,B] [--json] [--blocks]\n"
+           "       velto analyze --raw WIDTHxHEIGHT [CORRECTION] [--json] [--blocks]\n"
            "                     [--steady SECONDS --fps RATE] [--threads N] [--quiet] INPUT\n"
-           "Prints, for each frame, the black and white points of red, green and blue, the\n"
-           "three gains and the three black bytes the correction would use. Given several\n"
-           "files, it names each: first in its text, as \"file\" in its JSON line.\n"
+           "CORRECTION: [--method neutral] [--strength PCT], or [--method classic] [--levels R,G,B]\n"
+           "Prints, for each frame, what the correction would do. The neutral correction\n"
+           "(the default): the colour of the light it estimates, as linear red, green and\n"
+           "blue with green 1; its confidence, from 0 (the picture gives no clear answer,\n"
+           "nothing is changed) to 1 (the whole cast goes), and what lowered it; and the\n"
+           "gains in linear light. Its JSON line also holds the classic's keys below.\n"
+           "The classic: the black and white points of red, green and blue, the three\n"
+           "gains and the three black bytes. Given several files, it names each: first\n"
+           "in its text, as \"file\" in its JSON line.\n"
            "\n"
-           "The frame is cut into 4 x 4 blocks, and its levels come from two of them\n"
+           "The classic's frame is cut into 4 x 4 blocks, and its levels come from two of them\n"
            "alone, blocks 8 and 9. In a picture shown top row first, these are\n"
            "the left-most block of the second block row and the right-most block of the\n"
            "third. --blocks numbers the blocks as the filter does, bottom row first: 1 to\n"
            "4 are the bottom block row, left to right, and 13 to 16 the top row.\n"
-           "\n"
-           "  --levels R,G,B   levels of red, green and blue, " + levelRangeText() +
-           " (default " + defaultLevelsText() + ")\n"
+           "\n" + methodOptions() +
            "  --raw WxH        read raw bgra frames of this size\n"
            "  --json           one JSON object per frame and line\n"
-           "  --blocks         also the black and white points of the sixteen blocks\n"
-           "  --steady SECONDS with --raw: the levels smoothed over time, as 'velto apply'\n"
-           "                   uses them, the frame's own as measured, and whether the\n"
-           "                   frame starts a new scene\n"
+           "  --blocks         also the classic's black and white points of the sixteen\n"
+           "                   blocks\n"
+           "  --steady SECONDS with --raw: the correction smoothed over time, as 'velto\n"
+           "                   apply' uses it, the frame's own as measured, and whether\n"
+           "                   the frame starts a new scene\n"
            "  --fps RATE       the stream's frames a second, for --steady\n"
            "  --threads N      frames or files analysed at once, " + threadRangeText() + " (default: one\n"
            "                   per core); frames in flight take at most " + budgetText() + " (or one)\n"

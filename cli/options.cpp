@@ -35,12 +35,24 @@ Status wrong(Command c, const std::string& what)
 
 bool toolTakesValue(std::string_view name)
 {
-    return name == "--levels" || name == "--raw" || name == "--threads" || name == "--quality" ||
+    return name == "--levels" || name == "--method" || name == "--strength" || name == "--raw" || name == "--threads" || name == "--quality" ||
            name == "--format" || name == "--out-dir" || name == "--steady" || name == "--fps" ||
            name == "--flatten";
 }
 
 }  // namespace
+
+Status resolveMethod(bool methodGiven, bool levelsGiven, bool strengthGiven, Method& method)
+{
+    if (levelsGiven && !methodGiven) method = Method::classic;
+    if (levelsGiven && method == Method::neutral)
+        return usageError("--levels steers the classic correction; it does not go with "
+                          "--method neutral");
+    if (strengthGiven && method == Method::classic)
+        return usageError("--strength steers the neutral correction; it does not go with "
+                          "--method classic or --levels");
+    return success();
+}
 
 Status parseCommandLine(int argc, const char* const* argv, Options& options)
 {
@@ -64,6 +76,7 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
     const Command c = options.command;
 
     std::vector<std::string> positional;
+    bool methodGiven = false, levelsGiven = false, strengthGiven = false;
     ArgumentWalk walk{argc, argv};
     Argument argument;
     std::string error;
@@ -84,10 +97,20 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
 
         if (name == "--help" || name == "-h") {
             options.help = true;
+        } else if (name == "--method") {
+            if (!parseMethod(value, options.method))
+                return wrong(c, "--method wants neutral or classic, not '" + std::string(value) + "'");
+            methodGiven = true;
+        } else if (name == "--strength") {
+            if (!parseStrength(value, options.strength))
+                return wrong(c, "--strength wants a percentage from 0 to 100, not '" +
+                                    std::string(value) + "'");
+            strengthGiven = true;
         } else if (name == "--levels") {
             if (!parseLevels(value, options.levelR, options.levelG, options.levelB))
                 return wrong(c, "--levels wants R,G,B, three whole numbers from " + levelRangeText() +
                                     ", not '" + std::string(value) + "'");
+            levelsGiven = true;
         } else if (name == "--raw") {
             if (!parseFrameSize(value, options.width, options.height))
                 return wrong(c, "--raw wants WIDTHxHEIGHT, " + frameLimitsText() + ", not '" +
@@ -142,6 +165,8 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
     }
     if (!error.empty()) return wrong(c, error);
     if (options.help) return success();
+    const Status method = resolveMethod(methodGiven, levelsGiven, strengthGiven, options.method);
+    if (!method.ok()) return wrong(c, method.message);
     if (options.steadySeconds > 0.0 && !options.raw)
         return wrong(c, "--steady works on a stream of raw frames: add --raw WIDTHxHEIGHT");
     if (options.steadySeconds > 0.0 && !(options.frameRate > 0.0))

@@ -18,6 +18,8 @@ struct Options {
     Command command = Command::none;
     bool help = false;     // print the help of the command (or of the tool) and stop
     bool version = false;
+    Method method = Method::neutral;  // --method, or the classic when only --levels is given
+    double strength = 1.0;            // --strength, the neutral correction's share of the cast
     int32_t levelR = defaultLevel, levelG = defaultLevel, levelB = defaultLevel;
     bool raw = false;
     int32_t width = 0, height = 0;  // raw frame size
@@ -40,6 +42,12 @@ struct Options {
     std::string input, output;        // the first input; apply's single output
     std::vector<std::string> inputs;  // all of them, in order
 };
+
+// The method a command line asks for: --levels alone selects the classic;
+// --levels with --method neutral, or --strength with the classic, is a usage
+// error, whose message (without the command's name) says so. For every
+// command line of the tool.
+Status resolveMethod(bool methodGiven, bool levelsGiven, bool strengthGiven, Method& method);
 
 // Fills options from argv[1..argc-1]. A usage error names what is wrong in one
 // line and points at the help.

@@ -15,6 +15,7 @@
 #include "cli/io/ordered_work.h"
 #include "cli/status.h"
 #include "engine/classic/block_levels.h"
+#include "engine/neutral/light_estimate.h"
 #include "engine/scene_change.h"
 
 struct FrameJob {
@@ -22,7 +23,8 @@ struct FrameJob {
     std::vector<uint32_t> source;  // width * height words, top row first
     std::vector<uint32_t> result;  // the corrected frame, when one is made
     BlockLevels levels{};
-    SceneSignature signature{};  // of blocks 8 and 9, when the work asks for it
+    LightEstimate light{};       // the neutral correction's estimate, when asked for
+    SceneSignature signature{};  // for steady levels, when the work asks for it
 };
 
 enum class ReadStep { frame, end, stop };

@@ -29,7 +29,8 @@ struct FileResult {
     std::vector<uint8_t> bytes;  // apply: the encoded output
     std::vector<std::string> notes;  // apply: said once it is written
     int32_t width = 0, height = 0;
-    BlockLevels levels{};  // analyze
+    BlockLevels levels{};  // analyze: the classic's levels
+    LightEstimate light{};  // analyze: the neutral estimate
 };
 
 // The output path of every input, and for those refused before any work why:
@@ -100,7 +101,7 @@ void correctFile(const Options& options, const std::string& input, const std::st
         const ImageFormat format = formatFor(output, options, image);
         result.status = fitAlpha(image, format, options, output);
         if (!result.status.ok()) return;
-        correctImage(strengthsOf(options), image);
+        correctImage(options, image);
         std::string lost;
         result.status = encodeImage(image, format, output, result.bytes,
                                     {options.qualityGiven ? options.quality : 0, &lost});
@@ -121,6 +122,9 @@ void analyzeFile(const Options& options, const std::string& input, FileResult& r
         result.height = image.height;
         analyzeFrameBottomUp(strengthsOf(options), image.words.data(), image.width,
                              image.height, result.levels);
+        if (options.method == Method::neutral)
+            result.light = estimateLight({image.words.data(), image.width, image.height, 0},
+                                         Transfer::srgb);
     } catch (const std::bad_alloc&) {
         result.status = badData(inputName(input) + ": out of memory");
     }
@@ -205,6 +209,7 @@ Status analyzeImages(const Options& options)
         options,
         [&](size_t i, FileResult& result) { analyzeFile(options, options.inputs[i], result); },
         [&](size_t i, FileResult& result) {
+            const NeutralReport neutral{result.light, options.strength};
             const FrameReport report{0,
                                      result.width,
                                      result.height,
@@ -213,7 +218,9 @@ Status analyzeImages(const Options& options)
                                      options.levelB,
                                      &result.levels,
                                      options.blocks,
-                                     named ? &options.inputs[i] : nullptr};
+                                     named ? &options.inputs[i] : nullptr,
+                                     nullptr,
+                                     options.method == Method::neutral ? &neutral : nullptr};
             const std::string text = options.json ? jsonReport(report) : textReport(report);
             clearProgress(meter);
             return writeOutput(out, text.data(), text.size());

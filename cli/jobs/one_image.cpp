@@ -95,7 +95,7 @@ Status applyToImage(const Options& options)
     s = fitAlpha(image, format, options, name);
     if (!s.ok()) return s;
     updateStage(meter, inputName(options.input) + ": correcting", -1.0);
-    correctImage(strengthsOf(options), image);
+    correctImage(options, image);
 
     OutputFile out;
     s = openOutput(options.output, out);

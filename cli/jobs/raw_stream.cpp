@@ -13,6 +13,8 @@
 #include "engine/classic/correct.h"
 #include "engine/steady.h"
 #include "engine/classic/steady_pass.h"
+#include "engine/neutral/neutral_pass.h"
+#include "engine/neutral/neutral_steady.h"
 
 // Raw frames are bgra bytes, which are the engine's words only on a
 // little-endian machine.
@@ -79,28 +81,46 @@ Status applyToStream(const Options& options)
     if (!s.ok()) return s;
 
     const Strengths user = strengthsOf(options);
+    const NeutralSettings neutral{options.strength, Transfer::srgb};
     const int32_t width = options.width, height = options.height;
-    // With --steady each frame is analysed on a worker, its levels are
-    // smoothed in frame order at the turnstile, and it is corrected on the
-    // worker again: the same bytes for every thread count.
+    // With --steady each frame is analysed on a worker, its levels (or its
+    // neutral shift) are smoothed in frame order at the turnstile, and it is
+    // corrected on the worker again: the same bytes for every thread count.
     const bool steady = steadyAsked(options);
     const SteadySettings settings = steadySettingsOf(options);
     SteadyState state;
+    NeutralSteadyState neutralState;
     FrameTurnstile turnstile;
     auto work = [&](FrameJob& job) {
-        if (!steady) {
+        const FrameView view{job.source.data(), width, height, 0};
+        if (options.method == Method::neutral && !steady) {
+            runNeutralPass(neutral, view, job.result.data(), 0);
+        } else if (options.method == Method::neutral) {
+            runNeutralSteadyPass(neutral, job.source.data(), job.result.data(), width, height,
+                                 TopByte::cleared,
+                                 [&](const NeutralShift& own, const SceneSignature& signature) {
+                                     NeutralShift use{};
+                                     turnstile.pass(job.index, [&] {
+                                         neutralState = neutralSteadyStep(
+                                             neutralState, own, signature, settings.weight);
+                                         use = neutralState.shift;
+                                     });
+                                     return use;
+                                 });
+        } else if (!steady) {
             correctFrame(user, job.source.data(), job.result.data(), width, height, job.levels);
-            return;
-        }
-        runSteadyPass(user, job.source.data(), job.result.data(), width, height, TopByte::cleared,
-                      [&](const CorrectionLevels& own, const SceneSignature& signature) {
-                          CorrectionLevels use{};
-                          turnstile.pass(job.index, [&] {
-                              state = steadyStep(state, own, signature, settings);
-                              use = state.levels;
+        } else {
+            runSteadyPass(user, job.source.data(), job.result.data(), width, height,
+                          TopByte::cleared,
+                          [&](const CorrectionLevels& own, const SceneSignature& signature) {
+                              CorrectionLevels use{};
+                              turnstile.pass(job.index, [&] {
+                                  state = steadyStep(state, own, signature, settings);
+                                  use = state.levels;
+                              });
+                              return use;
                           });
-                          return use;
-                      });
+        }
     };
     int64_t written = 0;
     auto emit = [&](FrameJob& job) {
@@ -134,14 +154,22 @@ Status analyzeStream(const Options& options)
     const bool steady = steadyAsked(options);
     const SteadySettings settings = steadySettingsOf(options);
     SteadyState state;
+    NeutralSteadyState neutralState;
+    const bool neutral = options.method == Method::neutral;
     // Frames are emitted in order, so the levels are smoothed there.
     auto print = [&](const FrameJob& job, int32_t width, int32_t height) {
-        if (steady)
+        if (steady && neutral)
+            neutralState = neutralSteadyStep(neutralState, neutralShift(job.light, options.strength),
+                                             job.signature, settings.weight);
+        else if (steady)
             state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
+        const NeutralReport neutralReport{job.light, options.strength,
+                                          steady ? &neutralState : nullptr};
         const FrameReport report{job.index,     width,          height,
                                  options.levelR, options.levelG, options.levelB,
                                  &job.levels,    options.blocks, nullptr,
-                                 steady ? &state : nullptr};
+                                 steady && !neutral ? &state : nullptr,
+                                 neutral ? &neutralReport : nullptr};
         const std::string text = options.json ? jsonReport(report) : textReport(report);
         return writeOutput(out, text.data(), text.size());
     };
@@ -152,7 +180,10 @@ Status analyzeStream(const Options& options)
     const int32_t width = options.width, height = options.height;
     auto work = [&](FrameJob& job) {
         analyzeFrameBottomUp(user, job.source.data(), width, height, job.levels,
-                             steady ? &job.signature : nullptr);
+                             steady && !neutral ? &job.signature : nullptr);
+        if (neutral)
+            job.light = estimateLight({job.source.data(), width, height, 0}, Transfer::srgb,
+                                      steady ? &job.signature : nullptr);
     };
     auto emit = [&](FrameJob& job) { return print(job, width, height); };
     return runRawStream(options, stream, false, work, emit);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/classic/correct.h"
+#include "engine/neutral/neutral_gains.h"
 
 void appendJsonNumber(std::string& out, double value)
 {
@@ -91,6 +92,64 @@ std::string textTriple(const char* label, double r, double g, double b)
     return std::string(label) + "R " + fixed(r) + "  G " + fixed(g) + "  B " + fixed(b) + "\n";
 }
 
+// "100%", "12.5%".
+std::string percent(double share)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g%%", share * 100.0);
+    return text;
+}
+
+// The shift the correction uses: the steady one, or the frame's own.
+NeutralShift usedShift(const NeutralReport& n)
+{
+    return n.steady ? n.steady->shift : neutralShift(n.estimate, n.strength);
+}
+
+void appendNeutralJson(std::string& out, const NeutralReport& n)
+{
+    const LightEstimate& e = n.estimate;
+    const NeutralGains g = neutralGains(usedShift(n));
+    out += ",\"method\":\"neutral\",\"strength\":";
+    appendJsonNumber(out, n.strength);
+    out += e.found ? ",\"found\":true," : ",\"found\":false,";
+    appendTriple(out, "light", e.light[0], e.light[1], e.light[2]);
+    out += ",\"confidence\":";
+    appendJsonNumber(out, e.confidence);
+    out += ",\"disagreement\":";
+    appendJsonNumber(out, e.disagreement);
+    out += ",\"spread\":";
+    appendJsonNumber(out, e.spread);
+    out += ",\"offLights\":";
+    appendJsonNumber(out, e.offLights);
+    out += ',';
+    appendTriple(out, "gains", g.red, g.green, g.blue);
+    if (n.steady) {
+        const NeutralGains own = neutralGains(neutralShift(e, n.strength));
+        out += n.steady->newScene ? ",\"newScene\":true," : ",\"newScene\":false,";
+        appendTriple(out, "measuredGains", own.red, own.green, own.blue);
+    }
+}
+
+std::string neutralText(const NeutralReport& n)
+{
+    const LightEstimate& e = n.estimate;
+    const NeutralGains g = neutralGains(usedShift(n));
+    std::string out = textTriple("  light       ", e.light[0], e.light[1], e.light[2]);
+    char parts[160];
+    std::snprintf(parts, sizeof parts,
+                  " (estimates %.1f degrees apart, colours spread %.3f, %.2f off the lights)",
+                  e.disagreement, e.spread, e.offLights);
+    out += "  confidence  " + fixed(e.confidence) + (e.found ? parts : " (nothing to go on)") +
+           "\n";
+    out += textTriple("  gains       ", g.red, g.green, g.blue);
+    if (n.steady) {
+        const NeutralGains own = neutralGains(neutralShift(e, n.strength));
+        out += textTriple("  measured gains  ", own.red, own.green, own.blue);
+    }
+    return out;
+}
+
 }  // namespace
 
 void appendJsonString(std::string& out, const std::string& text)
@@ -137,6 +196,7 @@ std::string jsonReport(const FrameReport& report)
     appendInt(out, report.width);
     out += ",\"height\":";
     appendInt(out, report.height);
+    if (report.neutral) appendNeutralJson(out, *report.neutral);
     out += ',';
     appendTriple<int64_t>(out, "levels", report.levelR, report.levelG, report.levelB);
     out += ',';
@@ -173,6 +233,14 @@ std::string jsonReport(const FrameReport& report)
 
 std::string textReport(const FrameReport& report)
 {
+    if (report.neutral) {
+        const NeutralReport& n = *report.neutral;
+        std::string out = (report.file ? *report.file + ": " : "") + "frame " +
+                          std::to_string(report.frame) + ": " + std::to_string(report.width) +
+                          "x" + std::to_string(report.height) + ", neutral, strength " + percent(n.strength);
+        if (n.steady) out += n.steady->newScene ? ", steady, new scene" : ", steady";
+        return out + "\n" + neutralText(n);
+    }
     const BlockLevels& l = *report.levels;
     const CorrectionLevels own = correctionLevels(l);
     const CorrectionLevels& used = report.steady ? report.steady->levels : own;

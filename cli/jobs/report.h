@@ -6,7 +6,19 @@
 #include <string>
 
 #include "engine/classic/block_levels.h"
+#include "engine/neutral/light_estimate.h"
+#include "engine/neutral/neutral_gains.h"
+#include "engine/neutral/neutral_steady.h"
 #include "engine/steady.h"
+
+// The neutral correction's side of a frame's report.
+struct NeutralReport {
+    LightEstimate estimate;  // the frame's own
+    double strength = 1.0;
+    // With --steady: the state whose shift the correction uses instead of
+    // the frame's own.
+    const NeutralSteadyState* steady = nullptr;
+};
 
 struct FrameReport {
     int64_t frame;
@@ -18,6 +30,9 @@ struct FrameReport {
     // With --steady: the levels the correction uses instead of the frame's
     // own, which are then reported as measured, and whether a scene starts.
     const SteadyState* steady = nullptr;
+    // The neutral correction's estimate, when that is the method; the
+    // classic's levels are then reported beside it in JSON.
+    const NeutralReport* neutral = nullptr;
 };
 
 // The shortest text that reads back as the same double; "null" for a value

@@ -69,6 +69,9 @@ expect 2 "no command" "$velto"
 expect 2 "velto apply --help" "$velto" apply --levels 20,41,20 a.png b.png
 expect 2 "WIDTHxHEIGHT" "$velto" analyze --raw 65536x65536 a
 expect 2 "unknown image extension" "$velto" apply a.png b.gif
+expect 2 "it does not go with --method neutral" "$velto" apply --method neutral --levels 20,20,20 a.png b.png
+expect 2 "does not go with --method classic or --levels" "$velto" analyze --levels 20,20,20 --strength 50 a.png
+expect 2 "--strength wants a percentage from 0 to 100" "$velto" apply --strength 101 a.png b.png
 
 # --- bad data: one line naming the file, exit 1, no output ---
 gen rgb.png "testsrc2=size=96x64" -frames:v 1 -vf "colorchannelmixer=rr=0.9:gg=0.75:bb=0.5"
@@ -119,18 +122,26 @@ raw_of out.png out.bgra
 ffmpeg -v error -y -f rawvideo -pix_fmt bgra -s 96x64 -i rgb.out.bgra -pix_fmt bgr24 -f rawvideo a.bgr
 ffmpeg -v error -y -i out.png -pix_fmt bgr24 -f rawvideo b.bgr
 cmp -s a.bgr b.bgr || fail "an image and its raw frame are corrected differently"
-"$velto" analyze --json --blocks rgb.png >image.json
-"$velto" analyze --json --blocks --raw 96x64 rgb.bgra >raw.json
-cmp -s image.json raw.json || fail "analyze of an image and of its raw frame differ"
+for method in neutral classic; do
+    "$velto" analyze --method $method --json --blocks rgb.png >image.json
+    "$velto" analyze --method $method --json --blocks --raw 96x64 rgb.bgra >raw.json
+    cmp -s image.json raw.json || fail "analyze of an image and of its raw frame differ ($method)"
+done
+"$velto" analyze --json rgb.png | grep -q '^{"frame":0,"width":96,"height":64,"method":"neutral","strength":1,"found":true,"light":\[[0-9.e-]*,1,[0-9.e-]*\],"confidence":.*,"gains":\[.*,"levels":\[20,20,20\],"black":\[' ||
+    fail "analyze --json of the neutral correction does not read as documented"
 grep -q '^{"frame":0,"width":96,"height":64,"levels":\[20,20,20\],"black":\[' image.json ||
     fail "analyze --json line does not start as documented: $(cat image.json)"
+# --method classic is the classic at its default levels, the plug-in's bytes.
+"$velto" apply --method classic rgb.png classic.png && "$velto" apply --levels 20,20,20 rgb.png levels.png &&
+    cmp -s classic.png levels.png && ! cmp -s classic.png out.png ||
+    fail "--method classic is not the classic at levels 20,20,20, or the neutral correction is"
 [ "$(grep -o '"index":' image.json | wc -l)" -eq 16 ] || fail "analyze --blocks lists not 16 blocks"
 # Which blocks decide: blocks 8 and 9 of the host's bottom-up order, in the
 # picture the left-most block of the second block row and the right-most of
 # the third; and --blocks numbers bottom-up too: the top-left block is 13.
 patch() {  # patch X Y: analyze rgb.png with one of its 24 x 16 blocks, at X,Y, painted blue
     ffmpeg -v error -y -i rgb.png -vf "drawbox=x=$1:y=$2:w=24:h=16:color=blue:t=fill" patch.png
-    "$velto" analyze --json --blocks patch.png >patch.json
+    "$velto" analyze --method classic --json --blocks patch.png >patch.json
 }
 levels() { sed 's/,"blocks".*//' "$1"; }
 block() { grep -o "{\"index\":$2,[^}]*}" "$1"; }
@@ -223,8 +234,10 @@ gen grey.png "testsrc2=size=64x48" -frames:v 1 -pix_fmt gray
 gen deep.png "testsrc2=size=64x48" -frames:v 1 -pix_fmt rgb48be
 expect 0 "" "$velto" apply grey.png grey.out.png
 expect 0 "" "$velto" apply deep.png deep.out.png
-expect 0 "" "$velto" analyze grey.png
+expect 0 "" "$velto" analyze --method classic grey.png
 grep -q 'gain        R 64  G 64  B 64' stdout.txt || fail "grey at equal levels is not left alone"
+raw_of grey.png a.bgra && raw_of grey.out.png b.bgra && cmp -s a.bgra b.bgra ||
+    fail "the neutral correction changed a grey picture"
 
 # One large picture shows its progress on a terminal, and takes one decoded
 # copy of memory (and the rows being encoded), not two.
@@ -361,10 +374,12 @@ for n in 2 5; do
 done
 "$velto" apply --raw 72x40 cuts.bgra plain.bgra
 cmp -s steady1.bgra plain.bgra && fail "--steady changed nothing"
-# shellcheck disable=SC2086
-"$velto" analyze $steady --json --threads 3 cuts.bgra >steady.json
-[ "$(grep -c '"newScene":true' steady.json)" -eq 2 ] && sed -n 21p steady.json | grep -q '"newScene":true' ||
-    fail "--steady did not start a scene at frames 0 and 20: $(grep -n 'newScene":true' steady.json | cut -c1-20)"
+for method in neutral classic; do
+    # shellcheck disable=SC2086
+    "$velto" analyze $steady --method $method --json --threads 3 cuts.bgra >steady.json
+    [ "$(grep -c '"newScene":true' steady.json)" -eq 2 ] && sed -n 21p steady.json | grep -q '"newScene":true' ||
+        fail "--steady did not start a scene at frames 0 and 20 ($method): $(grep -n 'newScene":true' steady.json | cut -c1-20)"
+done
 grep -q '"measuredBlack":' steady.json || fail "analyze --steady does not report the measured levels"
 expect 2 "add --fps RATE" "$velto" apply --raw 72x40 --steady 1 clip.bgra x.bgra
 : >nothing.bgra
@@ -400,7 +415,7 @@ done
 "$velto" apply --raw 72x40 - - <cut.bgra >cut.piped 2>stderr.txt && fail "a short stream succeeded"
 grep -q "standard input: frame 5 is incomplete" stderr.txt || fail "no short-frame message: $(cat stderr.txt)"
 cmp -s five.bgra cut.piped || fail "standard output lacks the whole frames before a short one"
-expect 1 "frame 5 is incomplete" "$velto" analyze --raw 72x40 cut.bgra
+expect 1 "frame 5 is incomplete" "$velto" analyze --method classic --raw 72x40 cut.bgra
 [ "$(wc -l <stdout.txt)" -eq 25 ] || fail "analyze of a short stream did not report the five frames"
 
 # A failed write says so and leaves nothing behind.

@@ -125,7 +125,7 @@ ffmpeg -v error -y -i full.mkv -map 0:v -vf fps=25 -c:v libx264 -preset ultrafas
 # velto apply --raw, which leaves the fourth byte 0 where the video keeps its
 # alpha (all 255 here).
 "$velto" video --steady 0 --lossless bgra.mkv bgra-out.mkv || fail "bgra.mkv failed"
-ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - | "$velto" apply --raw 128x96 - raw.bgra
+ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - | "$velto" apply --method classic --raw 128x96 - raw.bgra
 ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i raw.bgra -f rawvideo -pix_fmt bgra expected.bgra
 ffmpeg -v error -i bgra-out.mkv -f rawvideo -pix_fmt bgra - >got.bgra
 [ -s got.bgra ] && cmp -s got.bgra expected.bgra || fail "bgra-out.mkv differs from velto apply --raw"
@@ -133,7 +133,7 @@ ffmpeg -v error -i bgra-out.mkv -f rawvideo -pix_fmt bgra - >got.bgra
 # bytes of velto apply --raw --steady 1 --fps 25, which differ from the above.
 "$velto" video --lossless bgra.mkv steady-out.mkv || fail "bgra.mkv with steady levels failed"
 ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - |
-    "$velto" apply --raw 128x96 --steady 1 --fps 25 - steady.bgra
+    "$velto" apply --method classic --raw 128x96 --steady 1 --fps 25 - steady.bgra
 ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i steady.bgra -f rawvideo -pix_fmt bgra steady-expected.bgra
 ffmpeg -v error -i steady-out.mkv -f rawvideo -pix_fmt bgra - >steady-got.bgra
 cmp -s steady-got.bgra steady-expected.bgra || fail "steady-out.mkv differs from velto apply --raw --steady"
