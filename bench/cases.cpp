@@ -8,6 +8,8 @@
 #include "engine/classic/histogram.h"
 #include "engine/classic/steady_correct.h"
 #include "engine/classic/bottom_up.h"
+#include "engine/neutral/block_maxima.h"
+#include "engine/neutral/neutral_pass.h"
 
 namespace {
 
@@ -107,6 +109,30 @@ std::vector<BenchCase> frameCases(BenchFrames& frames, const std::vector<FrameSi
                 cases.push_back({"correction_" + std::string(correctKernelName(kernelId)) + "/" + on, pixels,
                                  [&f, kernel, found] {
                                      correctPixelsWith(kernel, found, f.source.view(), f.destination.first(), 0);
+                                 }});
+            }
+            cases.push_back({"neutral_pass/" + on, pixels, [&f] {
+                                 runNeutralPass({}, f.source.view(), f.destination.first(), 0);
+                             }});
+            cases.push_back({"neutral_analysis/" + on, pixels, [&f] {
+                                 const LightEstimate e = estimateLight(f.source.view(), Transfer::srgb);
+                                 f.destination.at(0, 0) = static_cast<uint32_t>(e.confidence * 255.0);
+                             }});
+            static uint32_t maxima[neutralMaximumBlocks];
+            const NeutralGrid grid = neutralGrid(f.source.width, f.source.height);
+            cases.push_back({"block_maxima/" + on, pixels,
+                             [&f, grid] { fastestBlockMaxima()(f.source.view(), grid, maxima); }});
+            const NeutralTables tables =
+                neutralTables(neutralGains(neutralShift(estimateLight(f.source.view(), Transfer::srgb), 1.0)),
+                              Transfer::srgb, TopByte::cleared);
+            for (auto id = std::size(neutralKernelIds); id-- > 0;) {
+                const NeutralKernelId kernelId = neutralKernelIds[id];
+                if (!correctNeutralPixelsWith(kernelId, tables, f.source.view(), f.destination.first(), 0))
+                    continue;
+                cases.push_back({"neutral_" + std::string(neutralKernelName(kernelId)) + "/" + on, pixels,
+                                 [&f, kernelId, tables] {
+                                     correctNeutralPixelsWith(kernelId, tables, f.source.view(),
+                                                              f.destination.first(), 0);
                                  }});
             }
             if (f.scene != Scene::natural) continue;

@@ -33,9 +33,28 @@ bool cpuRunsAvx2()
     return (b & avx2Bit) != 0;
 }
 
+bool cpuRunsAvx512Vbmi()
+{
+    constexpr uint32_t osxsaveBit = 1u << 27;                        // leaf 1, ECX
+    constexpr uint32_t avx512fBit = 1u << 16, avx512bwBit = 1u << 30;  // leaf 7, EBX
+    constexpr uint32_t vbmiBit = 1u << 1;                            // leaf 7, ECX
+    constexpr uint64_t avx512State = 0xE6;                           // XCR0 bits 1, 2, 5, 6, 7
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || (c & osxsaveBit) == 0) return false;
+    if ((enabledRegisterStates() & avx512State) != avx512State) return false;
+    if (__get_cpuid_max(0, nullptr) < 7) return false;
+    __cpuid_count(7, 0, a, b, c, d);
+    return (b & avx512fBit) != 0 && (b & avx512bwBit) != 0 && (c & vbmiBit) != 0;
+}
+
 #else
 
 bool cpuRunsAvx2()
+{
+    return false;
+}
+
+bool cpuRunsAvx512Vbmi()
 {
     return false;
 }

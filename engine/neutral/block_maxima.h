@@ -26,6 +26,15 @@ using BlockMaximaKernel = void (*)(const FrameView& frame, const NeutralGrid& gr
                                    uint32_t* maxima);
 
 void blockMaximaPlain(const FrameView& frame, const NeutralGrid& grid, uint32_t* maxima);
+#if defined(__SSE2__)
+#define VELTO_HAS_MAXIMA_SSE2 1
+void blockMaximaSse2(const FrameView& frame, const NeutralGrid& grid, uint32_t* maxima);
+#endif
+// Compiled for AVX2 alone, in 64-bit programs; call only where cpuRunsAvx2().
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VELTO_HAS_MAXIMA_AVX2 1
+void blockMaximaAvx2(const FrameView& frame, const NeutralGrid& grid, uint32_t* maxima);
+#endif
 
-// The fastest kernel this machine runs, chosen once.
+// The fastest kernel this machine runs, chosen once. All give the same maxima.
 BlockMaximaKernel fastestBlockMaxima();

@@ -60,10 +60,11 @@ double cosSquared(double degrees)
     return sum * sum;
 }
 
-// Near grey, seen relative to light: within the gate's angle of (1, 1, 1).
-bool nearGrey(const Rgb& p, const Rgb& light, double gate)
+// Near grey, seen relative to a light (given as its channels' reciprocals):
+// within the gate's angle of (1, 1, 1).
+bool nearGrey(const Rgb& p, const Rgb& inverse, double gate)
 {
-    const double r = p.c[0] / light.c[0], g = p.c[1] / light.c[1], b = p.c[2] / light.c[2];
+    const double r = p.c[0] * inverse.c[0], g = p.c[1] * inverse.c[1], b = p.c[2] * inverse.c[2];
     const double s = r + g + b;
     return s * s >= 3.0 * gate * (r * r + g * g + b * b);
 }
@@ -73,11 +74,12 @@ bool whitePatch(const uint32_t* maxima, int64_t count, const DecodeTable& t, con
                 Rgb& light)
 {
     const double gate = cosSquared(neutralGateDegrees);
+    const Rgb inverse = {{1.0 / edge.c[0], 1.0 / edge.c[1], 1.0 / edge.c[2]}};
     double top[3] = {0.0, 0.0, 0.0};
     for (int64_t i = 0; i < count; ++i) {
         if (!lit(maxima[i])) continue;
         const Rgb p = lightOf(maxima[i], t);
-        if (!nearGrey(p, edge, gate)) continue;
+        if (!nearGrey(p, inverse, gate)) continue;
         for (int32_t c = 0; c < 3; ++c) top[c] = p.c[c] > top[c] ? p.c[c] : top[c];
     }
     if (!(top[0] > 0.0) || !(top[1] > 0.0) || !(top[2] > 0.0)) return false;
@@ -114,18 +116,21 @@ double degreesBetween(const Rgb& a, const Rgb& b)
 // r / (r + g + b) and b / (r + g + b).
 double chromaSpread(const uint32_t* maxima, int64_t count, const DecodeTable& t, const Rgb& light)
 {
+    // Weighted by s = r + g + b, the chromaticity a = r / s adds s a = r and
+    // s a^2 = r^2 / s to its sums; b alike.
+    const Rgb inverse = {{1.0 / light.c[0], 1.0 / light.c[1], 1.0 / light.c[2]}};
     double w = 0.0, sa = 0.0, saa = 0.0, sb = 0.0, sbb = 0.0;
     for (int64_t i = 0; i < count; ++i) {
         if (!lit(maxima[i])) continue;
         const Rgb p = lightOf(maxima[i], t);
-        const double r = p.c[0] / light.c[0], g = p.c[1] / light.c[1], b = p.c[2] / light.c[2];
-        const double s = r + g + b;
-        const double a = r / s, c = b / s;
+        const double r = p.c[0] * inverse.c[0], g = p.c[1] * inverse.c[1],
+                     b = p.c[2] * inverse.c[2];
+        const double s = r + g + b, perS = 1.0 / s;
         w += s;
-        sa += s * a;
-        saa += s * a * a;
-        sb += s * c;
-        sbb += s * c * c;
+        sa += r;
+        saa += r * r * perS;
+        sb += b;
+        sbb += b * b * perS;
     }
     if (!(w > 0.0)) return 0.0;
     const double ma = sa / w, mb = sb / w;

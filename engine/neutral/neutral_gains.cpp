@@ -11,10 +11,15 @@ double luminance(double r, double g, double b)
     return lumaRed * r + lumaGreen * g + lumaBlue * b;
 }
 
-double held(double v)
+double held(double v, double low = 0.0, double high = 1.0)
 {
-    if (!(v > 0.0)) return 0.0;
-    return v < 1.0 ? v : 1.0;
+    if (!(v > low)) return low;
+    return v < high ? v : high;
+}
+
+double heldGain(double g)
+{
+    return held(g, neutralLeastGain, neutralGreatestGain);
 }
 
 }  // namespace
@@ -31,5 +36,5 @@ NeutralGains neutralGains(const NeutralShift& shift)
 {
     const double lightRed = portableExp(shift.red), lightBlue = portableExp(shift.blue);
     const double keep = luminance(lightRed, 1.0, lightBlue) / luminance(1.0, 1.0, 1.0);
-    return {keep / lightRed, keep, keep / lightBlue};
+    return {heldGain(keep / lightRed), heldGain(keep), heldGain(keep / lightBlue)};
 }

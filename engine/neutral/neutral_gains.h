@@ -17,7 +17,12 @@ NeutralShift neutralShift(const LightEstimate& estimate, double strength);
 
 // Gains in linear light, one per channel. The cast's light becomes grey of
 // the same luminance (BT.709 weights), so the picture keeps its brightness.
-// A zero shift gives gains of exactly 1.
+// Each gain is held to neutralLeastGain..neutralGreatestGain: a candle's
+// light (2200 K) asks for 0.43 of red and 16 of blue; beyond that the 8-bit
+// form (neutral_correct.h) would stray from the transfer's curve. A zero
+// shift gives gains of exactly 1.
+constexpr double neutralLeastGain = 0.4;
+constexpr double neutralGreatestGain = 16.0;
 struct NeutralGains {
     double red = 1.0, green = 1.0, blue = 1.0;
 };

@@ -171,3 +171,37 @@ void paintNatural(TestFrame& f, Random& random)
         }
     }
 }
+
+void paintHeldScene(TestFrame& f, Random& random, HeldScene scene)
+{
+    const Lattice leaves(f.width, f.height, 4.0, random);
+    for (int32_t y = 0; y < f.height; ++y)
+        for (int32_t x = 0; x < f.width; ++x) {
+            const double u = static_cast<double>(x) / f.width, v = static_cast<double>(y) / f.height;
+            const double n = 3.0 * (random.unit() + random.unit() - 1.0);
+            double r = 0, g = 0, b = 0;
+            if (scene == HeldScene::sunset) {
+                // Violet high up, orange lower down, yellow at the horizon.
+                const double t = v < 0.6 ? v / 0.6 : (v - 0.6) / 0.4;
+                r = v < 0.6 ? 90 + 160 * t : 250 + 5 * t;
+                g = v < 0.6 ? 60 + 90 * t : 150 + 50 * t;
+                b = v < 0.6 ? 120 - 60 * t : 60 + 30 * t;
+                const double dx = u - 0.6, dy = (v - 0.62) * f.height / f.width;
+                if (dx * dx + dy * dy < 0.0012) r = 255, g = 235, b = 170;  // the sun
+                const bool hill = v > 0.75 + 0.03 * ((x / 40) % 3);
+                const bool tree = std::fabs(u - 0.2) < (v - 0.45) * 0.15 ||
+                                  std::fabs(u - 0.8) < (v - 0.45) * 0.15;
+                if (hill || (v > 0.45 && tree)) r = 30, g = 18, b = 20;
+            } else if (scene == HeldScene::forest) {
+                const double shade = 0.55 + 0.9 * leaves.at(x, y);
+                r = 45 * shade;
+                g = 100 * shade;
+                b = 38 * shade;
+                if ((x / 12) % 9 == 4) r = 70, g = 50, b = 35;         // trunks
+                if (random.below(100) == 0) r = 170, g = 210, b = 90;  // sunlit leaves
+            } else {
+                r = 200, g = 150, b = 100;
+            }
+            f.at(x, y) = toByte(r + n) << 16 | toByte(g + n) << 8 | toByte(b + n);
+        }
+}

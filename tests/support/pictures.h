@@ -64,3 +64,10 @@ void paintScene(TestFrame& f, Random& random, const Look& look);
 // A picture that looks like video: sky, clouds and a sun over textured grass,
 // a few shaded discs, sensor noise and a tungsten cast that lifts the blacks.
 void paintNatural(TestFrame& f, Random& random);
+
+// Frames the neutral correction must not neutralise, for they are not cast
+// but coloured: a sunset (an orange sky, a pale sun, dark silhouettes), a
+// forest (textured greens, brown trunks, a few sunlit leaves) and a wall of
+// one colour with noise.
+enum class HeldScene { sunset, forest, wall };
+void paintHeldScene(TestFrame& f, Random& random, HeldScene scene);
