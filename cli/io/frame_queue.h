@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -24,6 +25,7 @@ struct FrameJob {
     std::vector<uint32_t> result;  // the corrected frame, when one is made
     BlockLevels levels{};
     LightEstimate light{};       // the neutral correction's estimate, when asked for
+    std::unique_ptr<NeutralBlocks> blocks;  // and its blocks, for steady reports
     SceneSignature signature{};  // for steady levels, when the work asks for it
 };
 

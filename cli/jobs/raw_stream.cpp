@@ -48,7 +48,7 @@ Status openRawStream(const Options& options, RawStream& stream)
 // The stream's frames, read in order, worked on by the threads and emitted in
 // order, with progress on the terminal. withResult: each job also holds a
 // frame for the corrected pixels, made ready on the calling thread.
-Status runRawStream(const Options& options, RawStream& stream, bool withResult,
+Status runRawStream(const Options& options, RawStream& stream, bool withResult, bool withBlocks,
                     std::function<void(FrameJob&)> work, std::function<Status(FrameJob&)> emit)
 {
     ProgressMeter meter = startProgress(options.quiet);
@@ -57,13 +57,16 @@ Status runRawStream(const Options& options, RawStream& stream, bool withResult,
         const ReadStep step = stream.reader(job, status);
         // Here, not on a worker: a worker must not throw, and an allocation can.
         if (withResult && step == ReadStep::frame) job.result.resize(job.source.size());
+        if (withBlocks && step == ReadStep::frame && !job.blocks)
+            job.blocks = std::make_unique<NeutralBlocks>();
         return step;
     };
     steps.work = std::move(work);
     steps.emit = std::move(emit);
     steps.progress = [&](int64_t done) { updateProgress(meter, done); };
     // The source, and the result when there is one.
-    steps.jobBytes = (withResult ? 2 : 1) * 4 * size_t(options.width) * size_t(options.height);
+    steps.jobBytes = (withResult ? 2 : 1) * 4 * size_t(options.width) * size_t(options.height) +
+                     (withBlocks ? sizeof(NeutralBlocks) : 0);
     const Status s = runFrames(threadCount(options), steps);
     finishProgress(meter);
     return s;
@@ -98,11 +101,11 @@ Status applyToStream(const Options& options)
         } else if (options.method == Method::neutral) {
             runNeutralSteadyPass(neutral, job.source.data(), job.result.data(), width, height,
                                  TopByte::cleared,
-                                 [&](const NeutralShift& own, const SceneSignature& signature) {
+                                 [&](const NeutralBlocks& blocks, const SceneSignature& signature) {
                                      NeutralShift use{};
                                      turnstile.pass(job.index, [&] {
-                                         neutralState = neutralSteadyStep(
-                                             neutralState, own, signature, settings.weight);
+                                         neutralSteadyStep(neutralState, blocks, signature,
+                                                           settings.weight, options.strength);
                                          use = neutralState.shift;
                                      });
                                      return use;
@@ -128,7 +131,7 @@ Status applyToStream(const Options& options)
         if (w.ok()) ++written;
         return w;
     };
-    s = runRawStream(options, stream, true, work, emit);
+    s = runRawStream(options, stream, true, false, work, emit);
 
     // A stream cut inside a frame keeps the whole frames before it: the
     // output holds exactly those, never part of a frame. Only when that cut
@@ -159,8 +162,8 @@ Status analyzeStream(const Options& options)
     // Frames are emitted in order, so the levels are smoothed there.
     auto print = [&](const FrameJob& job, int32_t width, int32_t height) {
         if (steady && neutral)
-            neutralState = neutralSteadyStep(neutralState, neutralShift(job.light, options.strength),
-                                             job.signature, settings.weight);
+            neutralSteadyStep(neutralState, *job.blocks, job.signature, settings.weight,
+                              options.strength);
         else if (steady)
             state = steadyStep(state, correctionLevels(job.levels), job.signature, settings);
         const NeutralReport neutralReport{job.light, options.strength,
@@ -181,10 +184,14 @@ Status analyzeStream(const Options& options)
     auto work = [&](FrameJob& job) {
         analyzeFrameBottomUp(user, job.source.data(), width, height, job.levels,
                              steady && !neutral ? &job.signature : nullptr);
-        if (neutral)
-            job.light = estimateLight({job.source.data(), width, height, 0}, Transfer::srgb,
-                                      steady ? &job.signature : nullptr);
+        if (neutral && steady) {
+            measureBlocks({job.source.data(), width, height, 0}, Transfer::srgb, *job.blocks,
+                          &job.signature);
+            job.light = estimateFromBlocks(*job.blocks);
+        } else if (neutral) {
+            job.light = estimateLight({job.source.data(), width, height, 0}, Transfer::srgb);
+        }
     };
     auto emit = [&](FrameJob& job) { return print(job, width, height); };
-    return runRawStream(options, stream, false, work, emit);
+    return runRawStream(options, stream, false, steady && neutral, work, emit);
 }

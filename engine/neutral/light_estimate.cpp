@@ -13,30 +13,29 @@ struct Rgb {
     double c[3];  // red, green, blue
 };
 
-bool lit(uint32_t word)
+bool lit(const BlockLight& b)
 {
-    return (word & 0xFF) > neutralDarkCode && (word >> 8 & 0xFF) > neutralDarkCode &&
-           (word >> 16 & 0xFF) > neutralDarkCode;
+    return b.c[0] > 0.0f && b.c[1] > 0.0f && b.c[2] > 0.0f;
 }
 
-Rgb lightOf(uint32_t word, const DecodeTable& t)
+Rgb lightOf(const BlockLight& b)
 {
-    return {{t.light[word >> 16 & 0xFF], t.light[word >> 8 & 0xFF], t.light[word & 0xFF]}};
+    return {{b.c[0], b.c[1], b.c[2]}};
 }
 
 // The grey edge: per channel the 6-norm of the gradients between each lit
 // block and its lit neighbours to the right and below. Only the ratios
 // matter, so the sums are taken to the sixth root as ratios to green's.
-bool greyEdge(const uint32_t* maxima, const NeutralGrid& grid, const DecodeTable& t, Rgb& light)
+bool greyEdge(const BlockLight* blocks, const NeutralGrid& grid, Rgb& light)
 {
     double sum[3] = {0.0, 0.0, 0.0};
     for (int32_t by = 0; by + 1 < grid.down; ++by) {
-        const uint32_t* row = maxima + int64_t{by} * grid.across;
-        const uint32_t* below = row + grid.across;
+        const BlockLight* row = blocks + int64_t{by} * grid.across;
+        const BlockLight* below = row + grid.across;
         for (int32_t bx = 0; bx + 1 < grid.across; ++bx) {
             if (!lit(row[bx]) || !lit(row[bx + 1]) || !lit(below[bx])) continue;
-            const Rgb here = lightOf(row[bx], t), right = lightOf(row[bx + 1], t),
-                      down = lightOf(below[bx], t);
+            const Rgb here = lightOf(row[bx]), right = lightOf(row[bx + 1]),
+                      down = lightOf(below[bx]);
             for (int32_t c = 0; c < 3; ++c) {
                 const double dx = right.c[c] - here.c[c], dy = down.c[c] - here.c[c];
                 const double m2 = dx * dx + dy * dy;
@@ -70,15 +69,14 @@ bool nearGrey(const Rgb& p, const Rgb& inverse, double gate)
 }
 
 // The white patch among the blocks near grey under the grey edge's light.
-bool whitePatch(const uint32_t* maxima, int64_t count, const DecodeTable& t, const Rgb& edge,
-                Rgb& light)
+bool whitePatch(const BlockLight* blocks, int64_t count, const Rgb& edge, Rgb& light)
 {
     const double gate = cosSquared(neutralGateDegrees);
     const Rgb inverse = {{1.0 / edge.c[0], 1.0 / edge.c[1], 1.0 / edge.c[2]}};
     double top[3] = {0.0, 0.0, 0.0};
     for (int64_t i = 0; i < count; ++i) {
-        if (!lit(maxima[i])) continue;
-        const Rgb p = lightOf(maxima[i], t);
+        if (!lit(blocks[i])) continue;
+        const Rgb p = lightOf(blocks[i]);
         if (!nearGrey(p, inverse, gate)) continue;
         for (int32_t c = 0; c < 3; ++c) top[c] = p.c[c] > top[c] ? p.c[c] : top[c];
     }
@@ -114,15 +112,15 @@ double degreesBetween(const Rgb& a, const Rgb& b)
 // How much the lit blocks' chromaticities differ, relative to the light and
 // weighted by their brightness: the root of the summed variances of
 // r / (r + g + b) and b / (r + g + b).
-double chromaSpread(const uint32_t* maxima, int64_t count, const DecodeTable& t, const Rgb& light)
+double chromaSpread(const BlockLight* blocks, int64_t count, const Rgb& light)
 {
     // Weighted by s = r + g + b, the chromaticity a = r / s adds s a = r and
     // s a^2 = r^2 / s to its sums; b alike.
     const Rgb inverse = {{1.0 / light.c[0], 1.0 / light.c[1], 1.0 / light.c[2]}};
     double w = 0.0, sa = 0.0, saa = 0.0, sb = 0.0, sbb = 0.0;
     for (int64_t i = 0; i < count; ++i) {
-        if (!lit(maxima[i])) continue;
-        const Rgb p = lightOf(maxima[i], t);
+        if (!lit(blocks[i])) continue;
+        const Rgb p = lightOf(blocks[i]);
         const double r = p.c[0] * inverse.c[0], g = p.c[1] * inverse.c[1],
                      b = p.c[2] * inverse.c[2];
         const double s = r + g + b, perS = 1.0 / s;
@@ -166,27 +164,52 @@ void signGrid(const uint32_t* maxima, const NeutralGrid& grid, SceneSignature& s
 
 }  // namespace
 
-LightEstimate estimateLight(const FrameView& frame, Transfer transfer, SceneSignature* signature)
+void measureBlocks(const FrameView& frame, Transfer transfer, NeutralBlocks& blocks,
+                   SceneSignature* signature)
 {
-    LightEstimate e;
     if (signature) *signature = SceneSignature{};
-    const NeutralGrid grid = neutralGrid(frame.width, frame.height);
-    if (grid.across == 0) return e;
+    blocks.grid = neutralGrid(frame.width, frame.height);
+    const NeutralGrid& grid = blocks.grid;
+    if (grid.across == 0) return;
     uint32_t maxima[neutralMaximumBlocks];
     fastestBlockMaxima()(frame, grid, maxima);
     if (signature) signGrid(maxima, grid, *signature);
-
     const DecodeTable t = decodeTable(transfer);
     const int64_t count = int64_t{grid.across} * grid.down;
+    for (int64_t i = 0; i < count; ++i) {
+        const uint32_t w = maxima[i];
+        const uint32_t r = w >> 16 & 0xFF, g = w >> 8 & 0xFF, b = w & 0xFF;
+        const bool dark = r <= neutralDarkCode || g <= neutralDarkCode || b <= neutralDarkCode;
+        blocks.light[i] = dark ? BlockLight{{0.0f, 0.0f, 0.0f}}
+                               : BlockLight{{static_cast<float>(t.light[r]),
+                                             static_cast<float>(t.light[g]),
+                                             static_cast<float>(t.light[b])}};
+    }
+}
+
+LightEstimate estimateFromBlocks(const NeutralBlocks& blocks)
+{
+    LightEstimate e;
+    const NeutralGrid& grid = blocks.grid;
+    if (grid.across == 0) return e;
+    const int64_t count = int64_t{grid.across} * grid.down;
     Rgb edge, light;
-    if (!greyEdge(maxima, grid, t, edge) || !whitePatch(maxima, count, t, edge, light)) return e;
+    if (!greyEdge(blocks.light, grid, edge) || !whitePatch(blocks.light, count, edge, light))
+        return e;
     e.found = true;
     for (int32_t c = 0; c < 3; ++c) e.light[c] = light.c[c];
     e.disagreement = degreesBetween(light, edge);
-    e.spread = chromaSpread(maxima, count, t, light);
+    e.spread = chromaSpread(blocks.light, count, light);
     e.offLights = distanceFromLights(portableLog(light.c[0]), portableLog(light.c[2]));
     e.confidence = ramp(e.disagreement, neutralDisagreeDegrees, neutralAgreeDegrees) *
                    ramp(e.spread, neutralFlatSpread, neutralVariedSpread) *
                    ramp(e.offLights, neutralFarFromLights, neutralNearLights);
     return e;
+}
+
+LightEstimate estimateLight(const FrameView& frame, Transfer transfer, SceneSignature* signature)
+{
+    NeutralBlocks blocks;
+    measureBlocks(frame, transfer, blocks, signature);
+    return estimateFromBlocks(blocks);
 }

@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "engine/frame_view.h"
+#include "engine/neutral/block_maxima.h"
 #include "engine/scene_change.h"
 #include "engine/transfer.h"
 
@@ -37,8 +38,25 @@ struct LightEstimate {
     double offLights = 0.0;
 };
 
-// The frame's light, its code values read through transfer. signature, when
-// given, receives the coarse look of the picture for the steady correction's
-// scene cuts, from the same blocks.
+// The blocks' brightest values in linear light: what the estimate works on.
+// A dark block (a channel at or below neutralDarkCode) is 0 in every channel.
+struct BlockLight {
+    float c[3];  // red, green, blue
+};
+struct NeutralBlocks {
+    NeutralGrid grid;
+    BlockLight light[neutralMaximumBlocks];  // across x down of them, block rows in memory order
+};
+
+// The frame's blocks, its code values read through transfer. signature,
+// when given, receives the coarse look of the picture for the steady
+// correction's scene cuts, from the same blocks.
+void measureBlocks(const FrameView& frame, Transfer transfer, NeutralBlocks& blocks,
+                   SceneSignature* signature = nullptr);
+
+// The light of a frame's blocks, or of blocks pooled over several frames.
+LightEstimate estimateFromBlocks(const NeutralBlocks& blocks);
+
+// measureBlocks, then estimateFromBlocks.
 LightEstimate estimateLight(const FrameView& frame, Transfer transfer,
                             SceneSignature* signature = nullptr);

@@ -12,7 +12,7 @@ constexpr int32_t neutralBlockTarget = 4096;
 // Blocks are whole runs of 8 pixels wide, so that a vector of eight pixels
 // is one block's part of a row; and at least 2 rows high.
 constexpr int32_t neutralBlockStep = 8;
-constexpr int32_t neutralMinimumBlockHeight = 2;
+constexpr int32_t neutralMinimumBlockHeight = 4;
 // Every fourth row of a block is read: on the benchmark every other row
 // measured no better, and reading them costs a quarter of a memcpy at 1080p.
 constexpr int32_t neutralRowStep = 4;

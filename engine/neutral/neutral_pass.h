@@ -23,10 +23,11 @@ void runNeutralPass(const NeutralSettings& settings, const FrameView& source,
                     LightEstimate* estimate = nullptr, TopByte topByte = TopByte::cleared);
 
 // The same for a picture stored top row first without row gaps, with the
-// shift to apply chosen by step(const NeutralShift& own, const SceneSignature&
-// signature), which a caller uses to carry steady state from frame to frame
-// (neutral_steady.h). A caller that works on several frames at once holds
-// only step to frame order.
+// shift to apply chosen by step(const NeutralBlocks& blocks, const
+// SceneSignature& signature), the frame's analysis, which a caller uses to
+// carry steady state from frame to frame (neutral_steady.h:
+// neutralSteadyStep, then its state's shift). A caller that works on several
+// frames at once holds only step to frame order.
 template <typename Step>
 void runNeutralSteadyPass(const NeutralSettings& settings, const uint32_t* source,
                           uint32_t* destination, int32_t width, int32_t height, TopByte topByte,
@@ -34,8 +35,9 @@ void runNeutralSteadyPass(const NeutralSettings& settings, const uint32_t* sourc
 {
     const FrameView view{source, width, height, 0};
     SceneSignature signature;
-    const LightEstimate estimate = estimateLight(view, settings.transfer, &signature);
-    const NeutralShift use = step(neutralShift(estimate, settings.strength), signature);
+    NeutralBlocks blocks;
+    measureBlocks(view, settings.transfer, blocks, &signature);
+    const NeutralShift use = step(static_cast<const NeutralBlocks&>(blocks), signature);
     const NeutralTables tables = neutralTables(neutralGains(use), settings.transfer, topByte);
     correctNeutralPixels(tables, view, destination, 0);
 }
