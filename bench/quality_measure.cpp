@@ -129,7 +129,11 @@ bool corrected(Way way, const std::string& ffmpeg, const std::string& work, cons
     }
     case Way::normalize: return ffmpegFilter(ffmpeg, work, "normalize", in, out);
     case Way::grayworld:
-        return ffmpegFilter(ffmpeg, work, "format=gbrpf32le,grayworld,format=bgr0", in, out);
+        // In linear light, as the filter expects its input.
+        return ffmpegFilter(ffmpeg, work,
+                            "zscale=tin=iec61966-2-1:t=linear:npl=100,format=gbrpf32le,grayworld,"
+                            "zscale=tin=linear:t=iec61966-2-1:npl=100,format=bgr0",
+                            in, out);
     }
     return false;
 }
