@@ -2,12 +2,14 @@
 // photograph that has none: the residual cast angle, the standard figure of
 // colour constancy. Not a timing.
 //
-//   quality_measure [--ffmpeg PROGRAM] [--work FOLDER] [--per-photo] PHOTO...
+//   quality_measure [--ffmpeg PROGRAM] [--work FOLDER] [--per-photo] [--green-one] PHOTO...
 //
 // Each photograph (PNG or JPEG, taken as sRGB) is given each cast the way
 // light makes one: every channel multiplied in linear light by an
 // illuminant's gain relative to daylight (D65), with the exposure kept (the
-// largest gain 1, so the cast clips nothing the photograph did not). Then
+// largest gain 1, so the cast clips nothing the photograph did not; with
+// --green-one the gains are applied as they stand, green 1, and a cast that
+// raises a channel clips it where the photograph was bright). Then
 // each way corrects it: the neutral correction and the classic (levels 20)
 // as velto runs them, and ffmpeg's normalize and grayworld filters (run as
 // programs, on raw frames in the work folder). The residual of a corrected
@@ -71,9 +73,9 @@ uint8_t channel(uint32_t w, int c)
     return static_cast<uint8_t>(w >> (16 - 8 * c));  // c: 0 red, 1 green, 2 blue
 }
 
-Picture withCast(const Picture& p, const double gain[3])
+Picture withCast(const Picture& p, const double gain[3], bool greenOne)
 {
-    const double top = std::max({gain[0], gain[1], gain[2]});
+    const double top = greenOne ? 1.0 : std::max({gain[0], gain[1], gain[2]});
     Picture out = p;
     uint8_t table[3][256];
     for (int c = 0; c < 3; ++c)
@@ -141,7 +143,7 @@ bool corrected(Way way, const std::string& ffmpeg, const std::string& work, cons
 // The residual angle in degrees; NaN when too few pixels are measurable.
 double residual(const Picture& original, const Picture& input, const Picture& output)
 {
-    const DecodeTable t = decodeTable(Transfer::srgb);
+    const DecodeTable& t = decodeTable(Transfer::srgb);
     double before[3] = {0, 0, 0}, after[3] = {0, 0, 0};
     int64_t used = 0;
     const auto fine = [](uint32_t w) {
@@ -216,13 +218,14 @@ bool readPicture(const std::string& path, Picture& p)
 int main(int argc, char** argv)
 {
     std::string ffmpeg = "ffmpeg", work = ".";
-    bool perPhoto = false;
+    bool perPhoto = false, greenOne = false;
     std::vector<std::string> photos;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--ffmpeg" && i + 1 < argc) ffmpeg = argv[++i];
         else if (a == "--work" && i + 1 < argc) work = argv[++i];
         else if (a == "--per-photo") perPhoto = true;
+        else if (a == "--green-one") greenOne = true;
         else photos.push_back(a);
     }
     if (photos.empty()) {
@@ -240,7 +243,7 @@ int main(int argc, char** argv)
             return 2;
         }
         std::vector<Picture> inputs = {photo};
-        for (const CastKind& k : castKinds) inputs.push_back(withCast(photo, k.gain));
+        for (const CastKind& k : castKinds) inputs.push_back(withCast(photo, k.gain, greenOne));
         if (perPhoto) {
             const LightEstimate e =
                 estimateLight({photo.words.data(), photo.width, photo.height, 0}, Transfer::srgb);

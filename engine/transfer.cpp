@@ -94,11 +94,30 @@ double encodeTransfer(Transfer transfer, double light)
     return l;
 }
 
-DecodeTable decodeTable(Transfer transfer)
+namespace {
+
+constexpr int32_t transferCount = static_cast<int32_t>(Transfer::linear) + 1;
+
+struct DecodeTables {
+    DecodeTable of[transferCount];
+};
+
+DecodeTables makeDecodeTables()
 {
-    DecodeTable t;
-    for (int32_t v = 0; v < 256; ++v) t.light[v] = decodeTransfer(transfer, v / 255.0);
+    DecodeTables t;
+    for (int32_t k = 0; k < transferCount; ++k)
+        for (int32_t v = 0; v < 256; ++v)
+            t.of[k].light[v] = decodeTransfer(static_cast<Transfer>(k), v / 255.0);
     return t;
+}
+
+}  // namespace
+
+const DecodeTable& decodeTable(Transfer transfer)
+{
+    static const DecodeTables tables = makeDecodeTables();
+    const int32_t k = static_cast<int32_t>(transfer);
+    return tables.of[k >= 0 && k < transferCount ? k : 0];
 }
 
 const char* transferName(Transfer transfer)

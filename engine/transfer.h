@@ -20,11 +20,12 @@ enum class Transfer {
 double decodeTransfer(Transfer transfer, double code);
 double encodeTransfer(Transfer transfer, double light);
 
-// The linear light of each 8-bit code value.
+// The linear light of each 8-bit code value, made once per transfer and
+// kept (the language makes the first use thread-safe).
 struct DecodeTable {
     double light[256];
 };
-DecodeTable decodeTable(Transfer transfer);
+const DecodeTable& decodeTable(Transfer transfer);
 
 // The name as velto's options and reports write it ("srgb", "bt709", "pq",
 // "hlg", "linear").

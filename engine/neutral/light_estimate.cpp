@@ -174,7 +174,7 @@ void measureBlocks(const FrameView& frame, Transfer transfer, NeutralBlocks& blo
     uint32_t maxima[neutralMaximumBlocks];
     fastestBlockMaxima()(frame, grid, maxima);
     if (signature) signGrid(maxima, grid, *signature);
-    const DecodeTable t = decodeTable(transfer);
+    const DecodeTable& t = decodeTable(transfer);
     const int64_t count = int64_t{grid.across} * grid.down;
     for (int64_t i = 0; i < count; ++i) {
         const uint32_t w = maxima[i];

@@ -25,7 +25,7 @@ bool powerCurve(Transfer transfer, PowerCurve& c)
 uint8_t exactValue(int32_t v, double gain, Transfer transfer)
 {
     if (gain == 1.0) return static_cast<uint8_t>(v);
-    const double out = encodeTransfer(transfer, decodeTransfer(transfer, v / 255.0) * gain);
+    const double out = encodeTransfer(transfer, decodeTable(transfer).light[v] * gain);
     return static_cast<uint8_t>(static_cast<int32_t>(out * 255.0 + 0.5));
 }
 
@@ -45,7 +45,9 @@ void formLane(int32_t lane, double gain, const PowerCurve& c, Transfer transfer,
     f.up[lane] = word(rounded);
     f.down[lane] = word(-rounded);
     f.gain[lane] = word(a * 16384.0 + 0.5);
-    for (int32_t v = 0; v < neutralLongestToe; ++v) f.toe[lane][v] = exactValue(v, gain, transfer);
+    // Entries from the toe's end on are never read.
+    for (int32_t v = 0; v < neutralLongestToe; ++v) f.toe[lane][v] = 0;
+    for (int32_t v = 0; v < c.toeEnd; ++v) f.toe[lane][v] = exactValue(v, gain, transfer);
 }
 
 void topLane(TopByte topByte, NeutralForm& f)
