@@ -103,7 +103,8 @@ run_host() {  # run_host HOST SIZE RATE PARAMETERS: in.bgra (ffmpeg) or in.mkv (
 # ffmpeg 5.1 (Debian 12's) pads each row to the processor's widest alignment,
 # up to 64 bytes, where frei0r has 4 x width: only widths that are multiples of
 # 16 come through whole, with any effect. melt reads frames under 8 x 8 wrongly.
-# HOST SIZE LEVELS PARAMETERS (melt's: a;b;c)
+# HOST SIZE METHOD PARAMETERS (melt's: a;b;c). ffmpeg takes Neutral, a bool,
+# as y or n, melt as 1 or 0.
 set -f
 while read -r host size levels params; do
     clip "$size" || continue
@@ -111,12 +112,12 @@ while read -r host size levels params; do
     check "$host" "$size" "$levels"
 done <<CASES
 ffmpeg 640x480 neutral 0.5
-ffmpeg 48x37 neutral:30 0.5|0.5|0.5|0|1|0.3
-ffmpeg 640x480 20,20,20 0.5|0.5|0.5|0|0
-ffmpeg 1x1 40,40,40 1|1|1|0|0
-ffmpeg 48x37 10,20,40 0.25|0.5|1|0|0|0.3
-ffmpeg 1280x723 1,39,7 0|0.975|0.17|0|-2
-ffmpeg 16x483 12,20,1 0.3|nan|-3|nan|0.2
+ffmpeg 48x37 neutral:30 0.5|0.5|0.5|0|y|0.3
+ffmpeg 640x480 20,20,20 0.5|0.5|0.5|0|n
+ffmpeg 1x1 40,40,40 1|1|1|0|n
+ffmpeg 48x37 10,20,40 0.25|0.5|1|0|n|0.3
+ffmpeg 1280x723 1,39,7 0|0.975|0.17|0|n
+ffmpeg 16x483 12,20,1 0.3|nan|-3|nan|n
 melt 643x483 neutral
 melt 37x29 neutral:0 0=0.25;Strength=0
 melt 37x29 10,20,40 0=0.25;2=1;4=0
@@ -127,14 +128,14 @@ CASES
 # both as floating-point products that wobble in the last bits; at an even
 # rate each must give `velto apply --steady SECONDS --fps RATE`'s bytes.
 # Two seconds of testsrc2, whose moving parts move the levels.
-# HOST SIZE RATE LEVELS SECONDS PARAMETERS
+# HOST SIZE RATE METHOD SECONDS PARAMETERS
 while read -r host size rate levels seconds params; do
     clip "$size" "$rate" 2 || continue
     run_host "$host" "$size" "$rate" "$params" || fail "$host $size steady: failed"
     check "$host" "$size" "$levels" --steady "$seconds" --fps "$rate"
 done <<CASES
 ffmpeg 640x480 25 neutral 1 0.5|0.5|0.5|0.1
-ffmpeg 320x240 30000/1001 10,20,40 0.5 0.25|0.5|1|0.05|0
+ffmpeg 320x240 30000/1001 10,20,40 0.5 0.25|0.5|1|0.05|n
 melt 320x240 30000/1001 neutral:60 1 Steady=0.1;Strength=0.6
 melt 97x61 50 20,30,20 0.2 Level G=0.75;3=0.02;Neutral=0
 CASES
