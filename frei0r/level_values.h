@@ -6,6 +6,7 @@
 // The steady levels' time constant is 10 times its value in seconds, 0 (the
 // default) for off: 0.1 is the 1 s that suits most footage, and 1 the 10 s
 // end, well past the 2 s beyond which a slow pan is followed late.
+// The neutral method's two parameters come last, below.
 #pragma once
 
 #include <cmath>
@@ -44,4 +45,20 @@ inline double steadyValueOf(double value)
 inline double steadySecondsOf(double steadyValue)
 {
     return steadyValue * steadySecondsPerValue;
+}
+
+// "Neutral" is a frei0r bool, a double that is true from 0.5 up; a value that
+// is not a number gives the default, the neutral method. It reads back as 1
+// or 0.
+inline bool neutralOfValue(double value)
+{
+    return std::isnan(value) || value >= 0.5;
+}
+
+// "Strength", the share of the estimated cast the neutral method takes off:
+// held to 0..1, read back as held; not a number gives the default, 1.
+inline double strengthOfValue(double value)
+{
+    if (std::isnan(value)) return 1.0;
+    return value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value;
 }

@@ -1,11 +1,12 @@
 // velto.so: the filter as a frei0r 1.2 effect, for ffmpeg's frei0r filter,
 // MLT and every other frei0r host. Frames come as BGRA8888, top row first,
 // width * 4 bytes a row; each instance keeps its frame size, its own three
-// strengths and, when the host asks for steady levels, the steady state from
-// frame to frame (one instance is never used by two threads at once, by frei0r's
-// rule). Nothing else changes once loaded (the engine picks its kernel on the
-// first frame, thread-safely), so any number of instances run at once, on any
-// threads.
+// settings and, when the host asks for steady correction, the steady state
+// from frame to frame (one instance is never used by two threads at once, by
+// frei0r's rule). The neutral method is the default; "Neutral" at 0 gives the
+// classic stretch, the VirtualDub plug-in's bytes. Nothing else changes once
+// loaded (the engine picks its kernel on the first frame, thread-safely), so
+// any number of instances run at once, on any threads.
 #include <iterator>
 #include <new>
 
@@ -15,19 +16,29 @@ extern "C" {
 
 #include "engine/classic/bottom_up.h"
 #include "engine/classic/steady_pass.h"
+#include "engine/neutral/neutral_pass.h"
+#include "engine/neutral/neutral_steady.h"
 #include "frei0r/frame_clock.h"
 #include "frei0r/level_values.h"
 #include "limits/frame_limits.h"
 
 namespace {
 
+// Made by new, so the neutral method's steady state (about 100 KB) lives on
+// the heap with the rest, never on a host's stack.
 struct Instance {
-    int32_t width;
-    int32_t height;
-    Strengths strengths;
-    double steadyValue;  // 0: off
-    FrameClock clock;    // restarted by every frame corrected without steady levels
+    int32_t width = 0;
+    int32_t height = 0;
+    Strengths strengths = defaultStrengths;
+    double steadyValue = 0.0;  // 0: off
+    bool neutral = true;
+    double strength = 1.0;
+    bool lastNeutral = true;  // the method of the frame before
+    // Restarted by every frame corrected without steady correction, and when
+    // the method changes: the other method's state is not this one's.
+    FrameClock clock;
     SteadyState steady;
+    NeutralSteadyState neutralSteady;
 };
 
 struct ParamText {
@@ -42,12 +53,20 @@ constexpr ParamText paramTexts[] = {
                 "Higher reaches further into green's ends"},
     {"Level B", "Blue level 1 to 40: 40 x value, rounded, at least 1; 0.5 is the default 20. "
                 "Higher reaches further into blue's ends"},
-    {"Steady", "Steady levels over time for video, restarted at scene cuts and seeks: "
+    {"Steady", "Steady correction over time for video, restarted at scene cuts and seeks: "
                "time constant 10 x value seconds (0.1 is 1 s); 0, the default, is off. "
                "Where the host gives no usable frame times, frames count at 25 a second"},
+    {"Neutral", "Neutral method: on, the default, estimates the colour of the light and "
+                "removes its cast by gains in linear light, held back where the frame gives "
+                "no clear answer; off, the classic stretch between each channel's black and "
+                "white points, set by the three levels"},
+    {"Strength", "Strength of the neutral method: the share 0 to 1 of the estimated cast "
+                 "taken off; 1, the default, takes it all"},
 };
 constexpr int paramCount = static_cast<int>(std::size(paramTexts));
 constexpr int steadyIndex = 3;
+constexpr int neutralIndex = 4;
+constexpr int strengthIndex = 5;
 
 int32_t* levelAt(f0r_instance_t instance, int index)
 {
@@ -61,28 +80,62 @@ int32_t* levelAt(f0r_instance_t instance, int index)
     }
 }
 
-void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t* out)
+// A new run (the first frame, a seek) starts the steady state afresh; the
+// step in seconds gives the frame's weight.
+double tickWeight(Instance& i, double time, bool& restart)
 {
-    if (!instance || !in || !out) return;
-    Instance& i = *static_cast<Instance*>(instance);
-    // Hosts composite with the fourth byte: a cleared one would make the
-    // picture vanish, so it goes through as it came.
+    const ClockTick tick = tickClock(i.clock, time);
+    i.clock = tick.clock;
+    restart = tick.restart;
+    return steadyWeight(steadySecondsOf(i.steadyValue), tick.seconds);
+}
+
+void correctClassic(Instance& i, double time, const uint32_t* in, uint32_t* out)
+{
     if (i.steadyValue == 0.0) {
-        i.clock = FrameClock{};
         BlockLevels found;
         correctFrame(i.strengths, in, out, i.width, i.height, found, TopByte::carried);
         return;
     }
     runSteadyPass(i.strengths, in, out, i.width, i.height, TopByte::carried,
                   [&](const CorrectionLevels& own, const SceneSignature& signature) {
-                      const ClockTick tick = tickClock(i.clock, time);
-                      i.clock = tick.clock;
-                      if (tick.restart) i.steady = SteadyState{};
-                      const SteadySettings settings{
-                          steadyWeight(steadySecondsOf(i.steadyValue), tick.seconds)};
+                      bool restart = false;
+                      const SteadySettings settings{tickWeight(i, time, restart)};
+                      if (restart) i.steady = SteadyState{};
                       i.steady = steadyStep(i.steady, own, signature, settings);
                       return i.steady.levels;
                   });
+}
+
+void correctNeutral(Instance& i, double time, const uint32_t* in, uint32_t* out)
+{
+    const NeutralSettings settings{i.strength, Transfer::srgb};
+    if (i.steadyValue == 0.0) {
+        runNeutralPass(settings, {in, i.width, i.height, 0}, out, 0, nullptr, TopByte::carried);
+        return;
+    }
+    runNeutralSteadyPass(settings, in, out, i.width, i.height, TopByte::carried,
+                         [&](const NeutralBlocks& blocks, const SceneSignature& signature) {
+                             bool restart = false;
+                             const double weight = tickWeight(i, time, restart);
+                             // Not started: the step takes the frame as a new scene.
+                             if (restart) i.neutralSteady.started = false;
+                             neutralSteadyStep(i.neutralSteady, blocks, signature, weight,
+                                               i.strength);
+                             return i.neutralSteady.shift;
+                         });
+}
+
+void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t* out)
+{
+    if (!instance || !in || !out) return;
+    Instance& i = *static_cast<Instance*>(instance);
+    // Hosts composite with the fourth byte: a cleared one would make the
+    // picture vanish, so it goes through as it came.
+    if (i.steadyValue == 0.0 || i.neutral != i.lastNeutral) i.clock = FrameClock{};
+    i.lastNeutral = i.neutral;
+    if (i.neutral) correctNeutral(i, time, in, out);
+    else correctClassic(i, time, in, out);
 }
 
 }  // namespace
@@ -108,15 +161,18 @@ void f0r_get_plugin_info(f0r_plugin_info_t* info)
     info->minor_version = VELTO_VERSION_MINOR;
     info->num_params = paramCount;
     info->explanation =
-        "Automatic white balance: measures a black and a white point of each colour channel "
-        "in every frame and stretches the channel between them. Alpha is kept.";
+        "Automatic white balance: estimates the colour of the light in every frame and "
+        "removes its cast by a gain for each channel in linear light, held back where the "
+        "frame gives no clear answer (the neutral method, the default); or, with Neutral "
+        "off, stretches each colour channel between a black and a white point it measures "
+        "(the classic). Alpha is kept.";
 }
 
 void f0r_get_param_info(f0r_param_info_t* info, int param_index)
 {
     if (!info || param_index < 0 || param_index >= paramCount) return;
     info->name = paramTexts[param_index].name;
-    info->type = F0R_PARAM_DOUBLE;
+    info->type = param_index == neutralIndex ? F0R_PARAM_BOOL : F0R_PARAM_DOUBLE;
     info->explanation = paramTexts[param_index].explanation;
 }
 
@@ -124,8 +180,11 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height)
 {
     constexpr auto largest = static_cast<unsigned int>(maximumSide);
     if (width < 1 || height < 1 || width > largest || height > largest) return nullptr;
-    return new (std::nothrow) Instance{static_cast<int32_t>(width), static_cast<int32_t>(height),
-                                       defaultStrengths, 0.0, FrameClock{}, SteadyState{}};
+    Instance* i = new (std::nothrow) Instance;
+    if (!i) return nullptr;
+    i->width = static_cast<int32_t>(width);
+    i->height = static_cast<int32_t>(height);
+    return i;
 }
 
 void f0r_destruct(f0r_instance_t instance)
@@ -136,8 +195,12 @@ void f0r_destruct(f0r_instance_t instance)
 void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index)
 {
     if (!instance || !param) return;
+    // A frei0r bool is a double too.
     const double value = *static_cast<const f0r_param_double*>(param);
-    if (param_index == steadyIndex) static_cast<Instance*>(instance)->steadyValue = steadyValueOf(value);
+    Instance& i = *static_cast<Instance*>(instance);
+    if (param_index == steadyIndex) i.steadyValue = steadyValueOf(value);
+    if (param_index == neutralIndex) i.neutral = neutralOfValue(value);
+    if (param_index == strengthIndex) i.strength = strengthOfValue(value);
     if (int32_t* level = levelAt(instance, param_index)) *level = levelOfValue(value);
 }
 
@@ -145,7 +208,10 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
 {
     if (!instance || !param) return;
     double& value = *static_cast<f0r_param_double*>(param);
-    if (param_index == steadyIndex) value = static_cast<const Instance*>(instance)->steadyValue;
+    const Instance& i = *static_cast<const Instance*>(instance);
+    if (param_index == steadyIndex) value = i.steadyValue;
+    if (param_index == neutralIndex) value = i.neutral ? 1.0 : 0.0;
+    if (param_index == strengthIndex) value = i.strength;
     if (const int32_t* level = levelAt(instance, param_index)) value = valueOfLevel(*level);
 }
 

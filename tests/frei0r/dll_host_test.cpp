@@ -47,15 +47,16 @@ TEST(Frei0rDll, LoadsAndGivesTheEffectsBytes)
     EXPECT_STREQ(info.name, "velto");
     EXPECT_EQ(info.plugin_type, F0R_PLUGIN_TYPE_FILTER);
     EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_BGRA8888);
-    ASSERT_EQ(info.num_params, 4);
-    const char* names[] = {"Level R", "Level G", "Level B", "Steady"};
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(info.num_params, 6);
+    const char* names[] = {"Level R", "Level G", "Level B", "Steady", "Neutral", "Strength"};
+    for (int i = 0; i < 6; ++i) {
         f0r_param_info_t param{};
         paramInfo(&param, i);
         EXPECT_STREQ(param.name, names[i]);
-        EXPECT_EQ(param.type, F0R_PARAM_DOUBLE);
+        EXPECT_EQ(param.type, i == 4 ? F0R_PARAM_BOOL : F0R_PARAM_DOUBLE);
     }
-    EXPECT_EQ(digestOfFrei0rFrames(calls), frei0rFramesDigest);
+    EXPECT_EQ(digestOfFrei0rFrames(calls, frei0rClassicCases()), frei0rClassicDigest);
+    EXPECT_EQ(digestOfFrei0rFrames(calls, frei0rNeutralCases()), frei0rNeutralDigest);
     deinit();
     EXPECT_TRUE(FreeLibrary(dll));
 }

@@ -21,7 +21,8 @@ extern "C" {
 // Every level's value reads back as itself, and so does any value that rounds
 // to it; beyond the ends the ends hold, not a number is 20, and each instance
 // keeps its own levels. Steady reads back as set, held to 0..1, off when not
-// a number.
+// a number. Neutral, a bool, reads back as 1 or 0, on when not a number;
+// Strength as set, held to 0..1, 1 when not a number.
 TEST(Frei0rEntry, ValuesMapToWholeLevels)
 {
     f0r_instance_t a = f0r_construct(16, 16), b = f0r_construct(8, 8);
@@ -46,11 +47,23 @@ TEST(Frei0rEntry, ValuesMapToWholeLevels)
         set(a, 3, value);
         EXPECT_EQ(get(a, 3), expected) << value;
     }
+    // index, value set, value read back
+    const double flags[][3] = {{4, 0.0, 0.0}, {4, 0.49, 0.0}, {4, 0.5, 1.0}, {4, -INFINITY, 0.0},
+                               {4, NAN, 1.0}, {5, 0.4, 0.4},  {5, -1.0, 0.0}, {5, 7.0, 1.0},
+                               {5, NAN, 1.0}};
+    EXPECT_EQ(get(a, 4), 1.0);
+    EXPECT_EQ(get(a, 5), 1.0);
+    for (const auto& f : flags) {
+        const int index = static_cast<int>(f[0]);
+        set(a, index, index == 4 ? 1.0 - f[2] : 0.5);
+        set(a, index, f[1]);
+        EXPECT_EQ(get(a, index), f[2]) << index << " " << f[1];
+    }
     set(b, 0, 1.0);
-    set(b, 4, 1.0);  // no such parameter: nothing changes, nothing is read
+    set(b, 6, 1.0);  // no such parameter: nothing changes, nothing is read
     EXPECT_EQ(get(a, 0), 0.5);
     EXPECT_EQ(get(b, 0), 1.0);
-    EXPECT_EQ(get(b, 4), -1.0);
+    EXPECT_EQ(get(b, 6), -1.0);
     f0r_destruct(a);
     f0r_destruct(b);
     EXPECT_EQ(f0r_construct(0, 8), nullptr);
@@ -60,9 +73,10 @@ TEST(Frei0rEntry, ValuesMapToWholeLevels)
 // update2, and update with the output over its input, give update's bytes.
 TEST(Frei0rEntry, Update2AndInPlace)
 {
-    std::mt19937 rng(12);
-    std::vector<uint32_t> in(37 * 29), out(in.size()), out2(in.size());
-    for (uint32_t& p : in) p = (rng() & 0xFF7F9FBF) + 0x00302010;  // a warm cast
+    TestFrame frame(37, 29);
+    Random random{12};
+    paintWarmRamp(frame, random);
+    std::vector<uint32_t> in = frame.words, out(in.size()), out2(in.size());
     f0r_instance_t instance = f0r_construct(37, 29);
     f0r_update(instance, 0.0, in.data(), out.data());
     f0r_update2(instance, 0.04, in.data(), nullptr, nullptr, out2.data());
@@ -77,18 +91,24 @@ TEST(Frei0rEntry, Update2AndInPlace)
 // after one without steady levels) is corrected with its own levels, as a
 // fresh instance's first frame is; a frame a step after another, or four
 // steps, is not. Alpha stays, in place too, and steps in milliseconds count
-// as in seconds.
+// as in seconds. So for either method; and a change of method starts a new
+// run too.
 TEST(Frei0rEntry, SteadyRunsAndRestarts)
 {
-    std::mt19937 rng(13);
+  for (double neutral : {0.0, 1.0}) {
+    SCOPED_TRACE(neutral);
     const int32_t w = 48, h = 32;
-    std::vector<uint32_t> a(w * h), b(a.size());
-    for (uint32_t& p : a) p = (rng() & 0xFF7F9FBF) + 0x00302010;
-    for (size_t k = 0; k < a.size(); ++k) b[k] = a[k] + 0x00180000;  // red 24 higher: no cut
+    TestFrame frame(w, h);
+    Random random{13};
+    paintWarmRamp(frame, random);
+    std::vector<uint32_t> a = frame.words, b(a.size());
+    for (size_t k = 0; k < a.size(); ++k)  // red an eighth lower: no cut
+        b[k] = a[k] - (((a[k] >> 16 & 0xFF) + 4) / 8 << 16);
     double steady = 0.1;
     auto own = [&](const std::vector<uint32_t>& in) {
         f0r_instance_t fresh = f0r_construct(w, h);
         f0r_set_param_value(fresh, &steady, 3);
+        f0r_set_param_value(fresh, &neutral, 4);
         std::vector<uint32_t> out(in.size());
         f0r_update(fresh, 0.0, in.data(), out.data());
         f0r_destruct(fresh);
@@ -97,6 +117,8 @@ TEST(Frei0rEntry, SteadyRunsAndRestarts)
     f0r_instance_t s = f0r_construct(w, h), ms = f0r_construct(w, h);
     f0r_set_param_value(s, &steady, 3);
     f0r_set_param_value(ms, &steady, 3);
+    f0r_set_param_value(s, &neutral, 4);
+    f0r_set_param_value(ms, &neutral, 4);
     auto run = [&](f0r_instance_t i, double time, const std::vector<uint32_t>& in) {
         std::vector<uint32_t> out(in);
         f0r_update(i, time, out.data(), out.data());
@@ -113,10 +135,19 @@ TEST(Frei0rEntry, SteadyRunsAndRestarts)
     EXPECT_EQ(run(s, 0.41, a), own(a));  // more: a seek
     double off = 0.0;
     f0r_set_param_value(s, &off, 3);
-    EXPECT_NE(run(s, 0.45, a), own(a));  // the per-frame bytes
+    // The per-frame bytes, which only the classic's first steady frame differs from.
+    if (neutral == 0.0) EXPECT_NE(run(s, 0.45, a), own(a));
+    else EXPECT_EQ(run(s, 0.45, a), own(a));
     f0r_set_param_value(s, &steady, 3);
     EXPECT_EQ(run(s, 0.49, b), own(b));
+    EXPECT_NE(run(s, 0.53, a), own(a));
+    double other = 1.0 - neutral;
+    f0r_set_param_value(s, &other, 4);
+    run(s, 0.57, b);
+    f0r_set_param_value(s, &neutral, 4);
+    EXPECT_EQ(run(s, 0.61, a), own(a));  // the other method's run ended
     for (f0r_instance_t i : {s, ms}) f0r_destruct(i);
+  }
 }
 
 // ffmpeg's stamps (time stamp x time base x 1000, in milliseconds) and MLT's
@@ -154,19 +185,21 @@ TEST(Frei0rEntry, FrameClockSteps)
     }
 }
 
-// The frames whose digest velto.dll must give too.
+// The frames whose digests velto.dll must give too.
 TEST(Frei0rEntry, FramesDigest)
 {
     const Frei0rCalls calls{f0r_construct, f0r_destruct, f0r_set_param_value, f0r_update, f0r_update2};
-    EXPECT_EQ(digestOfFrei0rFrames(calls), frei0rFramesDigest);
+    EXPECT_EQ(digestOfFrei0rFrames(calls, frei0rClassicCases()), frei0rClassicDigest);
+    EXPECT_EQ(digestOfFrei0rFrames(calls, frei0rNeutralCases()), frei0rNeutralDigest);
 }
 
 // Kdenlive's panel for the effect, package/frei0r_velto.xml, against the
 // effect itself: one parameter each, in order, by the effect's names; each
 // comment opens with what the effect's explanation says before its colon;
-// the default is what a new instance reads, and min and max are the ends the
-// effect holds values to (past them, it reads back the end), in Kdenlive's
-// units of value x factor.
+// the default, which Kdenlive reads in the effect's own units, is what a new
+// instance reads; a bool is the effect's bool; and min and max are the ends
+// the effect holds values to (past them, it reads back the end), in
+// Kdenlive's units of value x factor.
 TEST(Frei0rEntry, KdenlivePanelMatchesParameters)
 {
     std::ifstream file(VELTO_KDENLIVE_XML);
@@ -197,14 +230,15 @@ TEST(Frei0rEntry, KdenlivePanelMatchesParameters)
         f0r_get_param_info(&info, index);
         SCOPED_TRACE(info.name);
         EXPECT_EQ(a["name"], info.name);
-        EXPECT_EQ(info.type, F0R_PARAM_DOUBLE);
         const std::string explanation = info.explanation;
         const std::string comment = (*p)[2];
         EXPECT_EQ(comment.rfind(explanation.substr(0, explanation.find(':')), 0), 0u) << comment;
         EXPECT_EQ(comment.find('\n'), std::string::npos);
+        EXPECT_EQ(std::stod(a.at("default")), get(index));
+        EXPECT_EQ(info.type, a["type"] == "bool" ? F0R_PARAM_BOOL : F0R_PARAM_DOUBLE);
+        if (a["type"] == "bool") continue;
         const double factor = std::stod(a.at("factor")), low = std::stod(a.at("min")) / factor,
                      high = std::stod(a.at("max")) / factor;
-        EXPECT_EQ(std::stod(a.at("default")) / factor, get(index));
         EXPECT_EQ(setGet(index, low), low);
         EXPECT_EQ(setGet(index, high), high);
         EXPECT_EQ(setGet(index, low - 1.0 / factor), low);

@@ -23,34 +23,53 @@ struct Frei0rCalls {
                     uint32_t*);
 };
 
-// Frames of a warm ramp with noise in every byte, alpha included; the four
+struct Frei0rFramesCase {
+    int32_t width, height;
+    double params[6];  // the levels, Steady, Neutral, Strength
+    std::vector<double> times;
+};
+
+// Frames of a warm ramp with noise in every byte, alpha included; the six
 // parameters set as given (a negative one is left at its default); each frame
-// at its time, the output bytes folded into one 64-bit FNV-1a digest, which
-// must come out as frei0rFramesDigest. Steady runs over frames that change,
-// with one jump ahead (a seek) among them, and long enough for its hold band.
-inline uint64_t digestOfFrei0rFrames(const Frei0rCalls& f0r)
+// at its time, the output bytes folded into one 64-bit FNV-1a digest. Steady
+// runs over frames that change, with one jump ahead (a seek) among them, and
+// long enough for its hold band. The classic cases (Neutral at 0) must come
+// out as frei0rClassicDigest, the bytes of the effect before it had the
+// neutral method; the neutral ones as frei0rNeutralDigest.
+inline const std::vector<Frei0rFramesCase>& frei0rClassicCases()
 {
-    struct Case {
-        int32_t width, height;
-        double params[4];
-        std::vector<double> times;
-    };
-    const Case cases[] = {
-        {721, 37, {0.5, 0.5, 0.5, -1}, {0.0}},
-        {160, 90, {0.025, 1.0, 0.175, 0.0}, {0.0, 0.04}},
-        {3, 9, {-1, -1, -1, -1}, {0.0}},
-        {1, 1, {0.0, 0.0, 0.0, -1}, {0.0}},
-        {64, 48, {0.3, 0.5, 0.8, 0.1}, {0.0, 0.04, 0.08, 0.12, 2.0, 2.04}},
+    static const std::vector<Frei0rFramesCase> cases = {
+        {721, 37, {0.5, 0.5, 0.5, -1, 0, -1}, {0.0}},
+        {160, 90, {0.025, 1.0, 0.175, 0.0, 0, 0.3}, {0.0, 0.04}},
+        {3, 9, {-1, -1, -1, -1, 0, -1}, {0.0}},
+        {1, 1, {0.0, 0.0, 0.0, -1, 0, -1}, {0.0}},
+        {64, 48, {0.3, 0.5, 0.8, 0.1, 0, -1}, {0.0, 0.04, 0.08, 0.12, 2.0, 2.04}},
         // A time constant of 0.1 s: settled after four frames, so that the
         // later ones go through the hold band.
-        {48, 32, {0.5, 0.5, 0.5, 0.01}, {0.0, 0.04, 0.08, 0.12, 0.16, 0.2, 0.24, 0.28, 0.32, 0.36}},
+        {48, 32, {0.5, 0.5, 0.5, 0.01, 0, -1}, {0.0, 0.04, 0.08, 0.12, 0.16, 0.2, 0.24, 0.28, 0.32, 0.36}},
     };
+    return cases;
+}
+
+inline const std::vector<Frei0rFramesCase>& frei0rNeutralCases()
+{
+    static const std::vector<Frei0rFramesCase> cases = {
+        {721, 37, {-1, -1, -1, -1, -1, -1}, {0.0}},
+        {160, 90, {0.025, 1.0, 0.175, 0.0, 1, 0.4}, {0.0, 0.04}},
+        {1, 1, {-1, -1, -1, -1, 1, 0.0}, {0.0}},
+        {64, 48, {-1, -1, -1, 0.1, -1, 0.7}, {0.0, 0.04, 0.08, 0.12, 2.0, 2.04}},
+    };
+    return cases;
+}
+
+inline uint64_t digestOfFrei0rFrames(const Frei0rCalls& f0r, const std::vector<Frei0rFramesCase>& cases)
+{
     uint64_t digest = 14695981039346656037ull;
     bool second = false;
-    for (const Case& c : cases) {
+    for (const Frei0rFramesCase& c : cases) {
         f0r_instance_t instance = f0r.construct(static_cast<unsigned int>(c.width),
                                                 static_cast<unsigned int>(c.height));
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 6; ++i) {
             double value = c.params[i];
             if (value >= 0.0) f0r.setParamValue(instance, &value, i);
         }
@@ -74,4 +93,5 @@ inline uint64_t digestOfFrei0rFrames(const Frei0rCalls& f0r)
     return digest;
 }
 
-constexpr uint64_t frei0rFramesDigest = 16342046322322235311ull;
+constexpr uint64_t frei0rClassicDigest = 16342046322322235311ull;
+constexpr uint64_t frei0rNeutralDigest = 12911143787641902096ull;

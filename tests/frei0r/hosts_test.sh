@@ -2,8 +2,9 @@
 # velto.so installed by cmake --install and run in ffmpeg's frei0r filter and
 # in melt, first as the commands in docs/frei0r.md, on clips with a cast and noise in
 # every byte: red, green and blue must equal `velto apply --raw` with the same
-# levels (and with Steady, `--steady` at the clip's rate), alpha the input's.
-# Parameters left out or unknown keep 20.
+# method (neutral by default; Neutral at 0 the classic, with the same levels;
+# with Steady, `--steady` at the clip's rate), alpha the input's. Parameters
+# left out or unknown keep their defaults.
 # Usage: hosts_test.sh BUILD_DIR VELTO WORKDIR
 set -u
 build=$1 velto=$2 work=$3
@@ -36,11 +37,16 @@ clip() {  # clip SIZE [RATE SECONDS]: in.bgra and the same frames in in.mkv
 lutrgb=r=val*0.8+40:g=val*0.9+10:b=val*0.75,noise=alls=30:allf=t" -f rawvideo -pix_fmt bgra in.bgra &&
         ff -f rawvideo -pix_fmt bgra -s "$1" -r "${2:-25}" -i in.bgra -c:v ffv1 in.mkv || fail "no $1 clip"
 }
-check() {  # check WHAT SIZE LEVELS [TOOL OPTIONS]: out.bgra against the tool's bytes and in.bgra's alpha
-    what="$1 $2 levels $3" size=$2 levels=$3
+check() {  # check WHAT SIZE LEVELS|neutral[:PERCENT] [TOOL OPTIONS]: out.bgra against the tool's bytes and in.bgra's alpha
+    what="$1 $2 $3" size=$2 method="--levels $3"
+    case $3 in
+    neutral) method="--method neutral" ;;
+    neutral:*) method="--method neutral --strength ${3#neutral:}" ;;
+    esac
     shift 3
     what="$what${1:+ $*}"
-    "$velto" apply --raw "$size" --levels "$levels" "$@" --quiet in.bgra tool.bgra &&
+    # shellcheck disable=SC2086
+    "$velto" apply --raw "$size" $method "$@" --quiet in.bgra tool.bgra &&
         ff -f rawvideo -pix_fmt bgra -s "$size" -i tool.bgra -f rawvideo -pix_fmt bgra -s "$size" -i in.bgra \
             -filter_complex "[1]alphaextract[a];[0][a]alphamerge" -f rawvideo -pix_fmt bgra want.bgra
     if cmp -s want.bgra out.bgra; then echo "$what: equal"
@@ -69,8 +75,8 @@ clip 160x120 && mv in.mkv input.mkv && . ./readme.sh </dev/null >readme.log 2>&1
 for corrected in corrected.mkv corrected-melt.mkv steady.mkv steady-melt.mkv; do
     ff -i $corrected -f rawvideo -pix_fmt bgra out.bgra
     case $corrected in
-    steady*) check "docs, $corrected" 160x120 20,20,20 --steady 1 --fps 25 ;;
-    *) check "docs, $corrected" 160x120 20,20,20 ;;
+    steady*) check "docs, $corrected" 160x120 neutral --steady 1 --fps 25 ;;
+    *) check "docs, $corrected" 160x120 neutral ;;
     esac
 done
 
@@ -97,38 +103,41 @@ run_host() {  # run_host HOST SIZE RATE PARAMETERS: in.bgra (ffmpeg) or in.mkv (
 # ffmpeg 5.1 (Debian 12's) pads each row to the processor's widest alignment,
 # up to 64 bytes, where frei0r has 4 x width: only widths that are multiples of
 # 16 come through whole, with any effect. melt reads frames under 8 x 8 wrongly.
-# HOST SIZE LEVELS PARAMETERS (melt's: a;b;c)
+# HOST SIZE METHOD PARAMETERS (melt's: a;b;c). ffmpeg takes Neutral, a bool,
+# as y or n, melt as 1 or 0.
 set -f
 while read -r host size levels params; do
     clip "$size" || continue
     run_host "$host" "$size" 25 "$params" || fail "$host $size: failed"
     check "$host" "$size" "$levels"
 done <<CASES
-ffmpeg 640x480 20,20,20 0.5|0.5|0.5
-ffmpeg 1x1 40,40,40 1|1|1
-ffmpeg 48x37 10,20,40 0.25|0.5|1
-ffmpeg 1280x723 1,39,7 0|0.975|0.17
-ffmpeg 16x483 12,20,1 0.3|nan|-3
-ffmpeg 64x31 30,20,20 0.75
-melt 643x483 20,20,20
-melt 37x29 10,20,40 0=0.25;2=1
-melt 9x8 1,30,20 Level R=0;Level G=0.75;bogus=0.9
+ffmpeg 640x480 neutral 0.5
+ffmpeg 48x37 neutral:30 0.5|0.5|0.5|0|y|0.3
+ffmpeg 640x480 20,20,20 0.5|0.5|0.5|0|n
+ffmpeg 1x1 40,40,40 1|1|1|0|n
+ffmpeg 48x37 10,20,40 0.25|0.5|1|0|n|0.3
+ffmpeg 1280x723 1,39,7 0|0.975|0.17|0|n
+ffmpeg 16x483 12,20,1 0.3|nan|-3|nan|n
+melt 643x483 neutral
+melt 37x29 neutral:0 0=0.25;Strength=0
+melt 37x29 10,20,40 0=0.25;2=1;4=0
+melt 9x8 1,30,20 Level R=0;Level G=0.75;bogus=0.9;Neutral=0
 CASES
 
 # Steady: ffmpeg passes each frame's time in milliseconds, melt in seconds,
 # both as floating-point products that wobble in the last bits; at an even
 # rate each must give `velto apply --steady SECONDS --fps RATE`'s bytes.
 # Two seconds of testsrc2, whose moving parts move the levels.
-# HOST SIZE RATE LEVELS SECONDS PARAMETERS
+# HOST SIZE RATE METHOD SECONDS PARAMETERS
 while read -r host size rate levels seconds params; do
     clip "$size" "$rate" 2 || continue
     run_host "$host" "$size" "$rate" "$params" || fail "$host $size steady: failed"
     check "$host" "$size" "$levels" --steady "$seconds" --fps "$rate"
 done <<CASES
-ffmpeg 640x480 25 20,20,20 1 0.5|0.5|0.5|0.1
-ffmpeg 320x240 30000/1001 10,20,40 0.5 0.25|0.5|1|0.05
-melt 320x240 30000/1001 20,20,20 1 Steady=0.1
-melt 97x61 50 20,30,20 0.2 Level G=0.75;3=0.02
+ffmpeg 640x480 25 neutral 1 0.5|0.5|0.5|0.1
+ffmpeg 320x240 30000/1001 10,20,40 0.5 0.25|0.5|1|0.05|n
+melt 320x240 30000/1001 neutral:60 1 Steady=0.1;Strength=0.6
+melt 97x61 50 20,30,20 0.2 Level G=0.75;3=0.02;Neutral=0
 CASES
 
 # ffmpeg 5.1 hands frames that went through a pixel-format conversion before
@@ -139,5 +148,5 @@ lutrgb=r=val*0.8+40:g=val*0.9+10:b=val*0.75" -c:v mpeg4 untimed.avi &&
     ff -i untimed.avi -f rawvideo -pix_fmt bgra in.bgra &&
     ff -i untimed.avi -vf "frei0r=filter_name=velto:filter_params=0.5|0.5|0.5|0.1" \
         -f rawvideo -pix_fmt bgra out.bgra || fail "ffmpeg without time stamps: failed"
-check "ffmpeg without time stamps" 720x528 20,20,20 --steady 1 --fps 25
+check "ffmpeg without time stamps" 720x528 neutral --steady 1 --fps 25
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
