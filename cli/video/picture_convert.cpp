@@ -101,6 +101,26 @@ PictureColours picturesColours(const AVFrame* frame)
     return colours;
 }
 
+Transfer streamTransfer(AVColorTransferCharacteristic tag, bool rgb)
+{
+    switch (tag) {
+    case AVCOL_TRC_SMPTE2084:
+        return Transfer::pq;
+    case AVCOL_TRC_ARIB_STD_B67:
+        return Transfer::hlg;
+    case AVCOL_TRC_IEC61966_2_1:
+        return Transfer::srgb;
+    case AVCOL_TRC_LINEAR:
+        return Transfer::linear;
+    case AVCOL_TRC_UNSPECIFIED:
+    case AVCOL_TRC_RESERVED0:
+    case AVCOL_TRC_RESERVED:
+        return rgb ? Transfer::srgb : Transfer::bt709;
+    default:  // BT.709, BT.601, BT.2020 and their kin share one curve
+        return Transfer::bt709;
+    }
+}
+
 bool isWordLayout(AVPixelFormat format)
 {
     return format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_BGR0;

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "engine/transfer.h"
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
@@ -25,6 +27,10 @@ struct PictureColours {
 // limited range, unless its format is one of the full-range (J) formats.
 PictureColours picturesColours(const AVFrame* frame);
 PictureColours untaggedColours(int32_t width, int32_t height, AVPixelFormat format);
+
+// How the stream's code values stand for light, from its tag: PQ and HLG
+// where tagged so, sRGB for untagged R'G'B', BT.709 for other video.
+Transfer streamTransfer(AVColorTransferCharacteristic tag, bool rgb);
 
 // Formats whose pixels are the filter's words already: no conversion at all.
 bool isWordLayout(AVPixelFormat format);

@@ -89,8 +89,14 @@ Status setUpOutput(Job& job)
 
     job.width = par->width;
     job.height = par->height;
-    job.correction = {o.strengths, o.steadySeconds,
-                      hasAlpha(inputFormat) ? TopByte::carried : TopByte::cleared};
+    VideoCorrection& c = job.correction;
+    c.method = o.method;
+    c.user = o.strengths;
+    c.neutral.strength = o.strength;
+    c.neutral.transfer =
+        streamTransfer(par->color_trc, (inDesc->flags & AV_PIX_FMT_FLAG_RGB) != 0);
+    c.steadySeconds = o.steadySeconds;
+    c.topByte = hasAlpha(inputFormat) ? TopByte::carried : TopByte::cleared;
     return success();
 }
 

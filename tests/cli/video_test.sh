@@ -108,6 +108,7 @@ done <<'EOF'
 full.mkv|full-out.mkv||times kinds chapters
 rotated.mp4|rotated-out.mp4|--steady 2|times kinds rotation
 plain.mov|plain-out.mov|--levels 10,10,10|times kinds tags
+plain.mov|neutral-out.mov|--strength 50 --steady 0|tags
 even.avi|even-out.avi||times kinds
 full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
 odd.mkv|odd-out.mkv|--lossless|format times
@@ -121,23 +122,30 @@ ffmpeg -v error -y -i full.mkv -map 0:v -vf fps=25 -c:v libx264 -preset ultrafas
 [ "$(frame_times full.mkv)" != "$(frame_times evened.mkv)" ] ||
     fail "the uneven clip's frame times are those of an even rate"
 
-# Pictures that need no conversion, one frame at a time: the same bytes as
-# velto apply --raw, which leaves the fourth byte 0 where the video keeps its
-# alpha (all 255 here).
-"$velto" video --steady 0 --lossless bgra.mkv bgra-out.mkv || fail "bgra.mkv failed"
-ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - | "$velto" apply --method classic --raw 128x96 - raw.bgra
-ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i raw.bgra -f rawvideo -pix_fmt bgra expected.bgra
-ffmpeg -v error -i bgra-out.mkv -f rawvideo -pix_fmt bgra - >got.bgra
-[ -s got.bgra ] && cmp -s got.bgra expected.bgra || fail "bgra-out.mkv differs from velto apply --raw"
-# Steady levels (the default), on this clip of 25 even frames a second: the
-# bytes of velto apply --raw --steady 1 --fps 25, which differ from the above.
-"$velto" video --lossless bgra.mkv steady-out.mkv || fail "bgra.mkv with steady levels failed"
-ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - |
-    "$velto" apply --method classic --raw 128x96 --steady 1 --fps 25 - steady.bgra
-ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i steady.bgra -f rawvideo -pix_fmt bgra steady-expected.bgra
-ffmpeg -v error -i steady-out.mkv -f rawvideo -pix_fmt bgra - >steady-got.bgra
-cmp -s steady-got.bgra steady-expected.bgra || fail "steady-out.mkv differs from velto apply --raw --steady"
-cmp -s steady-expected.bgra expected.bgra && fail "steady levels gave each frame its own"
+# Pictures that need no conversion: the same bytes as velto apply --raw on
+# the same frames (its fourth byte is 0 where the video keeps its alpha, all
+# 255 here), for each method, on each frame's own analysis and steady (the
+# default) on this clip of 25 even frames a second. VIDEO-ARGS|APPLY-ARGS|NAME
+ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - >bgra.raw
+while IFS='|' read -r vargs aargs name; do
+    # shellcheck disable=SC2086
+    "$velto" video --lossless $vargs bgra.mkv "$name.mkv" </dev/null || fail "bgra.mkv $vargs failed"
+    # shellcheck disable=SC2086
+    "$velto" apply --raw 128x96 $aargs bgra.raw "$name.bgr0"
+    ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i "$name.bgr0" -f rawvideo \
+        -pix_fmt bgra "$name.expected"
+    ffmpeg -nostdin -v error -i "$name.mkv" -f rawvideo -pix_fmt bgra - >"$name.got"
+    [ -s "$name.got" ] && cmp -s "$name.got" "$name.expected" ||
+        fail "video $vargs differs from velto apply --raw $aargs"
+done <<'EOF2'
+--method classic --steady 0|--method classic|classic-own
+--method classic|--method classic --steady 1 --fps 25|classic-steady
+--steady 0|--method neutral|neutral-own
+--strength 60|--strength 60 --steady 1 --fps 25|neutral-steady
+EOF2
+cmp -s classic-own.got classic-steady.got && fail "steady levels gave each frame its own"
+cmp -s neutral-own.got neutral-steady.got && fail "the steady light gave each frame its own"
+cmp -s classic-own.got neutral-own.got && fail "the two methods gave the same pictures"
 
 # --- refusals: CODE TEXT INPUT OUTPUT ARGS; one line, nothing written ---
 echo precious >taken.mkv
@@ -167,6 +175,8 @@ done <<'EOF'
 1|mpeg4 has no --crf|even.avi|none11.avi|--crf 20
 2|--lossless writes FFV1 into .mkv only|full.mkv|none8.mp4|--lossless
 2|unknown container|full.mkv|none9.xyz|
+2|--levels steers the classic|full.mkv|none12.mkv|--method neutral --levels 9,9,9
+2|--strength steers the neutral|full.mkv|none13.mkv|--levels 9,9,9 --strength 50
 EOF
 no_temporaries "refusals"
 
