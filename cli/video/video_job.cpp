@@ -24,9 +24,7 @@ Status setUpOutput(Job& job)
     if (!imageSizeAllowed(par->width, par->height))
         return badData(job.in.name + ": " + imageTooLargeText());
     const AVPixelFormat outputFormat = encoderFormat(encoder, inputFormat);
-    if (bitsPerChannel(inputFormat) > 8)
-        job.notes.push_back(job.in.name + ": " + av_get_pix_fmt_name(inputFormat) +
-                            " has more than 8 bits a channel; it is corrected at 8 bits");
+    if (bitsPerChannel(outputFormat) > 8) job.deepFormat = deepFormatFor(inputFormat);
     if (outputFormat != inputFormat)
         job.notes.push_back(std::string(encoder->name) + " cannot write " +
                             av_get_pix_fmt_name(inputFormat) + "; the video is written as " +

@@ -61,6 +61,8 @@ ffmpeg -v error -y -f lavfi -i "$cast,format=yuv420p10le" -t 0.4 -c:v libx264 -p
     deep.mkv || fail "ffmpeg could not make deep.mkv"
 ffmpeg -v error -y -f lavfi -i "$cast,format=bgra" -t 0.6 -c:v ffv1 bgra.mkv ||
     fail "ffmpeg could not make bgra.mkv"
+ffmpeg -v error -y -f lavfi -i "nullsrc=s=1024x64:d=0.2,format=gray10le,geq=lum='64+X*876/1024',format=yuv420p10le" \
+    -c:v ffv1 ramp.mkv || fail "ffmpeg could not make ramp.mkv"
 # Flat grey in limited range, which the correction leaves as it is: through
 # the conversions and back it must come out with the same bytes.
 ffmpeg -v error -y -f lavfi -i "color=c=0x404040:size=64x48:duration=0.2,format=yuv420p" \
@@ -101,7 +103,10 @@ while IFS='|' read -r input output args checks; do
         same) [ "$(ffmpeg -v error -i "$input" -f framemd5 - | grep -v '^#')" = \
                 "$(ffmpeg -v error -i "$output" -f framemd5 - | grep -v '^#')" ] ||
             fail "$output: pictures differ from $input's" ;;
-        deep) grep -q "corrected at 8 bits" stderr.txt || fail "$input: no word of 8 bits" ;;
+        deep) # a 10-bit ramp of 876 steps: corrected at 8 bits, it would keep under 350
+            n=$(ffmpeg -nostdin -v error -i "$output" -frames:v 1 -f rawvideo -pix_fmt gray10le - |
+                od -An -v -tu2 -w2 | sort -u | wc -l)
+            [ "$n" -gt 600 ] || fail "$output: a 10-bit ramp kept only $n values" ;;
         esac
     done
 done <<'EOF'
@@ -112,7 +117,9 @@ plain.mov|neutral-out.mov|--strength 50 --steady 0|tags
 even.avi|even-out.avi||times kinds
 full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
 odd.mkv|odd-out.mkv|--lossless|format times
-deep.mkv|deep-out.mkv||format deep
+deep.mkv|deep-out.mkv||format
+ramp.mkv|ramp-out.mkv|--lossless|format deep
+ramp.mkv|ramp-classic.mkv|--lossless --method classic --steady 0|format deep
 grey.mkv|grey-out.mkv|--steady 0 --lossless|format same
 EOF
 no_temporaries "whole outputs"
