@@ -46,11 +46,39 @@ std::string extensionOf(const AVOutputFormat* container)
 
 }  // namespace
 
+// The encoder that keeps a codec family, as FFmpeg names it.
+const char* familyEncoder(AVCodecID id)
+{
+    switch (id) {
+    case AV_CODEC_ID_HEVC: return "libx265";
+    case AV_CODEC_ID_H264: return "libx264";
+    case AV_CODEC_ID_VP9: return "libvpx-vp9";
+    case AV_CODEC_ID_AV1: return "libaom-av1";
+    case AV_CODEC_ID_PRORES: return "prores_ks";
+    case AV_CODEC_ID_MPEG2VIDEO: return "mpeg2video";
+    case AV_CODEC_ID_MPEG4: return "mpeg4";
+    default: return nullptr;
+    }
+}
+
 Status chooseEncoder(const VideoOptions& options, const AVOutputFormat* container,
-                     const AVCodec*& encoder)
+                     AVCodecID input, const AVCodec*& encoder, std::string& note)
 {
     const bool h264Home = isOneOf(container, "mp4,matroska,mov");
     std::string name = options.codec;
+    if (name.empty() && !options.lossless) {
+        const char* family = familyEncoder(input);
+        const AVCodec* same = family ? avcodec_find_encoder_by_name(family) : nullptr;
+        if (same && avformat_query_codec(container, same->id, FF_COMPLIANCE_NORMAL) == 1) {
+            encoder = same;
+            return success();
+        }
+        const char* inputName = avcodec_get_name(input);
+        note = std::string("the input's ") + inputName + " video " +
+               (family && !same   ? std::string("has no encoder (") + family + ") on this machine"
+                : same            ? "cannot go into " + extensionOf(container) + " files"
+                                  : std::string("has no encoder here"));
+    }
     if (options.lossless) {
         if (!isOneOf(container, "matroska"))
             return usageError("video: --lossless writes FFV1 into .mkv only, not " +

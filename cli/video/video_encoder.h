@@ -11,10 +11,13 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-// libx264 for .mp4, .mkv and .mov; the container's usual video encoder for
+// Else libx264 for .mp4, .mkv and .mov; the container's usual video encoder for
 // others; FFV1 with --lossless (in .mkv only); --codec's otherwise.
+// Without --codec, the input's codec family is kept where this machine has
+// an encoder for it and the container holds it; otherwise note says what was
+// chosen instead, and why.
 Status chooseEncoder(const VideoOptions& options, const AVOutputFormat* container,
-                     const AVCodec*& encoder);
+                     AVCodecID input, const AVCodec*& encoder, std::string& note);
 
 // The input's pixel format where the encoder takes it, else the one of its
 // formats that loses least.
