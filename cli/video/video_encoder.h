@@ -38,7 +38,8 @@ struct EncoderSetup {
     bool globalHeader;  // the container wants the stream headers apart
 };
 
-// Opens the encoder with the options' quality settings: CRF 18 and preset
+// Opens the encoder with the options' quality settings: a CRF of the
+// encoder's own (18 for libx264, 22 libx265, 31 VP9, 30 AV1) and preset
 // medium where the encoder has them, fixed quantiser 2 where it has neither.
 Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const EncoderSetup& setup,
                    AVCodecContext*& context);

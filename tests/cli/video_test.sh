@@ -63,6 +63,17 @@ ffmpeg -v error -y -f lavfi -i "$cast,format=bgra" -t 0.6 -c:v ffv1 bgra.mkv ||
     fail "ffmpeg could not make bgra.mkv"
 ffmpeg -v error -y -f lavfi -i "nullsrc=s=1024x64:d=0.2,format=gray10le,geq=lum='64+X*876/1024',format=yuv420p10le" \
     -c:v ffv1 ramp.mkv || fail "ffmpeg could not make ramp.mkv"
+# Phone-like clips: 10-bit HEVC tagged PQ, 8-bit HEVC in mp4, VP9 in webm,
+# and Theora, which velto does not keep.
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -pix_fmt yuv420p10le -c:v libx265 \
+    -x265-params log-level=error -color_primaries bt2020 -color_trc smpte2084 \
+    -colorspace bt2020nc hdr.mkv || fail "ffmpeg could not make hdr.mkv"
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libx265 -x265-params log-level=error \
+    hevc.mp4 || fail "ffmpeg could not make hevc.mp4"
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libvpx-vp9 vp9.webm ||
+    fail "ffmpeg could not make vp9.webm"
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libtheora theora.ogv ||
+    fail "ffmpeg could not make theora.ogv"
 # Flat grey in limited range, which the correction leaves as it is: through
 # the conversions and back it must come out with the same bytes.
 ffmpeg -v error -y -f lavfi -i "color=c=0x404040:size=64x48:duration=0.2,format=yuv420p" \
@@ -100,9 +111,18 @@ while IFS='|' read -r input output args checks; do
         tags) [ "$(probe "$output" -select_streams v:0 -show_entries stream=$tags)" = \
                 "$(probe "$input" -select_streams v:0 -show_entries stream=$tags)" ] ||
             fail "$output: aspect or colour tags differ from $input's" ;;
-        same) [ "$(ffmpeg -v error -i "$input" -f framemd5 - | grep -v '^#')" = \
-                "$(ffmpeg -v error -i "$output" -f framemd5 - | grep -v '^#')" ] ||
+        same) [ "$(ffmpeg -nostdin -v error -i "$input" -f framemd5 - | grep -v '^#')" = \
+                "$(ffmpeg -nostdin -v error -i "$output" -f framemd5 - | grep -v '^#')" ] ||
             fail "$output: pictures differ from $input's" ;;
+        fallback) grep -q "theora video .*; it is written as libx264" stderr.txt ||
+            fail "$input: no line about the codec it falls back from" ;;
+        family) # the same codec and profile, and not much larger
+            [ "$(probe "$output" -show_entries stream=codec_name,profile)" = \
+              "$(probe "$input" -show_entries stream=codec_name,profile)" ] &&
+            [ "$(wc -c <"$output")" -lt "$(($(wc -c <"$input") * 3 / 2))" ] ||
+                fail "$output: codec, profile or size far from $input's" ;;
+        hvc1) [ "$(probe "$output" -show_entries stream=codec_tag_string)" = hvc1 ] ||
+            fail "$output: HEVC not tagged hvc1" ;;
         deep) # a 10-bit ramp of 876 steps: corrected at 8 bits, it would keep under 350
             n=$(ffmpeg -nostdin -v error -i "$output" -frames:v 1 -f rawvideo -pix_fmt gray10le - |
                 od -An -v -tu2 -w2 | sort -u | wc -l)
@@ -119,8 +139,12 @@ full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
 odd.mkv|odd-out.mkv|--lossless|format times
 deep.mkv|deep-out.mkv||format
 ramp.mkv|ramp-out.mkv|--lossless|format deep
+hdr.mkv|hdr-out.mkv||format tags family
+theora.ogv|theora-out.mkv||fallback
 ramp.mkv|ramp-classic.mkv|--lossless --method classic --steady 0|format deep
 grey.mkv|grey-out.mkv|--steady 0 --lossless|format same
+hevc.mp4|hevc-out.mp4||family hvc1 format
+vp9.webm|vp9-out.webm||family format
 EOF
 no_temporaries "whole outputs"
 
@@ -194,6 +218,12 @@ rc=$?
 [ "$rc" -eq 1 ] && grep -q "lost" stderr.txt || fail "--keep-going: exit $rc, '$(cat stderr.txt)'"
 n=$(probe kept.mkv -count_frames -select_streams v:0 -show_entries stream=nb_read_frames)
 [ "${n:-0}" -gt 0 ] && [ "$n" -lt 50 ] || fail "--keep-going wrote ${n:-no} frames of the cut file"
+# An input whose codec the container cannot hold: the container's own, and
+# one line that says so.
+"$velto" video hevc.mp4 fallback.webm 2>stderr.txt || fail "hevc.mp4 into .webm failed"
+[ "$(wc -l <stderr.txt)" -eq 1 ] && grep -q "hevc video cannot go into .webm files; it is written as libvpx-vp9" stderr.txt &&
+    [ "$(probe fallback.webm -show_entries stream=codec_name)" = vp9 ] ||
+    fail "hevc.mp4 into .webm: '$(cat stderr.txt)'"
 # -y replaces an existing output.
 "$velto" video -y --lossless odd.mkv taken.mkv || fail "-y did not replace taken.mkv"
 [ "$(probe taken.mkv -show_entries stream=codec_name)" = ffv1 ] || fail "-y left taken.mkv as it was"
