@@ -101,6 +101,26 @@ PictureColours picturesColours(const AVFrame* frame)
     return colours;
 }
 
+Transfer streamTransfer(AVColorTransferCharacteristic tag, bool rgb)
+{
+    switch (tag) {
+    case AVCOL_TRC_SMPTE2084:
+        return Transfer::pq;
+    case AVCOL_TRC_ARIB_STD_B67:
+        return Transfer::hlg;
+    case AVCOL_TRC_IEC61966_2_1:
+        return Transfer::srgb;
+    case AVCOL_TRC_LINEAR:
+        return Transfer::linear;
+    case AVCOL_TRC_UNSPECIFIED:
+    case AVCOL_TRC_RESERVED0:
+    case AVCOL_TRC_RESERVED:
+        return rgb ? Transfer::srgb : Transfer::bt709;
+    default:  // BT.709, BT.601, BT.2020 and their kin share one curve
+        return Transfer::bt709;
+    }
+}
+
 bool isWordLayout(AVPixelFormat format)
 {
     return format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_BGR0;
@@ -118,10 +138,23 @@ int32_t bitsPerChannel(AVPixelFormat format)
     return d ? d->comp[0].depth : 0;
 }
 
+AVPixelFormat deepFormatFor(AVPixelFormat format)
+{
+    const int32_t bits = bitsPerChannel(format);
+    if (bits <= 8) return AV_PIX_FMT_NONE;
+    const bool alpha = hasAlpha(format);
+    if (bits <= 10) return alpha ? AV_PIX_FMT_GBRAP10 : AV_PIX_FMT_GBRP10;
+    if (bits <= 12) return alpha ? AV_PIX_FMT_GBRAP12 : AV_PIX_FMT_GBRP12;
+    return alpha ? AV_PIX_FMT_GBRAP16 : AV_PIX_FMT_GBRP16;
+}
+
 PictureConverter::~PictureConverter()
 {
     sws_freeContext(toWords);
     sws_freeContext(fromWords);
+    sws_freeContext(toDeep);
+    sws_freeContext(fromDeep);
+    av_frame_free(&deep);
 }
 
 bool pictureToWords(PictureConverter& c, const AVFrame* frame, const PictureColours& colours,
@@ -160,12 +193,75 @@ bool wordsToPicture(PictureConverter& c, const uint32_t* words, const PictureCol
     if (!contextFor(c.fromWords, c.fromWordsKey, c.fromWordsSet, width, height, wordFormat, format,
                     format, fromWordsFlags))
         return false;
-    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
-    setColours(c.fromWords, colours, false, c.fromWordsSet,
-               c.fromWordsColours);
+    setColours(c.fromWords, colours, false, c.fromWordsSet, c.fromWordsColours);
     const uint8_t* const planes[4] = {reinterpret_cast<const uint8_t*>(words), nullptr, nullptr,
                                       nullptr};
     const int strides[4] = {width * 4, 0, 0, 0};
     return sws_scale(c.fromWords, planes, strides, 0, height, picture->data, picture->linesize) ==
            height;
+}
+
+bool pictureToDeep(PictureConverter& c, const AVFrame* frame, const PictureColours& colours,
+                   AVPixelFormat deepFormat)
+{
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    const int width = frame->width, height = frame->height;
+    if (!c.deep) c.deep = av_frame_alloc();
+    if (!c.deep) return false;
+    if (c.deep->width != width || c.deep->height != height || c.deep->format != deepFormat) {
+        av_frame_unref(c.deep);
+        c.deep->format = deepFormat;
+        c.deep->width = width;
+        c.deep->height = height;
+        if (av_frame_get_buffer(c.deep, 0) < 0) return false;
+    }
+    if (!contextFor(c.toDeep, c.toDeepKey, c.toDeepSet, width, height, format, deepFormat, format,
+                    toWordsFlags))
+        return false;
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    setColours(c.toDeep, colours, d && !(d->flags & AV_PIX_FMT_FLAG_RGB), c.toDeepSet,
+               c.toDeepColours);
+    return sws_scale(c.toDeep, frame->data, frame->linesize, 0, height, c.deep->data,
+                     c.deep->linesize) == height;
+}
+
+void deepToWords(PictureConverter& c, uint32_t* words)
+{
+    const AVFrame* deep = c.deep;
+    const int32_t bits = bitsPerChannel(static_cast<AVPixelFormat>(deep->format));
+    const uint32_t top = (1u << bits) - 1;
+    if (c.deepToByteBits != bits) {
+        for (uint32_t v = 0; v <= top; ++v)
+            c.deepToByte[v] = static_cast<uint8_t>((v * 255 + top / 2) / top);
+        c.deepToByteBits = bits;
+    }
+    const bool alpha = hasAlpha(static_cast<AVPixelFormat>(deep->format));
+    const int width = deep->width;
+    for (int y = 0; y < deep->height; ++y) {
+        // Planes G, B, R (and A), as libswscale lays out planar R'G'B'.
+        const auto* g = reinterpret_cast<const uint16_t*>(deep->data[0] + ptrdiff_t{y} * deep->linesize[0]);
+        const auto* b = reinterpret_cast<const uint16_t*>(deep->data[1] + ptrdiff_t{y} * deep->linesize[1]);
+        const auto* r = reinterpret_cast<const uint16_t*>(deep->data[2] + ptrdiff_t{y} * deep->linesize[2]);
+        const auto* a = alpha ? reinterpret_cast<const uint16_t*>(deep->data[3] + ptrdiff_t{y} * deep->linesize[3]) : nullptr;
+        uint32_t* out = words + size_t(y) * size_t(width);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t alphaByte = a ? c.deepToByte[a[x] < top ? a[x] : top] : 0;
+            out[x] = alphaByte << 24 | uint32_t{c.deepToByte[r[x] < top ? r[x] : top]} << 16 |
+                     uint32_t{c.deepToByte[g[x] < top ? g[x] : top]} << 8 |
+                     c.deepToByte[b[x] < top ? b[x] : top];
+        }
+    }
+}
+
+bool deepToPicture(PictureConverter& c, const PictureColours& colours, AVFrame* picture)
+{
+    const auto format = static_cast<AVPixelFormat>(picture->format);
+    const auto deepFormat = static_cast<AVPixelFormat>(c.deep->format);
+    const int width = picture->width, height = picture->height;
+    if (!contextFor(c.fromDeep, c.fromDeepKey, c.fromDeepSet, width, height, deepFormat, format,
+                    format, fromWordsFlags))
+        return false;
+    setColours(c.fromDeep, colours, false, c.fromDeepSet, c.fromDeepColours);
+    return sws_scale(c.fromDeep, c.deep->data, c.deep->linesize, 0, height, picture->data,
+                     picture->linesize) == height;
 }

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+#include "engine/deep_tables.h"
+#include "engine/transfer.h"
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
@@ -26,19 +29,34 @@ struct PictureColours {
 PictureColours picturesColours(const AVFrame* frame);
 PictureColours untaggedColours(int32_t width, int32_t height, AVPixelFormat format);
 
+// How the stream's code values stand for light, from its tag: PQ and HLG
+// where tagged so, sRGB for untagged R'G'B', BT.709 for other video.
+Transfer streamTransfer(AVColorTransferCharacteristic tag, bool rgb);
+
 // Formats whose pixels are the filter's words already: no conversion at all.
 bool isWordLayout(AVPixelFormat format);
 bool hasAlpha(AVPixelFormat format);
 int32_t bitsPerChannel(AVPixelFormat format);
 
+// Pictures deeper than 8 bits are corrected in planar R'G'B' of their own
+// depth (10, 12 or 16 bits; with alpha where they have it): the format for
+// one, or AV_PIX_FMT_NONE for 8-bit pictures.
+AVPixelFormat deepFormatFor(AVPixelFormat format);
+
 struct PictureConverter {
     SwsContext* toWords = nullptr;
     SwsContext* fromWords = nullptr;
+    SwsContext* toDeep = nullptr;
+    SwsContext* fromDeep = nullptr;
+    AVFrame* deep = nullptr;         // the deep picture, made on first use
+    uint8_t deepToByte[65536] = {};  // a deep sample as the 8-bit analysis sees it
+    int32_t deepToByteBits = 0;      // what deepToByte was made for
+    DeepTables tables;               // the deep picture's correction, a frame at a time
     // What each context was made for, and the colours it was last set to:
     // setting them builds tables.
-    int toWordsKey[3] = {}, fromWordsKey[3] = {};
-    bool toWordsSet = false, fromWordsSet = false;
-    PictureColours toWordsColours{}, fromWordsColours{};
+    int toWordsKey[3] = {}, fromWordsKey[3] = {}, toDeepKey[3] = {}, fromDeepKey[3] = {};
+    bool toWordsSet = false, fromWordsSet = false, toDeepSet = false, fromDeepSet = false;
+    PictureColours toWordsColours{}, fromWordsColours{}, toDeepColours{}, fromDeepColours{};
 
     PictureConverter() = default;
     PictureConverter(const PictureConverter&) = delete;
@@ -52,3 +70,10 @@ bool pictureToWords(PictureConverter& c, const AVFrame* frame, const PictureColo
 // Into picture (allocated, writable, of the output's format and size).
 bool wordsToPicture(PictureConverter& c, const uint32_t* words, const PictureColours& colours,
                     AVFrame* picture);
+
+// The deep path: the frame into c.deep (of deepFormat), c.deep's samples
+// rounded to the words the analysis reads, and c.deep into picture.
+bool pictureToDeep(PictureConverter& c, const AVFrame* frame, const PictureColours& colours,
+                   AVPixelFormat deepFormat);
+void deepToWords(PictureConverter& c, uint32_t* words);
+bool deepToPicture(PictureConverter& c, const PictureColours& colours, AVFrame* picture);

@@ -13,7 +13,16 @@ extern "C" {
 
 namespace {
 
-constexpr int defaultCrf = 18;
+// Constant quality a little above what cameras and phones record, so that a
+// clip comes out near its own size and look: libx264's 18, and for the other
+// encoders the value that gives about the same picture on their own scales.
+int defaultCrf(const std::string& encoder)
+{
+    if (encoder == "libx265") return 22;
+    if (encoder == "libvpx-vp9") return 31;
+    if (encoder == "libsvtav1" || encoder == "libaom-av1") return 30;
+    return 18;
+}
 constexpr const char* defaultPreset = "medium";
 // Encoders without a constant-quality setting (MPEG-4 part 2, MPEG-2, MJPEG)
 // get a fixed quantiser instead: 2 of 31 keeps the picture close to the
@@ -46,11 +55,39 @@ std::string extensionOf(const AVOutputFormat* container)
 
 }  // namespace
 
+// The encoder that keeps a codec family, as FFmpeg names it.
+const char* familyEncoder(AVCodecID id)
+{
+    switch (id) {
+    case AV_CODEC_ID_HEVC: return "libx265";
+    case AV_CODEC_ID_H264: return "libx264";
+    case AV_CODEC_ID_VP9: return "libvpx-vp9";
+    case AV_CODEC_ID_AV1: return "libaom-av1";
+    case AV_CODEC_ID_PRORES: return "prores_ks";
+    case AV_CODEC_ID_MPEG2VIDEO: return "mpeg2video";
+    case AV_CODEC_ID_MPEG4: return "mpeg4";
+    default: return nullptr;
+    }
+}
+
 Status chooseEncoder(const VideoOptions& options, const AVOutputFormat* container,
-                     const AVCodec*& encoder)
+                     AVCodecID input, const AVCodec*& encoder, std::string& note)
 {
     const bool h264Home = isOneOf(container, "mp4,matroska,mov");
     std::string name = options.codec;
+    if (name.empty() && !options.lossless) {
+        const char* family = familyEncoder(input);
+        const AVCodec* same = family ? avcodec_find_encoder_by_name(family) : nullptr;
+        if (same && avformat_query_codec(container, same->id, FF_COMPLIANCE_NORMAL) == 1) {
+            encoder = same;
+            return success();
+        }
+        const char* inputName = avcodec_get_name(input);
+        note = std::string("the input's ") + inputName + " video " +
+               (!family ? std::string("is not one velto keeps by default")
+                : !same ? std::string("has no encoder (") + family + ") on this machine"
+                        : "cannot go into " + extensionOf(container) + " files");
+    }
     if (options.lossless) {
         if (!isOneOf(container, "matroska"))
             return usageError("video: --lossless writes FFV1 into .mkv only, not " +
@@ -129,7 +166,8 @@ Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const En
         return badData("encoder " + name +
                        " has no --preset; leave it out or choose another --codec");
     if (crf) {
-        const std::string value = std::to_string(options.crf >= 0 ? options.crf : defaultCrf);
+        const int quality = options.crf >= 0 ? options.crf : defaultCrf(name);
+        const std::string value = std::to_string(quality);
         av_opt_set(context->priv_data, "crf", value.c_str(), 0);
         // libvpx takes its CRF only without a target bit rate.
         context->bit_rate = 0;

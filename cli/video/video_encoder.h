@@ -11,10 +11,13 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-// libx264 for .mp4, .mkv and .mov; the container's usual video encoder for
+// Else libx264 for .mp4, .mkv and .mov; the container's usual video encoder for
 // others; FFV1 with --lossless (in .mkv only); --codec's otherwise.
+// Without --codec, the input's codec family is kept where this machine has
+// an encoder for it and the container holds it; otherwise note says what was
+// chosen instead, and why.
 Status chooseEncoder(const VideoOptions& options, const AVOutputFormat* container,
-                     const AVCodec*& encoder);
+                     AVCodecID input, const AVCodec*& encoder, std::string& note);
 
 // The input's pixel format where the encoder takes it, else the one of its
 // formats that loses least.
@@ -35,7 +38,8 @@ struct EncoderSetup {
     bool globalHeader;  // the container wants the stream headers apart
 };
 
-// Opens the encoder with the options' quality settings: CRF 18 and preset
+// Opens the encoder with the options' quality settings: a CRF of the
+// encoder's own (18 for libx264, 22 libx265, 31 VP9, 30 AV1) and preset
 // medium where the encoder has them, fixed quantiser 2 where it has neither.
 Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const EncoderSetup& setup,
                    AVCodecContext*& context);

@@ -208,7 +208,12 @@ void workFrame(Job& job, FrameJob& frameJob)
     const PictureColours colours = picturesColours(frame);
     const PictureColours back = job.modelChanged ? job.outputColours : colours;
     uint32_t* words = frameJob.source.data();
-    if (!pictureToWords(*converter, frame, colours, words)) slot->failure = WorkFailure::toWords;
+    const bool deep = job.deepFormat != AV_PIX_FMT_NONE;
+    if (deep ? !pictureToDeep(*converter, frame, colours, job.deepFormat)
+             : !pictureToWords(*converter, frame, colours, words))
+        slot->failure = WorkFailure::toWords;
+    else if (deep)
+        deepToWords(*converter, words);
     // Time, duration, colour tags, aspect and side data (rotation, captions,
     // HDR) as the decoded frame had them, none of an earlier frame's. Then
     // the decoded picture goes back to the decoder at once.
@@ -220,13 +225,27 @@ void workFrame(Job& job, FrameJob& frameJob)
     av_frame_unref(frame);
     // In place: the analysis reads the whole frame before the first pixel is
     // written, and each pixel is corrected on its own.
-    if (slot->failure == WorkFailure::none)
+    if (slot->failure != WorkFailure::none) {
+        skipVideoFrame(job.correction, job.turnstile, frameJob.index);
+    } else if (deep) {
+        // Analysed at 8 bits, corrected at the samples' own depth.
+        deepVideoTables(job.correction, job.turnstile, frameJob.index, words, job.width,
+                        job.height, slot->frameSeconds, bitsPerChannel(job.deepFormat),
+                        converter->tables);
+        const size_t rowSamples = size_t(converter->deep->linesize[0]) / 2;
+        const size_t count = rowSamples * size_t(job.height);
+        // Planes G, B, R: channels 1, 2, 0.
+        static constexpr int32_t channelOf[3] = {1, 2, 0};
+        for (int plane = 0; plane < 3; ++plane)
+            applyDeepPlane(converter->tables, channelOf[plane],
+                           reinterpret_cast<uint16_t*>(converter->deep->data[plane]), count);
+        if (!deepToPicture(*converter, back, picture)) slot->failure = WorkFailure::fromWords;
+    } else {
         correctVideoFrame(job.correction, job.turnstile, frameJob.index, words, words, job.width,
                           job.height, slot->frameSeconds);
-    else
-        skipVideoFrame(job.correction, job.turnstile, frameJob.index);
-    if (slot->failure == WorkFailure::none && !wordsToPicture(*converter, words, back, picture))
-        slot->failure = WorkFailure::fromWords;
+        if (!wordsToPicture(*converter, words, back, picture))
+            slot->failure = WorkFailure::fromWords;
+    }
     std::lock_guard lock(job.mutex);
     job.converters.push_back(std::move(converter));
 }

@@ -5,6 +5,11 @@
 namespace videojob {
 namespace {
 
+bool isMp4OrMov(const AVOutputFormat* container)
+{
+    return av_match_name(container->name, "mp4,mov") != 0;
+}
+
 Status setUpOutput(Job& job)
 {
     const VideoOptions& o = job.options;
@@ -14,8 +19,11 @@ Status setUpOutput(Job& job)
                           ": unknown container; name the output .mp4, .mkv, .mov, .avi, .webm, "
                           "... (see 'velto video --help')");
     const AVCodec* encoder = nullptr;
-    Status s = chooseEncoder(o, container, encoder);
+    std::string fallback;
+    Status s = chooseEncoder(o, container, job.videoIn->codecpar->codec_id, encoder, fallback);
     if (!s.ok()) return s;
+    if (!fallback.empty())
+        job.notes.push_back(fallback + "; it is written as " + encoder->name);
 
     const AVCodecParameters* par = job.videoIn->codecpar;
     const auto inputFormat = static_cast<AVPixelFormat>(job.decoder.c->pix_fmt);
@@ -24,9 +32,7 @@ Status setUpOutput(Job& job)
     if (!imageSizeAllowed(par->width, par->height))
         return badData(job.in.name + ": " + imageTooLargeText());
     const AVPixelFormat outputFormat = encoderFormat(encoder, inputFormat);
-    if (bitsPerChannel(inputFormat) > 8)
-        job.notes.push_back(job.in.name + ": " + av_get_pix_fmt_name(inputFormat) +
-                            " has more than 8 bits a channel; it is corrected at 8 bits");
+    if (bitsPerChannel(outputFormat) > 8) job.deepFormat = deepFormatFor(inputFormat);
     if (outputFormat != inputFormat)
         job.notes.push_back(std::string(encoder->name) + " cannot write " +
                             av_get_pix_fmt_name(inputFormat) + "; the video is written as " +
@@ -73,6 +79,10 @@ Status setUpOutput(Job& job)
     if (!s.ok()) return s;
     if (avcodec_parameters_from_context(job.videoOut->codecpar, job.encoder.c) < 0)
         throw std::bad_alloc();
+    // HEVC in MP4 and QuickTime as Apple's players take it: parameter sets
+    // in the sample description (hvc1), not in the stream (hev1).
+    if (encoder->id == AV_CODEC_ID_HEVC && isMp4OrMov(container))
+        job.videoOut->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
     job.videoOut->time_base = job.encoder.c->time_base;
     job.videoOut->sample_aspect_ratio = setup.sampleAspect;
     job.videoOut->avg_frame_rate = job.videoIn->avg_frame_rate;
@@ -89,8 +99,14 @@ Status setUpOutput(Job& job)
 
     job.width = par->width;
     job.height = par->height;
-    job.correction = {o.strengths, o.steadySeconds,
-                      hasAlpha(inputFormat) ? TopByte::carried : TopByte::cleared};
+    VideoCorrection& c = job.correction;
+    c.method = o.method;
+    c.user = o.strengths;
+    c.neutral.strength = o.strength;
+    c.neutral.transfer =
+        streamTransfer(par->color_trc, (inDesc->flags & AV_PIX_FMT_FLAG_RGB) != 0);
+    c.steadySeconds = o.steadySeconds;
+    c.topByte = hasAlpha(inputFormat) ? TopByte::carried : TopByte::cleared;
     return success();
 }
 

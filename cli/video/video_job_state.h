@@ -83,6 +83,8 @@ struct Job {
     FrameTurnstile turnstile;        // the steady levels' step, in frame order
     PictureColours outputColours{};  // where the output's pictures are Y'CbCr made from R'G'B'
     bool modelChanged = false;       // R'G'B' in, Y'CbCr out
+    // Deeper than 8 bits in and out: corrected in this planar R'G'B'.
+    AVPixelFormat deepFormat = AV_PIX_FMT_NONE;
     Packet packet, encoded;
     ProgressMeter meter;
     std::vector<std::string> notes;  // said once the output is under way

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/options.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ Status wrong(const std::string& what)
 
 bool takesValue(std::string_view name)
 {
-    return name == "--levels" || name == "--steady" || name == "--stream" || name == "--codec" ||
+    return name == "--method" || name == "--strength" || name == "--levels" || name == "--steady" || name == "--stream" || name == "--codec" ||
            name == "--crf" || name == "--preset";
 }
 
@@ -39,6 +40,7 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
     ArgumentWalk walk{argc, argv};
     Argument argument;
     std::string error;
+    bool methodGiven = false, levelsGiven = false, strengthGiven = false;
     while (nextArgument(walk, takesValue, argument, error)) {
         const std::string_view name = argument.name, value = argument.value;
         if (name.empty()) {
@@ -48,11 +50,20 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
         const std::string v(value);
         if (name == "--help" || name == "-h") {
             options.help = true;
+        } else if (name == "--method") {
+            if (!parseMethod(value, options.method))
+                return wrong("--method wants neutral or classic, not '" + v + "'");
+            methodGiven = true;
+        } else if (name == "--strength") {
+            if (!parseStrength(value, options.strength))
+                return wrong("--strength wants a percentage from 0 to 100, not '" + v + "'");
+            strengthGiven = true;
         } else if (name == "--levels") {
             if (!parseLevels(value, options.strengths.levelR, options.strengths.levelG,
                              options.strengths.levelB))
                 return wrong("--levels wants R,G,B, three whole numbers from " + levelRangeText() +
                              ", not '" + v + "'");
+            levelsGiven = true;
         } else if (name == "--steady") {
             // 0 is allowed here: every frame on its own levels, as the plug-in.
             if (value == "0")
@@ -88,6 +99,8 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
     }
     if (!error.empty()) return wrong(error);
     if (options.help) return success();
+    const Status method = resolveMethod(methodGiven, levelsGiven, strengthGiven, options.method);
+    if (!method.ok()) return wrong(method.message);
     if (positional.size() < 2) return wrong("wants INPUT and OUTPUT");
     if (positional.size() > 2) return wrong("too many arguments");
     options.input = positional[0];
@@ -102,21 +115,25 @@ Status parseVideoCommandLine(int argc, const char* const* argv, VideoOptions& op
 
 std::string videoHelp()
 {
-    return "Usage: velto video [--levels R,G,B] [--steady SECONDS] [--stream N]\n"
-           "                   [--codec NAME] [--crf N] [--preset NAME] [--lossless]\n"
+    return "Usage: velto video [--method M] [--strength PCT] [--levels R,G,B]\n"
+           "                   [--steady SECONDS] [--stream N] [--codec NAME]\n"
+           "                   [--crf N] [--preset NAME] [--lossless]\n"
            "                   [--overwrite] [--keep-going] [--drop-unsupported] [--quiet]\n"
            "                   INPUT OUTPUT\n"
            "Corrects the colour cast of a video file's pictures and keeps everything\n"
            "else: sound, subtitles, chapters, metadata, rotation, every frame's time.\n"
            "OUTPUT's extension names the container (.mp4, .mkv, .mov, .avi, .webm, ...).\n"
            "\n"
-           "  --levels R,G,B   levels of red, green and blue, " +
-           levelRangeText() + " (default " + defaultLevelsText() +
-           ")\n"
-           "  --steady SECONDS smooth the levels over time with this time constant\n"
+           "  --method M       neutral (default): take the light's cast off; classic: the\n"
+           "                   VirtualDub plug-in's stretch between black and white points\n"
+           "  --strength PCT   the share of the cast the neutral correction takes off,\n"
+           "                   0 to 100 (default 100)\n"
+           "  --levels R,G,B   the classic's levels of red, green and blue, " +
+           levelRangeText() + "\n                   (default " + defaultLevelsText() +
+           "); alone, it selects the classic\n"
+           "  --steady SECONDS smooth the correction over time with this time constant\n"
            "                   (default 1), from the frames' own time stamps and started\n"
-           "                   afresh at each scene cut; 0: each frame on its own levels,\n"
-           "                   as the VirtualDub plug-in\n"
+           "                   afresh at each scene cut; 0: each frame on its own\n"
            "  --stream N       correct stream N of the input (default: the first video)\n"
            "  --codec NAME     the video encoder (default: libx264 for .mp4, .mkv and\n"
            "                   .mov, the container's usual one otherwise)\n"

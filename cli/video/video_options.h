@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/status.h"
 #include "engine/classic/strengths.h"
 #include "engine/frame_view.h"
@@ -14,6 +15,8 @@ constexpr double defaultVideoSteadySeconds = 1.0;
 struct VideoOptions {
     bool help = false;
     std::string input, output;
+    Method method = Method::neutral;                   // --method, or the classic for --levels
+    double strength = 1.0;                             // --strength, 0..1
     Strengths strengths = defaultStrengths;            // --levels
     double steadySeconds = defaultVideoSteadySeconds;  // 0: every frame on its own levels
     int32_t stream = -1;  // --stream N: that stream of the input; -1: the first video stream

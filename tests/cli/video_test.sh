@@ -61,6 +61,19 @@ ffmpeg -v error -y -f lavfi -i "$cast,format=yuv420p10le" -t 0.4 -c:v libx264 -p
     deep.mkv || fail "ffmpeg could not make deep.mkv"
 ffmpeg -v error -y -f lavfi -i "$cast,format=bgra" -t 0.6 -c:v ffv1 bgra.mkv ||
     fail "ffmpeg could not make bgra.mkv"
+ffmpeg -v error -y -f lavfi -i "nullsrc=s=1024x64:d=0.2,format=gray10le,geq=lum='64+X*876/1024',format=yuv420p10le" \
+    -c:v ffv1 ramp.mkv || fail "ffmpeg could not make ramp.mkv"
+# Phone-like clips: 10-bit HEVC tagged PQ, 8-bit HEVC in mp4, VP9 in webm,
+# and Theora, which velto does not keep.
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -pix_fmt yuv420p10le -c:v libx265 \
+    -x265-params log-level=error -color_primaries bt2020 -color_trc smpte2084 \
+    -colorspace bt2020nc hdr.mkv || fail "ffmpeg could not make hdr.mkv"
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libx265 -x265-params log-level=error \
+    hevc.mp4 || fail "ffmpeg could not make hevc.mp4"
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libvpx-vp9 vp9.webm ||
+    fail "ffmpeg could not make vp9.webm"
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libtheora theora.ogv ||
+    fail "ffmpeg could not make theora.ogv"
 # Flat grey in limited range, which the correction leaves as it is: through
 # the conversions and back it must come out with the same bytes.
 ffmpeg -v error -y -f lavfi -i "color=c=0x404040:size=64x48:duration=0.2,format=yuv420p" \
@@ -98,21 +111,40 @@ while IFS='|' read -r input output args checks; do
         tags) [ "$(probe "$output" -select_streams v:0 -show_entries stream=$tags)" = \
                 "$(probe "$input" -select_streams v:0 -show_entries stream=$tags)" ] ||
             fail "$output: aspect or colour tags differ from $input's" ;;
-        same) [ "$(ffmpeg -v error -i "$input" -f framemd5 - | grep -v '^#')" = \
-                "$(ffmpeg -v error -i "$output" -f framemd5 - | grep -v '^#')" ] ||
+        same) [ "$(ffmpeg -nostdin -v error -i "$input" -f framemd5 - | grep -v '^#')" = \
+                "$(ffmpeg -nostdin -v error -i "$output" -f framemd5 - | grep -v '^#')" ] ||
             fail "$output: pictures differ from $input's" ;;
-        deep) grep -q "corrected at 8 bits" stderr.txt || fail "$input: no word of 8 bits" ;;
+        fallback) grep -q "theora video .*; it is written as libx264" stderr.txt ||
+            fail "$input: no line about the codec it falls back from" ;;
+        family) # the same codec and profile, and not much larger
+            [ "$(probe "$output" -show_entries stream=codec_name,profile)" = \
+              "$(probe "$input" -show_entries stream=codec_name,profile)" ] &&
+            [ "$(wc -c <"$output")" -lt "$(($(wc -c <"$input") * 3 / 2))" ] ||
+                fail "$output: codec, profile or size far from $input's" ;;
+        hvc1) [ "$(probe "$output" -show_entries stream=codec_tag_string)" = hvc1 ] ||
+            fail "$output: HEVC not tagged hvc1" ;;
+        deep) # a 10-bit ramp of 876 steps: corrected at 8 bits, it would keep under 350
+            n=$(ffmpeg -nostdin -v error -i "$output" -frames:v 1 -f rawvideo -pix_fmt gray10le - |
+                od -An -v -tu2 -w2 | sort -u | wc -l)
+            [ "$n" -gt 600 ] || fail "$output: a 10-bit ramp kept only $n values" ;;
         esac
     done
 done <<'EOF'
 full.mkv|full-out.mkv||times kinds chapters
 rotated.mp4|rotated-out.mp4|--steady 2|times kinds rotation
 plain.mov|plain-out.mov|--levels 10,10,10|times kinds tags
+plain.mov|neutral-out.mov|--strength 50 --steady 0|tags
 even.avi|even-out.avi||times kinds
 full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
 odd.mkv|odd-out.mkv|--lossless|format times
-deep.mkv|deep-out.mkv||format deep
+deep.mkv|deep-out.mkv||format
+ramp.mkv|ramp-out.mkv|--lossless|format deep
+hdr.mkv|hdr-out.mkv||format tags family
+theora.ogv|theora-out.mkv||fallback
+ramp.mkv|ramp-classic.mkv|--lossless --method classic --steady 0|format deep
 grey.mkv|grey-out.mkv|--steady 0 --lossless|format same
+hevc.mp4|hevc-out.mp4||family hvc1 format
+vp9.webm|vp9-out.webm||family format
 EOF
 no_temporaries "whole outputs"
 
@@ -121,23 +153,30 @@ ffmpeg -v error -y -i full.mkv -map 0:v -vf fps=25 -c:v libx264 -preset ultrafas
 [ "$(frame_times full.mkv)" != "$(frame_times evened.mkv)" ] ||
     fail "the uneven clip's frame times are those of an even rate"
 
-# Pictures that need no conversion, one frame at a time: the same bytes as
-# velto apply --raw, which leaves the fourth byte 0 where the video keeps its
-# alpha (all 255 here).
-"$velto" video --steady 0 --lossless bgra.mkv bgra-out.mkv || fail "bgra.mkv failed"
-ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - | "$velto" apply --method classic --raw 128x96 - raw.bgra
-ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i raw.bgra -f rawvideo -pix_fmt bgra expected.bgra
-ffmpeg -v error -i bgra-out.mkv -f rawvideo -pix_fmt bgra - >got.bgra
-[ -s got.bgra ] && cmp -s got.bgra expected.bgra || fail "bgra-out.mkv differs from velto apply --raw"
-# Steady levels (the default), on this clip of 25 even frames a second: the
-# bytes of velto apply --raw --steady 1 --fps 25, which differ from the above.
-"$velto" video --lossless bgra.mkv steady-out.mkv || fail "bgra.mkv with steady levels failed"
-ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - |
-    "$velto" apply --method classic --raw 128x96 --steady 1 --fps 25 - steady.bgra
-ffmpeg -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i steady.bgra -f rawvideo -pix_fmt bgra steady-expected.bgra
-ffmpeg -v error -i steady-out.mkv -f rawvideo -pix_fmt bgra - >steady-got.bgra
-cmp -s steady-got.bgra steady-expected.bgra || fail "steady-out.mkv differs from velto apply --raw --steady"
-cmp -s steady-expected.bgra expected.bgra && fail "steady levels gave each frame its own"
+# Pictures that need no conversion: the same bytes as velto apply --raw on
+# the same frames (its fourth byte is 0 where the video keeps its alpha, all
+# 255 here), for each method, on each frame's own analysis and steady (the
+# default) on this clip of 25 even frames a second. VIDEO-ARGS|APPLY-ARGS|NAME
+ffmpeg -v error -i bgra.mkv -f rawvideo -pix_fmt bgra - >bgra.raw
+while IFS='|' read -r vargs aargs name; do
+    # shellcheck disable=SC2086
+    "$velto" video --lossless $vargs bgra.mkv "$name.mkv" </dev/null || fail "bgra.mkv $vargs failed"
+    # shellcheck disable=SC2086
+    "$velto" apply --raw 128x96 $aargs bgra.raw "$name.bgr0"
+    ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr0 -s 128x96 -i "$name.bgr0" -f rawvideo \
+        -pix_fmt bgra "$name.expected"
+    ffmpeg -nostdin -v error -i "$name.mkv" -f rawvideo -pix_fmt bgra - >"$name.got"
+    [ -s "$name.got" ] && cmp -s "$name.got" "$name.expected" ||
+        fail "video $vargs differs from velto apply --raw $aargs"
+done <<'EOF2'
+--method classic --steady 0|--method classic|classic-own
+--method classic|--method classic --steady 1 --fps 25|classic-steady
+--steady 0|--method neutral|neutral-own
+--strength 60|--strength 60 --steady 1 --fps 25|neutral-steady
+EOF2
+cmp -s classic-own.got classic-steady.got && fail "steady levels gave each frame its own"
+cmp -s neutral-own.got neutral-steady.got && fail "the steady light gave each frame its own"
+cmp -s classic-own.got neutral-own.got && fail "the two methods gave the same pictures"
 
 # --- refusals: CODE TEXT INPUT OUTPUT ARGS; one line, nothing written ---
 echo precious >taken.mkv
@@ -167,6 +206,8 @@ done <<'EOF'
 1|mpeg4 has no --crf|even.avi|none11.avi|--crf 20
 2|--lossless writes FFV1 into .mkv only|full.mkv|none8.mp4|--lossless
 2|unknown container|full.mkv|none9.xyz|
+2|--levels steers the classic|full.mkv|none12.mkv|--method neutral --levels 9,9,9
+2|--strength steers the neutral|full.mkv|none13.mkv|--levels 9,9,9 --strength 50
 EOF
 no_temporaries "refusals"
 
@@ -177,6 +218,12 @@ rc=$?
 [ "$rc" -eq 1 ] && grep -q "lost" stderr.txt || fail "--keep-going: exit $rc, '$(cat stderr.txt)'"
 n=$(probe kept.mkv -count_frames -select_streams v:0 -show_entries stream=nb_read_frames)
 [ "${n:-0}" -gt 0 ] && [ "$n" -lt 50 ] || fail "--keep-going wrote ${n:-no} frames of the cut file"
+# An input whose codec the container cannot hold: the container's own, and
+# one line that says so.
+"$velto" video hevc.mp4 fallback.webm 2>stderr.txt || fail "hevc.mp4 into .webm failed"
+[ "$(wc -l <stderr.txt)" -eq 1 ] && grep -q "hevc video cannot go into .webm files; it is written as libvpx-vp9" stderr.txt &&
+    [ "$(probe fallback.webm -show_entries stream=codec_name)" = vp9 ] ||
+    fail "hevc.mp4 into .webm: '$(cat stderr.txt)'"
 # -y replaces an existing output.
 "$velto" video -y --lossless odd.mkv taken.mkv || fail "-y did not replace taken.mkv"
 [ "$(probe taken.mkv -show_entries stream=codec_name)" = ffv1 ] || fail "-y left taken.mkv as it was"
