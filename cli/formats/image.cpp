@@ -1,11 +1,12 @@
 // The format-independent ends of the codecs: a reader chosen by the bytes'
-// signature, a writer by the format asked for; and what makes a picture fit
-// an output (alpha, grey).
+// signature, a writer by the format asked for.
 #include "cli/formats/image.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
+
+#include "cli/formats/codecs.h"
 
 namespace {
 
@@ -93,46 +94,4 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
         return badData(name + ": out of memory");
     }
     return s;
-}
-
-bool holdsAlpha(ImageFormat format)
-{
-    return format == ImageFormat::png || format == ImageFormat::pam;
-}
-
-bool allOpaque(const Image& image)
-{
-    for (uint32_t w : image.words)
-        if (w >> 24 != 0xFF) return false;
-    return true;
-}
-
-void flattenOnto(Image& image, uint32_t colour)
-{
-    for (uint32_t& w : image.words) {
-        const uint32_t a = w >> 24;
-        uint32_t out = 0;
-        for (int shift = 0; shift < 24; shift += 8) {
-            const uint32_t c = w >> shift & 0xFF, under = colour >> shift & 0xFF;
-            out |= (c * a + under * (255 - a) + 127) / 255 << shift;
-        }
-        w = out;
-    }
-    image.hasAlpha = false;
-}
-
-bool allGrey(const Image& image)
-{
-    for (uint32_t w : image.words) {
-        const uint32_t b = w & 0xFF;
-        if ((w >> 8 & 0xFF) != b || (w >> 16 & 0xFF) != b) return false;
-    }
-    return true;
-}
-
-void noteLost(std::string* lost, const std::string& what)
-{
-    if (!lost) return;
-    if (!lost->empty()) *lost += ", ";
-    *lost += what;
 }

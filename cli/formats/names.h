@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "cli/formats/image.h"
+#include "cli/formats/picture.h"
 
 // Where a path's file name starts, and the dot of its extension (npos for
 // none). A leading dot starts a hidden name, not an extension.
