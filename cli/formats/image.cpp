@@ -43,16 +43,29 @@ Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, I
         return decodeJpeg(bytes, name, image, keepGoing, progress);
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
+    if (startsWith(bytes, 0, "RIFF", 4) && startsWith(bytes, 8, "WEBP", 4))
+        return decodeWebp(bytes, name, image);
     if (looksLikeVideo(bytes))
         return badData(name + ": a video, not a still image; video goes through 'velto video' "
                               "(see 'velto --help')");
-    return badData(name + ": not a PNG, JPEG, PPM, PGM, PBM or PAM image");
+    return badData(name + ": not a PNG, JPEG, WebP, PPM, PGM, PBM or PAM image");
 }
 
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    const ByteSink& sink, const EncodeSettings& settings)
 {
     if (format == ImageFormat::png) return encodePng(image, name, sink, settings);
+    if (format == ImageFormat::webp) {
+        // Lossless for a lossless input, unless a quality is asked for; a
+        // lossy input's quality carries over, as from JPEG to JPEG.
+        const bool lossyInput = image.format == ImageFormat::jpeg ||
+                                (image.format == ImageFormat::webp && !image.webpLossless);
+        const int32_t quality = settings.jpegQuality > 0 ? settings.jpegQuality
+                                : image.jpegQuality > 0  ? image.jpegQuality
+                                                         : defaultJpegQuality;
+        return encodeWebp(image, quality, settings.jpegQuality == 0 && !lossyInput, name, sink,
+                          settings);
+    }
     if ((format == ImageFormat::ppm || format == ImageFormat::jpeg) && image.hasAlpha)
         return usageError(name + (format == ImageFormat::ppm ? ": a PPM" : ": a JPEG") +
                           " holds no alpha and the input has some; write .png or .pam, or give "

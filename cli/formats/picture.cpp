@@ -3,7 +3,7 @@
 
 bool holdsAlpha(ImageFormat format)
 {
-    return format == ImageFormat::png || format == ImageFormat::pam;
+    return format == ImageFormat::png || format == ImageFormat::pam || format == ImageFormat::webp;
 }
 
 bool allOpaque(const Image& image)

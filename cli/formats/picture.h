@@ -19,7 +19,7 @@
 #include "cli/formats/icc_profile.h"
 #include "cli/formats/sample_scale.h"
 
-enum class ImageFormat { png, ppm, pam, jpeg };
+enum class ImageFormat { png, ppm, pam, jpeg, webp };
 
 constexpr int32_t minimumJpegQuality = 1;
 constexpr int32_t maximumJpegQuality = 100;
@@ -42,12 +42,14 @@ struct Image {
     std::vector<uint32_t> words;
     std::vector<uint8_t> exif;  // the TIFF stream of an EXIF block, without "Exif\0\0"
     std::vector<uint8_t> icc;   // an ICC profile, whole
+    std::vector<uint8_t> xmp;   // an XMP packet, as a WebP stores it
     // How the input was stored, for an output to follow: grey (one channel),
     // a JPEG's quality as its quantisation tables show it (0 for none) and
     // its colour resolution as luma samples per chroma sample across and
     // down (1, 1 is full resolution).
     bool grey = false;
     int32_t jpegQuality = 0;
+    bool webpLossless = false;  // a WebP coded without loss
     int32_t chromaStepX = 1, chromaStepY = 1;
     Density density;
     PngColour pngColour;
