@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cli/formats/codecs.h"
+#include "cli/formats/webp_quality.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ Status decodeWebp(const std::vector<uint8_t>& bytes, const std::string& name, Im
     image.hasAlpha = features.has_alpha != 0;
     image.format = ImageFormat::webp;
     image.webpLossless = features.format == 2;
+    if (!image.webpLossless) image.jpegQuality = estimateWebpQuality(bytes);
     image.words.assign(size_t(image.width) * size_t(image.height), 0);
     const size_t stride = size_t(image.width) * 4;
     if (!WebPDecodeBGRAInto(bytes.data(), bytes.size(),
