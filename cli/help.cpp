@@ -86,12 +86,13 @@ std::string applyHelp()
            "                   [--threads N] [--quiet] [--force] INPUT OUTPUT\n"
            "CORRECTION: [--method neutral] [--strength PCT], or [--method classic] [--levels R,G,B]\n" +
            whatItDoes() +
-           "It corrects an image (PNG, JPEG, PPM, PGM, PBM or PAM), many images into a\n"
+           "It corrects an image (PNG, JPEG, WebP, PPM, PGM, PBM or PAM), many images into a\n"
            "folder, or a stream of raw frames of WIDTH x HEIGHT pixels, 4 bytes each in\n"
            "the order B, G, R, A (ffmpeg's bgra). '-' is standard input or output.\n"
            "\n" + methodOptions() +
-           "  --format F       write png, ppm, pam or jpeg, whatever the output's name says\n"
-           "  --quality N      JPEG quality, " + qualityRangeText() + " (default: below)\n"
+           "  --format F       write png, ppm, pam, jpeg or webp, whatever the output's\n"
+           "                   name says\n"
+           "  --quality N      JPEG or (lossy) WebP quality, " + qualityRangeText() + " (default: below)\n"
            "  --flatten COLOUR lay a picture with alpha onto COLOUR (white, black or\n"
            "                   RRGGBB) and write it without alpha\n"
            "  --keep-going     write a JPEG whose data is damaged all the same, with a\n"
@@ -116,6 +117,9 @@ std::string applyHelp()
            "JPEG keeps its quality (as its quantisation tables show it) and its colour\n"
            "resolution; other inputs give quality " + std::to_string(defaultJpegQuality) +
            ". --quality N sets the quality instead.\n"
+           "A WebP output of a lossless WebP is lossless; of a lossy one, near its\n"
+           "quality (as its frame header shows it); of other inputs, lossless unless\n"
+           "--quality is given. The ICC profile, EXIF and XMP go on to a WebP.\n"
            "A grey input whose output is still grey is written grey. The EXIF block\n"
            "(with its orientation), the ICC profile and the resolution (dpi) go on to\n"
            "a JPEG or PNG output; what cannot go on is said on standard error. Alpha\n"

@@ -200,10 +200,11 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
     // named, by --format or by OUTPUT's extension, as another.
     ImageFormat named;
     if (options.qualityGiven &&
-        ((options.formatGiven && options.format != ImageFormat::jpeg) ||
+        ((options.formatGiven && options.format != ImageFormat::jpeg &&
+          options.format != ImageFormat::webp) ||
          (!options.formatGiven && formatOfExtension(options.output, named) &&
-          named != ImageFormat::jpeg)))
-        return wrong(c, "--quality is for JPEG output");
+          named != ImageFormat::jpeg && named != ImageFormat::webp)))
+        return wrong(c, "--quality is for JPEG and WebP output");
     options.input = positional[0];
     options.inputs = std::move(positional);
     return success();

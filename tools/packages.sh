@@ -6,6 +6,8 @@ packages="cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
   wine wine32:i386 wine64 xvfb xauth xdotool x11-apps imagemagick
   libpng-dev libjpeg62-turbo-dev libnetpbm-dev clang libclang-rt-14-dev ffmpeg frei0r-plugins-dev melt
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev dpkg-dev lintian"
+# WebP pictures: libwebp with its container libraries (mux, demux) and its tools (tests)
+packages="$packages libwebp-dev webp"
 
 # The packages of the arguments that are not installed, on one line: one
 # dpkg-query for all, no root needed. NAME:ARCH asks for that architecture.

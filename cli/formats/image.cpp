@@ -1,11 +1,12 @@
 // The format-independent ends of the codecs: a reader chosen by the bytes'
-// signature, a writer by the format asked for; and what makes a picture fit
-// an output (alpha, grey).
+// signature, a writer by the format asked for.
 #include "cli/formats/image.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
+
+#include "cli/formats/codecs.h"
 
 namespace {
 
@@ -42,16 +43,29 @@ Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, I
         return decodeJpeg(bytes, name, image, keepGoing, progress);
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '7')
         return decodeNetpbm(bytes, name, image);
+    if (startsWith(bytes, 0, "RIFF", 4) && startsWith(bytes, 8, "WEBP", 4))
+        return decodeWebp(bytes, name, image);
     if (looksLikeVideo(bytes))
         return badData(name + ": a video, not a still image; video goes through 'velto video' "
                               "(see 'velto --help')");
-    return badData(name + ": not a PNG, JPEG, PPM, PGM, PBM or PAM image");
+    return badData(name + ": not a PNG, JPEG, WebP, PPM, PGM, PBM or PAM image");
 }
 
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    const ByteSink& sink, const EncodeSettings& settings)
 {
     if (format == ImageFormat::png) return encodePng(image, name, sink, settings);
+    if (format == ImageFormat::webp) {
+        // Lossless for a lossless input, unless a quality is asked for; a
+        // lossy input's quality carries over, as from JPEG to JPEG.
+        const bool lossyInput = image.format == ImageFormat::jpeg ||
+                                (image.format == ImageFormat::webp && !image.webpLossless);
+        const int32_t quality = settings.jpegQuality > 0 ? settings.jpegQuality
+                                : image.jpegQuality > 0  ? image.jpegQuality
+                                                         : defaultJpegQuality;
+        return encodeWebp(image, quality, settings.jpegQuality == 0 && !lossyInput, name, sink,
+                          settings);
+    }
     if ((format == ImageFormat::ppm || format == ImageFormat::jpeg) && image.hasAlpha)
         return usageError(name + (format == ImageFormat::ppm ? ": a PPM" : ": a JPEG") +
                           " holds no alpha and the input has some; write .png or .pam, or give "
@@ -93,46 +107,4 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
         return badData(name + ": out of memory");
     }
     return s;
-}
-
-bool holdsAlpha(ImageFormat format)
-{
-    return format == ImageFormat::png || format == ImageFormat::pam;
-}
-
-bool allOpaque(const Image& image)
-{
-    for (uint32_t w : image.words)
-        if (w >> 24 != 0xFF) return false;
-    return true;
-}
-
-void flattenOnto(Image& image, uint32_t colour)
-{
-    for (uint32_t& w : image.words) {
-        const uint32_t a = w >> 24;
-        uint32_t out = 0;
-        for (int shift = 0; shift < 24; shift += 8) {
-            const uint32_t c = w >> shift & 0xFF, under = colour >> shift & 0xFF;
-            out |= (c * a + under * (255 - a) + 127) / 255 << shift;
-        }
-        w = out;
-    }
-    image.hasAlpha = false;
-}
-
-bool allGrey(const Image& image)
-{
-    for (uint32_t w : image.words) {
-        const uint32_t b = w & 0xFF;
-        if ((w >> 8 & 0xFF) != b || (w >> 16 & 0xFF) != b) return false;
-    }
-    return true;
-}
-
-void noteLost(std::string* lost, const std::string& what)
-{
-    if (!lost) return;
-    if (!lost->empty()) *lost += ", ";
-    *lost += what;
 }

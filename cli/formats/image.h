@@ -1,66 +1,12 @@
-// One still image in memory, as the engine takes it: 32-bit words, blue in
-// bits 0-7, green 8-15, red 16-23, top row first. The top byte holds the
-// image's alpha, or 0 when it has none; the engine never reads it. The EXIF
-// block and the ICC profile of a photograph travel with it untouched.
+// Any picture the tool reads or writes: the reader chosen by the bytes'
+// signature, the writer by the format asked for.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "cli/status.h"
-// What the codecs share: the size rule they check before allocating, the
-// sample reduction and the profile check.
-#include "cli/formats/density.h"
-#include "cli/formats/frame_size.h"
-#include "cli/formats/icc_profile.h"
-#include "cli/formats/sample_scale.h"
-
-enum class ImageFormat { png, ppm, pam, jpeg };
-
-constexpr int32_t minimumJpegQuality = 1;
-constexpr int32_t maximumJpegQuality = 100;
-// The quality of a JPEG made from anything but a JPEG.
-constexpr int32_t defaultJpegQuality = 95;
-
-// A PNG's colour chunks other than the profile, as stored: the sRGB chunk's
-// rendering intent (-1 for none), gAMA's gamma and cHRM's eight numbers,
-// each times 100000 (0 and all 0 for none).
-struct PngColour {
-    int32_t srgbIntent = -1;
-    uint32_t gamma = 0;
-    uint32_t chromaticities[8] = {};
-};
-
-struct Image {
-    int32_t width = 0, height = 0;
-    bool hasAlpha = false;
-    ImageFormat format = ImageFormat::png;  // the family it was read from
-    std::vector<uint32_t> words;
-    std::vector<uint8_t> exif;  // the TIFF stream of an EXIF block, without "Exif\0\0"
-    std::vector<uint8_t> icc;   // an ICC profile, whole
-    // How the input was stored, for an output to follow: grey (one channel),
-    // a JPEG's quality as its quantisation tables show it (0 for none) and
-    // its colour resolution as luma samples per chroma sample across and
-    // down (1, 1 is full resolution).
-    bool grey = false;
-    int32_t jpegQuality = 0;
-    int32_t chromaStepX = 1, chromaStepY = 1;
-    Density density;
-    PngColour pngColour;
-    // What the reader went on over, when told to keep going past damaged
-    // data; empty when the data was sound.
-    std::string damage;
-};
-
-// How far a long read or write has come, 0 to 1, told every 64 rows.
-using Progress = std::function<void(double fraction)>;
-inline void tellProgress(const Progress* progress, int64_t done, int64_t total)
-{
-    if (progress && *progress && done % 64 == 0) (*progress)(double(done) / double(total));
-}
+#include "cli/formats/picture.h"
 
 // Reads a PNG, a JPEG or a Netpbm image (PBM, PGM, PPM, PAM) from its bytes,
 // telling them apart by content. Grey becomes R = G = B; 16-bit and other
@@ -70,29 +16,6 @@ inline void tellProgress(const Progress* progress, int64_t done, int64_t total)
 // progress, when given, hears how far a PNG or JPEG has come.
 Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
                    bool keepGoing = false, const Progress* progress = nullptr);
-Status decodePng(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
-                 const Progress* progress);
-Status decodeJpeg(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
-                  bool keepGoing, const Progress* progress);
-Status decodeNetpbm(const std::vector<uint8_t>& bytes, const std::string& name, Image& image);
-
-// Where an encoder's bytes go, as they are made. write must not throw (the
-// codecs' C code calls it); it returns false when the output has failed, and
-// keeps its own account of why: the encoder then stops and returns a failure
-// without a message, for the sink's owner to give its own.
-struct ByteSink {
-    void* context = nullptr;
-    bool (*write)(void* context, const uint8_t* data, size_t count) = nullptr;
-};
-
-// How an output is written: a JPEG's quality (0: the input's, if it was a
-// JPEG, else 95), and, when not null, lost collects the colour information
-// the output cannot carry (", "-separated phrases).
-struct EncodeSettings {
-    int32_t jpegQuality = 0;
-    std::string* lost = nullptr;
-    const Progress* progress = nullptr;  // a PNG's or a JPEG's rows
-};
 
 // Writes 8-bit RGB, or RGBA when the image has alpha; grey, or grey and
 // alpha, in a PNG or JPEG when the input was grey and still is. A PPM or a
@@ -103,22 +26,3 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
 // The same, into memory.
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    std::vector<uint8_t>& bytes, const EncodeSettings& settings = {});
-Status encodePng(const Image& image, const std::string& name, const ByteSink& sink,
-                 const EncodeSettings& settings);
-Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
-                  const ByteSink& sink, const EncodeSettings& settings);
-Status encodeNetpbm(const Image& image, ImageFormat format, const std::string& name,
-                    const ByteSink& sink);
-
-// Whether a file of the format can hold alpha (PNG and PAM can).
-bool holdsAlpha(ImageFormat format);
-// Whether every alpha value is 255, so that dropping the channel loses nothing.
-bool allOpaque(const Image& image);
-// Composites the pixels onto colour (0xRRGGBB), rounded to nearest, and
-// drops the alpha: (c * a + colour * (255 - a)) / 255 in each channel.
-void flattenOnto(Image& image, uint32_t colour);
-
-// Whether every pixel has red = green = blue, so that one channel holds it.
-bool allGrey(const Image& image);
-// Adds a phrase to the list of what an output leaves out.
-void noteLost(std::string* lost, const std::string& what);

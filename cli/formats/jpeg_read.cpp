@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/formats/image.h"
+#include "cli/formats/codecs.h"
 #include "cli/formats/jpeg_quality.h"
 
 namespace {

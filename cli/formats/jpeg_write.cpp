@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "cli/formats/image.h"
+#include "cli/formats/codecs.h"
 
 namespace {
 

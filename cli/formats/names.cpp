@@ -29,6 +29,7 @@ bool formatOfName(std::string name, ImageFormat& format)
     else if (name == "ppm" || name == "pnm") format = ImageFormat::ppm;
     else if (name == "pam") format = ImageFormat::pam;
     else if (name == "jpeg" || name == "jpg") format = ImageFormat::jpeg;
+    else if (name == "webp") format = ImageFormat::webp;
     else return false;
     return true;
 }
@@ -40,6 +41,7 @@ const char* extensionOf(ImageFormat format)
     case ImageFormat::ppm: return "ppm";
     case ImageFormat::pam: return "pam";
     case ImageFormat::jpeg: return "jpg";
+    case ImageFormat::webp: return "webp";
     }
     return "";
 }
@@ -54,7 +56,8 @@ bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inpu
                      ImageFormat& format)
 {
     if (splitPath(path).dot != std::string::npos) return formatOfExtension(path, format);
-    if (inputFormat == ImageFormat::png || inputFormat == ImageFormat::jpeg)
+    if (inputFormat == ImageFormat::png || inputFormat == ImageFormat::jpeg ||
+        inputFormat == ImageFormat::webp)
         format = inputFormat;
     else
         format = inputHasAlpha ? ImageFormat::pam : ImageFormat::ppm;

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "cli/formats/image.h"
+#include "cli/formats/picture.h"
 
 // Where a path's file name starts, and the dot of its extension (npos for
 // none). A leading dot starts a hidden name, not an extension.
@@ -16,7 +16,7 @@ struct PathParts {
 };
 PathParts splitPath(const std::string& path);
 
-// The format --format names: png, ppm (or pnm), pam, jpeg (or jpg).
+// The format --format names: png, ppm (or pnm), pam, jpeg (or jpg), webp.
 bool formatOfName(std::string name, ImageFormat& format);
 // The extension velto gives a file of this format, without the dot.
 const char* extensionOf(ImageFormat format);

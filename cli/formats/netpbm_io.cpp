@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "cli/formats/image.h"
+#include "cli/formats/codecs.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cli/formats/image.h"
+#include "cli/formats/picture.h"
 
 // The bytes of all IDAT chunks in the file, the compressed pixels.
 uint64_t compressedPixelBytes(const uint8_t* data, size_t size);

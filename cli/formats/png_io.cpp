@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "cli/formats/image.h"
+#include "cli/formats/codecs.h"
 #include "cli/formats/png_chunks.h"
 
 namespace {

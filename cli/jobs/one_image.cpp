@@ -75,7 +75,7 @@ Status applyToImage(const Options& options)
     ImageFormat format = options.format;
     if (!options.formatGiven && !outputFormatFor(options.output, ImageFormat::png, false, format))
         return usageError(options.output +
-                          ": unknown image extension; write .png, .jpg, .ppm, .pnm or .pam, or "
+                          ": unknown image extension; write .png, .jpg, .webp, .ppm, .pnm or .pam, or "
                           "give --format (see 'velto apply --help')");
 
     // A large picture takes seconds: on a terminal, its stages are shown.

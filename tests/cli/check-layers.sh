@@ -2,7 +2,7 @@
 # Fails if a source of the velto tool includes a header from a layer it must
 # not reach. From the bottom:
 #   limits/        the tools' frame limits: includes nothing of ours
-#   cli/formats/   pictures (PNG, JPEG, Netpbm), names, size rule: limits/
+#   cli/formats/   pictures (PNG, JPEG, WebP, Netpbm), names, size rule: limits/
 #   cli/io/        input, output, signal cleanup, ordered work: engine/ types
 #   cli/jobs/      one file per kind of job, and what they print: formats,
 #                  io, the engine, and the options they run on
@@ -46,4 +46,14 @@ if [ -d "$src/cli/video" ]; then
   check cli/video 'cli/video/|cli/jobs/|cli/formats/|cli/io/|cli/options\.h|cli/arguments\.h|cli/status\.h|engine/'
 fi
 check cli 'cli/|engine/|limits/'
+
+# Within formats/, the codecs sit below the dispatcher: only image.cpp (and
+# the layers above) may include image.h, so no codec reaches back into it.
+circle=$(grep -l '^[[:space:]]*#[[:space:]]*include[[:space:]]*"cli/formats/image\.h"' \
+  "$src"/cli/formats/*.h "$src"/cli/formats/*.cpp | grep -v '/image\.cpp$' || true)
+if [ -n "$circle" ]; then
+  echo "cli/formats codecs include the dispatcher:" >&2
+  printf '%s\n' "$circle" | sed "s|^$src/||" >&2
+  status=1
+fi
 exit $status

@@ -278,7 +278,7 @@ expect 0 "" "$velto" apply grey.jpg grey.out.png
 head -c 900 photo.jpg >cut.jpg
 expect 1 "cmyk.jpg: a CMYK JPEG" "$velto" apply cmyk.jpg out.jpg
 expect 1 "cut.jpg: corrupt JPEG: premature end" "$velto" apply cut.jpg out.jpg
-expect 2 "--quality is for JPEG output" "$velto" apply --quality 80 photo.jpg out.png
+expect 2 "--quality is for JPEG and WebP output" "$velto" apply --quality 80 photo.jpg out.png
 # A JPEG output follows a JPEG input: a quality-76 4:2:0 photo stays about its
 # size, and a grey one stays grey.
 gen natural.png "testsrc2=size=320x240" -frames:v 1
@@ -445,6 +445,31 @@ kill -s INT $pid
 wait $pid && cmp -s kept.bgra one.bgra || fail "an ignored SIGINT stopped velto"
 wait
 no_temporaries "all runs"
+
+# Photo formats beside PNG and JPEG, one row each: FILE MAKE (a command
+# writing FILE from photo-src.png). Each is corrected in its own format, a
+# damaged copy is refused in one line with nothing written, and a folder run
+# takes them all together.
+if command -v cwebp >/dev/null; then
+  ffmpeg -loglevel error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 photo-src.png
+  mkdir -p mixed
+  while read -r file make; do
+    sh -c "$make" || { fail "$file: cannot make the input"; continue; }
+    expect 0 "" "$velto" apply "$file" "out-$file"
+    [ "$(head -c 16 "out-$file" | tail -c 8)" = "$(head -c 16 "$file" | tail -c 8)" ] ||
+      fail "$file: the output is not of the input's format and kind"
+    head -c 120 "$file" >"bad-$file"
+    expect 1 "bad-$file" "$velto" apply "bad-$file" "bad-out-$file"
+    [ ! -e "bad-out-$file" ] || fail "$file: a damaged input left an output"
+    cp "$file" mixed/
+  done <<ROWS
+lossy.webp cwebp -quiet -q 70 photo-src.png -o lossy.webp
+lossless.webp cwebp -quiet -lossless photo-src.png -o lossless.webp
+ROWS
+  cp photo-src.png mixed/
+  expect 0 "" "$velto" apply --out-dir mixed-out mixed/*
+  [ "$(ls mixed-out | wc -l)" -eq 3 ] || fail "a folder of mixed formats: $(ls mixed-out)"
+fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
 echo "all command tests passed"

@@ -3,6 +3,7 @@
 
 #include <cstdio>  // before jpeglib.h
 #include <jpeglib.h>
+#include <webp/encode.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 #include "cli/formats/image.h"
 #include "cli/formats/jpeg_quality.h"
+#include "cli/formats/webp_quality.h"
 
 namespace {
 
@@ -403,6 +405,47 @@ TEST(Image, JpegOutputFollowsJpegInput)
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(encodeImage(tinted, ImageFormat::jpeg, "out", bytes).ok());
     EXPECT_FALSE(decoded(bytes).grey);
+}
+
+TEST(Image, WebpQualityAndLosslessnessFollowTheInput)
+{
+    // A textured picture, so that the encoder has something to quantise.
+    const int32_t w = 96, h = 64;
+    std::vector<uint8_t> bgr(size_t(w) * size_t(h) * 3);
+    for (size_t i = 0; i < bgr.size(); ++i) bgr[i] = uint8_t((i * 7919u) >> 3 ^ (i / 291u));
+    for (int32_t q : {5, 30, 50, 75, 90, 100}) {
+        uint8_t* out = nullptr;
+        const size_t size = WebPEncodeBGR(bgr.data(), w, h, w * 3, float(q), &out);
+        ASSERT_GT(size, 0u);
+        const std::vector<uint8_t> file(out, out + size);
+        WebPFree(out);
+        const Image in = decoded(file);
+        EXPECT_FALSE(in.webpLossless);
+        EXPECT_NEAR(in.jpegQuality, q, 3) << q;
+        // A cut header reads as no quality, never past its end.
+        for (size_t cut = 0; cut < 60 && cut < size; ++cut)
+            EXPECT_GE(estimateWebpQuality(std::vector<uint8_t>(file.begin(), file.begin() + cut)), 0);
+        std::vector<uint8_t> again;
+        ASSERT_TRUE(encodeImage(in, ImageFormat::webp, "out", again).ok());
+        // Written at that quality, the smoother picture segments otherwise:
+        // the estimate of the result is rougher.
+        EXPECT_NEAR(decoded(again).jpegQuality, q, 15) << q;
+    }
+    uint8_t* out = nullptr;
+    const size_t size = WebPEncodeLosslessBGR(bgr.data(), w, h, w * 3, &out);
+    const Image lossless = decoded(std::vector<uint8_t>(out, out + size));
+    WebPFree(out);
+    EXPECT_TRUE(lossless.webpLossless);
+    EXPECT_EQ(lossless.jpegQuality, 0);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(encodeImage(lossless, ImageFormat::webp, "out", bytes).ok());
+    const Image back = decoded(bytes);
+    EXPECT_TRUE(back.webpLossless);
+    EXPECT_EQ(back.words, lossless.words);
+    // --quality asks for a lossy file at that quality.
+    ASSERT_TRUE(encodeImage(lossless, ImageFormat::webp, "out", bytes, {60}).ok());
+    EXPECT_FALSE(decoded(bytes).webpLossless);
+    EXPECT_NEAR(decoded(bytes).jpegQuality, 60, 3);
 }
 
 TEST(Image, DensityTravelsBetweenJfifAndPng)
