@@ -8,6 +8,7 @@
 // loaded (the engine picks its kernel on the first frame, thread-safely), so
 // any number of instances run at once, on any threads.
 #include <iterator>
+#include <mutex>
 #include <new>
 
 extern "C" {
@@ -39,6 +40,11 @@ struct Instance {
     FrameClock clock;
     SteadyState steady;
     NeutralSteadyState neutralSteady;
+    // MLT, asked for slices (the filter's `threads` property), breaks the
+    // one-thread-an-instance rule: it runs one instance on strips of the frame
+    // from several threads at once. The strips then take turns, so that the
+    // state above is never written by two at a time.
+    std::mutex turn;
 };
 
 struct ParamText {
@@ -130,6 +136,7 @@ void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t*
 {
     if (!instance || !in || !out) return;
     Instance& i = *static_cast<Instance*>(instance);
+    const std::lock_guard<std::mutex> hold(i.turn);
     // Hosts composite with the fourth byte: a cleared one would make the
     // picture vanish, so it goes through as it came.
     if (i.steadyValue == 0.0 || i.neutral != i.lastNeutral) i.clock = FrameClock{};

@@ -149,4 +149,15 @@ lutrgb=r=val*0.8+40:g=val*0.9+10:b=val*0.75" -c:v mpeg4 untimed.avi &&
     ff -i untimed.avi -vf "frei0r=filter_name=velto:filter_params=0.5|0.5|0.5|0.1" \
         -f rawvideo -pix_fmt bgra out.bgra || fail "ffmpeg without time stamps: failed"
 check "ffmpeg without time stamps" 720x528 neutral --steady 1 --fps 25
+
+# MLT's parallel frames (real_time=-2 on the consumer) hand frames to several
+# instances out of order: without Steady each frame is corrected on its own,
+# so the bytes are the plain run's, for either method.
+clip 320x240 25 1
+for params in "" "Neutral=0"; do
+    # shellcheck disable=SC2086
+    run_melt in.mkv -filter frei0r.velto $params -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra \
+        real_time=-2 || fail "melt real_time=-2 $params: failed"
+    check "melt real_time=-2" 320x240 "$([ -n "$params" ] && echo 20,20,20 || echo neutral)"
+done
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }

@@ -7,6 +7,7 @@
 # Usage: deb_test.sh DEB WORKDIR
 set -u
 deb=$(readlink -f "$1") work=$2
+here=$(cd "$(dirname "$0")" && pwd)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo -n"
 version=$(dpkg-deb -f "$deb" Version) || exit 1
@@ -56,6 +57,8 @@ done
 for f in out tool; do ff -f rawvideo -pix_fmt bgra -s 64x48 -i $f.bgra -f rawvideo -pix_fmt rgb24 $f.rgb; done
 if [ -s out.rgb ] && cmp -s out.rgb tool.rgb; then echo "melt found the installed effect: the tool's bytes"
 else fail "melt without FREI0R_PATH: not the installed tool's bytes (is /usr/lib/frei0r-1/velto.so found?)"; fi
+
+sh "$here/shotcut_panel_test.sh" /usr || fail "the Shotcut panel"
 
 $sudo dpkg -r velto >remove.log 2>&1 || { cat remove.log; fail "dpkg -r velto"; }
 status=$(dpkg-query -W -f='${db:Status-Status}' velto 2>/dev/null)
