@@ -6,6 +6,8 @@ packages="cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
   wine wine32:i386 wine64 xvfb xauth xdotool x11-apps imagemagick
   libpng-dev libjpeg62-turbo-dev libnetpbm-dev clang libclang-rt-14-dev ffmpeg frei0r-plugins-dev melt
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev dpkg-dev lintian"
+# The OBS Studio module is built on libobs; its tests run the real obs and its media source.
+packages="$packages libobs-dev obs-studio obs-plugins"
 
 # The packages of the arguments that are not installed, on one line: one
 # dpkg-query for all, no root needed. NAME:ARCH asks for that architecture.
