@@ -1,8 +1,7 @@
 // velto_filter: "Velto white balance" on the frames of asynchronous sources
 // (webcams, media files), corrected in their own memory before OBS uploads
-// them. Packed 8-bit RGB frames (BGRA, BGRX, RGBA) are corrected here; the
-// frames of other formats go through unchanged for now.
-#include <cstring>
+// them: each frame in its own format turned to BGRA words (frame_formats.h),
+// analysed and corrected by the engine, and turned back.
 #include <mutex>
 #include <new>
 #include <vector>
@@ -10,6 +9,7 @@
 #include <obs-module.h>
 
 #include "obs/frame_correction.h"
+#include "obs/frame_formats.h"
 #include "obs/velto_properties.h"
 
 namespace {
@@ -49,49 +49,31 @@ void veltoDestroy(void* data)
     delete static_cast<VeltoFilter*>(data);
 }
 
-bool packedRgb(video_format format)
-{
-    return format == VIDEO_FORMAT_BGRA || format == VIDEO_FORMAT_BGRX ||
-           format == VIDEO_FORMAT_RGBA;
-}
-
-// Red and blue change places: RGBA bytes become the engine's BGRA words and back.
-void swapRedBlue(uint32_t* words, size_t count)
-{
-    for (size_t i = 0; i < count; ++i) {
-        const uint32_t w = words[i];
-        words[i] = (w & 0xff00ff00u) | (w >> 16 & 0xffu) | (w & 0xffu) << 16;
-    }
-}
-
 obs_source_frame* veltoFilterVideo(void* data, obs_source_frame* frame)
 {
     auto* f = static_cast<VeltoFilter*>(data);
-    if (!frame || !packedRgb(frame->format) || frame->width == 0 || frame->height == 0 ||
-        frame->width > 16384 || frame->height > 16384 || frame->linesize[0] < frame->width * 4)
+    // Formats of more than 8 bits a sample go through as they came.
+    if (!frame || !frameFormatHandled(frame->format) || frame->width == 0 ||
+        frame->height == 0 || frame->width > 16384 || frame->height > 16384)
         return frame;
     FilterSettings settings;
     {
         std::lock_guard<std::mutex> hold(f->settingsLock);
         settings = f->settings;
     }
-    const auto width = static_cast<int32_t>(frame->width);
-    const auto height = static_cast<int32_t>(frame->height);
-    const size_t row = size_t(frame->width) * 4;
     try {
         f->scratch.resize(size_t(frame->width) * frame->height);
     } catch (const std::bad_alloc&) {
         return frame;
     }
+    const auto width = static_cast<int32_t>(frame->width);
+    const auto height = static_cast<int32_t>(frame->height);
     uint32_t* words = f->scratch.data();
-    for (int32_t y = 0; y < height; ++y)
-        std::memcpy(words + size_t(y) * frame->width, frame->data[0] + size_t(y) * frame->linesize[0], row);
-    if (frame->format == VIDEO_FORMAT_RGBA) swapRedBlue(words, f->scratch.size());
-    const FrameCorrection c = analyseFrame(f->state, settings, words, width, height, frame->timestamp);
+    frameToWords(*frame, words);
+    const FrameCorrection c =
+        analyseFrame(f->state, settings, words, width, height, frame->timestamp);
     applyCorrection(c, words, width, height);
-    if (frame->format == VIDEO_FORMAT_RGBA) swapRedBlue(words, f->scratch.size());
-    for (int32_t y = 0; y < height; ++y)
-        std::memcpy(frame->data[0] + size_t(y) * frame->linesize[0], words + size_t(y) * frame->width, row);
+    wordsToFrame(words, *frame);
     return frame;
 }
 
