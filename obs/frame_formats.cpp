@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -131,28 +132,78 @@ void yuvToWords(const obs_source_frame& f, const YuvLayout& l, uint32_t* words)
         }
 }
 
+// The decoded value of channel c from the three samples.
+int32_t decodedByte(const Decode& d, int c, uint8_t y, uint8_t u, uint8_t v)
+{
+    return static_cast<int32_t>(
+        byteOf(d.table[c][0][y] + d.table[c][1][u] + d.table[c][2][v], 0, 255));
+}
+
+int32_t worstError(const Decode& d, uint32_t w, uint8_t y, uint8_t u, uint8_t v)
+{
+    int32_t worst = 0;
+    for (int c = 0; c < 3; ++c) {
+        const int32_t want = static_cast<int32_t>(w >> (16 - 8 * c) & 0xff);
+        worst = std::max(worst, std::abs(decodedByte(d, c, y, u, v) - want));
+    }
+    return worst;
+}
+
+// How far the pixel that samples (ys, us, vs) show lies from the word, in
+// its farthest channel.
+int32_t shownError(const Decode& d, uint8_t ys, uint8_t us, uint8_t vs, uint32_t w)
+{
+    int32_t worst = 0;
+    for (int c = 0; c < 3; ++c) {
+        const int32_t sum = d.table[c][0][ys] + d.table[c][1][us] + d.table[c][2][vs];
+        const int32_t want = static_cast<int32_t>(w >> (16 - 8 * c) & 0xff);
+        worst = std::max(worst, std::abs(static_cast<int32_t>(byteOf(sum, 0, 255)) - want));
+    }
+    return worst;
+}
+
+// Chroma first, then each pixel's luma: of the rounded luma and its two
+// neighbours, the one whose shown colour (with the chroma as rounded) lies
+// nearest the word. Rounding luma and chroma each on its own leaves a
+// limited-range pixel up to 2 levels off; the luma taking up the chroma's
+// rounding brings it within 1.
 void wordsToYuv(const uint32_t* words, obs_source_frame& f, const YuvLayout& l)
 {
     const Encode e = encodeOf(f);
-    for (uint32_t y = 0; y < f.height; ++y)
-        for (uint32_t x = 0; x < f.width; ++x)
-            *at(f, l.y, x, y) = static_cast<uint8_t>(
-                byteOf(encodeSum(e, 0, words[size_t(y) * f.width + x]), e.low[0], e.high[0]));
+    const Decode d = decodeOf(f);
     const uint32_t cw = (f.width + l.subX - 1) / l.subX, ch = (f.height + l.subY - 1) / l.subY;
     for (uint32_t cy = 0; cy < ch; ++cy)
         for (uint32_t cx = 0; cx < cw; ++cx) {
             int64_t u = 0, v = 0;
             int count = 0;
-            for (uint32_t y = cy * l.subY; y < std::min(f.height, (cy + 1) * l.subY); ++y)
-                for (uint32_t x = cx * l.subX; x < std::min(f.width, (cx + 1) * l.subX); ++x) {
+            const uint32_t yEnd = std::min(f.height, (cy + 1) * l.subY);
+            const uint32_t xEnd = std::min(f.width, (cx + 1) * l.subX);
+            for (uint32_t y = cy * l.subY; y < yEnd; ++y)
+                for (uint32_t x = cx * l.subX; x < xEnd; ++x) {
                     const uint32_t w = words[size_t(y) * f.width + x];
                     u += encodeSum(e, 1, w);
                     v += encodeSum(e, 2, w);
                     ++count;
                 }
             // The mean of the pixels' sums, each rounding once.
-            *at(f, l.u, cx, cy) = static_cast<uint8_t>(byteOf(int32_t(u / count), e.low[1], e.high[1]));
-            *at(f, l.v, cx, cy) = static_cast<uint8_t>(byteOf(int32_t(v / count), e.low[2], e.high[2]));
+            const auto us = static_cast<uint8_t>(byteOf(int32_t(u / count), e.low[1], e.high[1]));
+            const auto vs = static_cast<uint8_t>(byteOf(int32_t(v / count), e.low[2], e.high[2]));
+            *at(f, l.u, cx, cy) = us;
+            *at(f, l.v, cx, cy) = vs;
+            for (uint32_t y = cy * l.subY; y < yEnd; ++y)
+                for (uint32_t x = cx * l.subX; x < xEnd; ++x) {
+                    const uint32_t w = words[size_t(y) * f.width + x];
+                    const int32_t rounded =
+                        static_cast<int32_t>(byteOf(encodeSum(e, 0, w), e.low[0], e.high[0]));
+                    int32_t best = rounded;
+                    int32_t bestError = shownError(d, uint8_t(rounded), us, vs, w);
+                    for (int32_t ys : {rounded - 1, rounded + 1}) {
+                        if (ys < e.low[0] || ys > e.high[0] || bestError == 0) continue;
+                        const int32_t error = shownError(d, uint8_t(ys), us, vs, w);
+                        if (error < bestError) best = ys, bestError = error;
+                    }
+                    *at(f, l.y, x, y) = static_cast<uint8_t>(best);
+                }
         }
 }
 
@@ -164,11 +215,32 @@ uint32_t swapRedBlue(uint32_t w)
 
 }  // namespace
 
-bool frameFormatHandled(video_format format)
+bool frameHandled(const obs_source_frame& f)
 {
     YuvLayout l;
-    return format == VIDEO_FORMAT_BGRA || format == VIDEO_FORMAT_BGRX ||
-           format == VIDEO_FORMAT_RGBA || yuvLayout(format, l);
+    if (f.format == VIDEO_FORMAT_BGRA || f.format == VIDEO_FORMAT_BGRX ||
+        f.format == VIDEO_FORMAT_RGBA)
+        return f.data[0] && f.linesize[0] / 4 >= f.width;
+    if (!yuvLayout(f.format, l)) return false;
+    const size_t cw = (size_t(f.width) + l.subX - 1) / l.subX;
+    for (const Place* p : {&l.y, &l.u, &l.v}) {
+        const size_t samples = p == &l.y ? f.width : cw;
+        if (!f.data[p->plane] ||
+            f.linesize[p->plane] < size_t(p->offset) + (samples - 1) * p->step + 1)
+            return false;
+    }
+    for (float v : f.color_matrix)
+        if (!std::isfinite(v)) return false;
+    for (int k = 0; k < 3; ++k)
+        if (!std::isfinite(f.color_range_min[k]) || !std::isfinite(f.color_range_max[k]))
+            return false;
+    const float* m = f.color_matrix;
+    const double det = double(m[0]) * (double(m[5]) * m[10] - double(m[6]) * m[9]) -
+                       double(m[1]) * (double(m[4]) * m[10] - double(m[6]) * m[8]) +
+                       double(m[2]) * (double(m[4]) * m[9] - double(m[5]) * m[8]);
+    // The largest inverse entries of a real matrix are about 2: a determinant
+    // this small would overflow the 16.16 tables.
+    return std::fabs(det) > 1e-3;
 }
 
 void frameToWords(const obs_source_frame& f, uint32_t* words)

@@ -10,8 +10,10 @@
 
 #include <obs.h>
 
-// Whether frameToWords and wordsToFrame handle the format: the 8-bit ones.
-bool frameFormatHandled(video_format format);
+// Whether frameToWords and wordsToFrame handle the frame: an 8-bit format,
+// its planes there and their rows long enough, and for YUV a matrix that
+// has an inverse and a range made of numbers. Any other frame is left alone.
+bool frameHandled(const obs_source_frame& frame);
 
 // frame's width x height pixels as words, top row first without gaps;
 // alpha 255 where the format has none.

@@ -53,8 +53,8 @@ obs_source_frame* veltoFilterVideo(void* data, obs_source_frame* frame)
 {
     auto* f = static_cast<VeltoFilter*>(data);
     // Formats of more than 8 bits a sample go through as they came.
-    if (!frame || !frameFormatHandled(frame->format) || frame->width == 0 ||
-        frame->height == 0 || frame->width > 16384 || frame->height > 16384)
+    if (!frame || frame->width == 0 || frame->height == 0 || frame->width > 16384 ||
+        frame->height > 16384 || !frameHandled(*frame))
         return frame;
     FilterSettings settings;
     {

@@ -3,7 +3,10 @@
 // velto-obs.so from the build tree, feeds the filter frames from a private
 // asynchronous source and reads what comes out through a capturing filter
 // placed after it. Exits with 77 (skipped) when libobs cannot start.
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +16,7 @@
 
 #include <obs.h>
 #include <obs-module.h>
+#include <media-io/video-io.h>
 #include <util/platform.h>
 
 #include "engine/classic/bottom_up.h"
@@ -22,6 +26,7 @@ namespace {
 
 constexpr int width = 64, height = 48;
 std::string moduleDir;
+std::string dataDir;  // the module's data: its locale
 
 struct Captured {
     std::mutex lock;
@@ -33,10 +38,19 @@ struct Captured {
 obs_source_frame* captureFrame(void*, obs_source_frame* frame)
 {
     std::lock_guard<std::mutex> hold(captured.lock);
-    captured.bytes.resize(size_t(width) * height * 4);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(&captured.bytes[size_t(y) * width * 4],
-                    frame->data[0] + size_t(y) * frame->linesize[0], size_t(width) * 4);
+    if (frame->format == VIDEO_FORMAT_NV12) {  // the Y plane, then the UV plane
+        captured.bytes.resize(size_t(width) * height * 3 / 2);
+        for (int y = 0; y < height * 3 / 2; ++y)
+            std::memcpy(&captured.bytes[size_t(y) * width],
+                        y < height ? frame->data[0] + size_t(y) * frame->linesize[0]
+                                   : frame->data[1] + size_t(y - height) * frame->linesize[1],
+                        width);
+    } else {
+        captured.bytes.resize(size_t(width) * height * 4);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(&captured.bytes[size_t(y) * width * 4],
+                        frame->data[0] + size_t(y) * frame->linesize[0], size_t(width) * 4);
+    }
     captured.fresh = true;
     captured.ready.notify_all();
     return frame;
@@ -78,7 +92,7 @@ bool startObs()
     ovi.gpu_conversion = true;
     ovi.scale_type = OBS_SCALE_BICUBIC;
     if (obs_reset_video(&ovi) != OBS_VIDEO_SUCCESS) return false;
-    obs_add_module_path(moduleDir.c_str(), moduleDir.c_str());
+    obs_add_module_path(moduleDir.c_str(), dataDir.c_str());
     bool loaded = false;
     obs_find_modules2(
         [](void* param, const obs_module_info2* info) {
@@ -107,16 +121,8 @@ std::vector<uint32_t> castPicture(int seed)
     return p;
 }
 
-std::vector<uint8_t> run(obs_source_t* source, const std::vector<uint32_t>& words, uint64_t time)
+std::vector<uint8_t> output(obs_source_t* source, obs_source_frame& frame)
 {
-    obs_source_frame frame{};
-    frame.data[0] = reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(words.data()));
-    frame.linesize[0] = width * 4;
-    frame.width = width;
-    frame.height = height;
-    frame.format = VIDEO_FORMAT_BGRA;
-    frame.timestamp = time;
-    frame.full_range = true;
     std::unique_lock<std::mutex> hold(captured.lock);
     captured.fresh = false;
     hold.unlock();
@@ -127,7 +133,79 @@ std::vector<uint8_t> run(obs_source_t* source, const std::vector<uint32_t>& word
     return captured.bytes;
 }
 
+std::vector<uint8_t> run(obs_source_t* source, const std::vector<uint32_t>& words, uint64_t time)
+{
+    obs_source_frame frame{};
+    frame.data[0] = reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(words.data()));
+    frame.linesize[0] = width * 4;
+    frame.width = width;
+    frame.height = height;
+    frame.format = VIDEO_FORMAT_BGRA;
+    frame.timestamp = time;
+    frame.full_range = true;
+    return output(source, frame);
+}
+
+// BT.709 in limited range, as a webcam gives it: the picture (whose 2 x 2
+// blocks are each of one colour, so that NV12 holds it) as NV12 bytes, by
+// the standard's own formulas, and NV12 bytes back through libobs's matrix.
+struct Nv12 {
+    std::vector<uint8_t> bytes;  // Y plane, then UV
+    float matrix[16], low[3], high[3];
+};
+
+Nv12 nv12Of(const std::vector<uint32_t>& p)
+{
+    Nv12 n;
+    video_format_get_parameters_for_format(VIDEO_CS_709, VIDEO_RANGE_PARTIAL, VIDEO_FORMAT_NV12,
+                                           n.matrix, n.low, n.high);
+    n.bytes.resize(size_t(width) * height * 3 / 2);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t w = p[size_t(y) * width + x];
+            const double r = (w >> 16 & 0xff) / 255.0, g = (w >> 8 & 0xff) / 255.0,
+                         b = (w & 0xff) / 255.0;
+            const double luma = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+            n.bytes[size_t(y) * width + x] = uint8_t(std::lround(16.0 + 219.0 * luma));
+            if (x % 2 || y % 2) continue;
+            uint8_t* uv = &n.bytes[size_t(width) * height + size_t(y / 2) * width + x];
+            uv[0] = uint8_t(std::lround(128.0 + 224.0 * (b - luma) / 1.8556));
+            uv[1] = uint8_t(std::lround(128.0 + 224.0 * (r - luma) / 1.5748));
+        }
+    return n;
+}
+
+std::vector<uint32_t> rgbOf(const Nv12& n, const std::vector<uint8_t>& bytes)
+{
+    std::vector<uint32_t> p(size_t(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* uv = &bytes[size_t(width) * height + size_t(y / 2) * width + x / 2 * 2];
+            const double s[3] = {bytes[size_t(y) * width + x] / 255.0, uv[0] / 255.0, uv[1] / 255.0};
+            uint32_t w = 0xff000000u;
+            for (int c = 0; c < 3; ++c) {
+                double v = n.matrix[c * 4 + 3];
+                for (int k = 0; k < 3; ++k)
+                    v += n.matrix[c * 4 + k] * std::clamp(s[k], double(n.low[k]), double(n.high[k]));
+                w |= uint32_t(std::clamp(std::lround(v * 255.0), 0L, 255L)) << (16 - 8 * c);
+            }
+            p[size_t(y) * width + x] = w;
+        }
+    return p;
+}
+
 int failures = 0;
+
+// Each channel of got within 1 of want's.
+void expectNear(const char* what, const std::vector<uint32_t>& got, const std::vector<uint32_t>& want)
+{
+    int worst = 0;
+    for (size_t i = 0; i < want.size(); ++i)
+        for (int shift : {0, 8, 16})
+            worst = std::max(worst, std::abs(int(got[i] >> shift & 0xff) - int(want[i] >> shift & 0xff)));
+    std::printf("%s %s (at most %d levels off)\n", worst <= 1 ? "ok  " : "FAIL", what, worst);
+    failures += worst <= 1 ? 0 : 1;
+}
 
 void expectEqual(const char* what, const std::vector<uint8_t>& got, const std::vector<uint32_t>& want,
                  const std::vector<uint32_t>& source)
@@ -154,11 +232,12 @@ void expectEqual(const char* what, const std::vector<uint8_t>& got, const std::v
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: obs_host MODULE_DIR\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: obs_host MODULE_DIR DATA_DIR\n");
         return 2;
     }
     moduleDir = argv[1];
+    dataDir = argv[2];
     if (!startObs()) {
         std::printf("libobs did not start or velto-obs did not load (no X display?): skipped\n");
         return 77;
@@ -204,6 +283,36 @@ int main(int argc, char** argv)
     for (int i = 0; i < 20 && still; ++i) still = run(source, picture, time += period) == first;
     std::printf("%s a still clip with steady levels does not pump\n", still ? "ok  " : "FAIL");
     failures += still ? 0 : 1;
+
+    // NV12: the corrected frame, turned to RGB, against the engine's
+    // correction of the frame turned to RGB.
+    obs_data_set_double(settings, "steady", 0.0);
+    obs_source_update(filter, settings);
+    std::vector<uint32_t> blocks = castPicture(3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            blocks[size_t(y) * width + x] = blocks[size_t(y & ~1) * width + (x & ~1)];
+    Nv12 nv12 = nv12Of(blocks);
+    const std::vector<uint32_t> shown = rgbOf(nv12, nv12.bytes);
+    std::vector<uint32_t> want(shown.size());
+    runNeutralPass(NeutralSettings{}, {shown.data(), width, height, 0}, want.data(), 0, nullptr,
+                   TopByte::carried);
+    obs_source_frame frame{};
+    frame.data[0] = nv12.bytes.data();
+    frame.data[1] = nv12.bytes.data() + size_t(width) * height;
+    frame.linesize[0] = frame.linesize[1] = width;
+    frame.width = width;
+    frame.height = height;
+    frame.format = VIDEO_FORMAT_NV12;
+    frame.timestamp = time += period;
+    std::memcpy(frame.color_matrix, nv12.matrix, sizeof nv12.matrix);
+    std::memcpy(frame.color_range_min, nv12.low, sizeof nv12.low);
+    std::memcpy(frame.color_range_max, nv12.high, sizeof nv12.high);
+    const std::vector<uint8_t> out = output(source, frame);
+    if (out.size() == nv12.bytes.size())
+        expectNear("NV12 in BT.709 limited range: the engine's colours", rgbOf(nv12, out), want);
+    else
+        std::printf("FAIL NV12: no frame came out\n"), ++failures;
 
     obs_set_output_source(0, nullptr);
     obs_source_release(capture);
