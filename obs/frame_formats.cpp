@@ -164,7 +164,8 @@ int32_t shownError(const Decode& d, uint8_t ys, uint8_t us, uint8_t vs, uint32_t
 
 // Chroma first, then each pixel's luma: of the rounded luma and its two
 // neighbours, the one whose shown colour (with the chroma as rounded) lies
-// nearest the word. Rounding luma and chroma each on its own leaves a
+// nearest the word; the neighbours are tried only where the rounded luma
+// shows it more than 1 level off. Rounding luma and chroma each on its own leaves a
 // limited-range pixel up to 2 levels off; the luma taking up the chroma's
 // rounding brings it within 1.
 void wordsToYuv(const uint32_t* words, obs_source_frame& f, const YuvLayout& l)
@@ -198,7 +199,7 @@ void wordsToYuv(const uint32_t* words, obs_source_frame& f, const YuvLayout& l)
                     int32_t best = rounded;
                     int32_t bestError = shownError(d, uint8_t(rounded), us, vs, w);
                     for (int32_t ys : {rounded - 1, rounded + 1}) {
-                        if (ys < e.low[0] || ys > e.high[0] || bestError == 0) continue;
+                        if (ys < e.low[0] || ys > e.high[0] || bestError <= 1) continue;
                         const int32_t error = shownError(d, uint8_t(ys), us, vs, w);
                         if (error < bestError) best = ys, bestError = error;
                     }
