@@ -17,7 +17,7 @@ namespace {
 constexpr uint32_t width = 1920, height = 1080;
 constexpr uint64_t period = 1000000000 / 60;
 
-// A warm-cast gradient with a little texture, 2 planes' worth of bytes.
+// A warm-cast gradient with a little texture.
 struct Frame {
     std::vector<uint8_t> bytes;
     obs_source_frame frame{};
@@ -42,6 +42,18 @@ Frame makeFrame(video_format format)
     f.frame.width = width;
     f.frame.height = height;
     f.frame.format = format;
+    // A YUV frame holds colours a camera gives, not noise (whose random
+    // chroma puts most pixels outside the RGB cube): the same bytes taken
+    // as BGRA words and turned into the format.
+    if (nv12) {
+        std::vector<uint32_t> words(size_t(width) * height);
+        for (size_t i = 0; i < words.size(); ++i) {
+            const size_t x = i % width, y = i / width;
+            words[i] = 0xff000000u | uint32_t(40 + x * 200 / width) << 16 |
+                       uint32_t(30 + y * 160 / height) << 8 | uint32_t(20 + (i * 2654435761u >> 27 & 63));
+        }
+        wordsToFrame(words.data(), f.frame);
+    }
     return f;
 }
 
