@@ -38,13 +38,29 @@ struct Captured {
 obs_source_frame* captureFrame(void*, obs_source_frame* frame)
 {
     std::lock_guard<std::mutex> hold(captured.lock);
-    if (frame->format == VIDEO_FORMAT_NV12) {  // the Y plane, then the UV plane
+    if (frame->format == VIDEO_FORMAT_NV12 || frame->format == VIDEO_FORMAT_I420 ||
+        frame->format == VIDEO_FORMAT_YUY2) {
+        // As NV12 bytes, whatever the format: the Y plane, then the UV plane
+        // (YUY2's chroma taken from its even rows).
         captured.bytes.resize(size_t(width) * height * 3 / 2);
-        for (int y = 0; y < height * 3 / 2; ++y)
-            std::memcpy(&captured.bytes[size_t(y) * width],
-                        y < height ? frame->data[0] + size_t(y) * frame->linesize[0]
-                                   : frame->data[1] + size_t(y - height) * frame->linesize[1],
-                        width);
+        uint8_t* uvPlane = &captured.bytes[size_t(width) * height];
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* row = frame->data[0] + size_t(y) * frame->linesize[0];
+                const bool packed = frame->format == VIDEO_FORMAT_YUY2;
+                captured.bytes[size_t(y) * width + x] = packed ? row[x * 2] : row[x];
+                if (x % 2 || y % 2) continue;
+                uint8_t* uv = uvPlane + size_t(y / 2) * width + x;
+                if (packed) {
+                    uv[0] = row[x * 2 + 1];
+                    uv[1] = row[x * 2 + 3];
+                } else if (frame->format == VIDEO_FORMAT_NV12) {
+                    std::memcpy(uv, frame->data[1] + size_t(y / 2) * frame->linesize[1] + x, 2);
+                } else {
+                    uv[0] = frame->data[1][size_t(y / 2) * frame->linesize[1] + x / 2];
+                    uv[1] = frame->data[2][size_t(y / 2) * frame->linesize[2] + x / 2];
+                }
+            }
     } else {
         captured.bytes.resize(size_t(width) * height * 4);
         for (int y = 0; y < height; ++y)
@@ -297,22 +313,57 @@ int main(int argc, char** argv)
     std::vector<uint32_t> want(shown.size());
     runNeutralPass(NeutralSettings{}, {shown.data(), width, height, 0}, want.data(), 0, nullptr,
                    TopByte::carried);
-    obs_source_frame frame{};
-    frame.data[0] = nv12.bytes.data();
-    frame.data[1] = nv12.bytes.data() + size_t(width) * height;
-    frame.linesize[0] = frame.linesize[1] = width;
-    frame.width = width;
-    frame.height = height;
-    frame.format = VIDEO_FORMAT_NV12;
-    frame.timestamp = time += period;
-    std::memcpy(frame.color_matrix, nv12.matrix, sizeof nv12.matrix);
-    std::memcpy(frame.color_range_min, nv12.low, sizeof nv12.low);
-    std::memcpy(frame.color_range_max, nv12.high, sizeof nv12.high);
-    const std::vector<uint8_t> out = output(source, frame);
-    if (out.size() == nv12.bytes.size())
-        expectNear("NV12 in BT.709 limited range: the engine's colours", rgbOf(nv12, out), want);
-    else
-        std::printf("FAIL NV12: no frame came out\n"), ++failures;
+    // The same picture as NV12, I420 and YUY2 frames.
+    const uint8_t* uvPlane = nv12.bytes.data() + size_t(width) * height;
+    std::vector<uint8_t> u(size_t(width / 2) * (height / 2)), v(u.size());
+    std::vector<uint8_t> yuy2(size_t(width) * height * 2);
+    for (size_t i = 0; i < u.size(); ++i) u[i] = uvPlane[i * 2], v[i] = uvPlane[i * 2 + 1];
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pair = &yuy2[size_t(y) * width * 2 + size_t(x / 2) * 4];
+            pair[(x % 2) * 2] = nv12.bytes[size_t(y) * width + x];
+            pair[1] = u[size_t(y / 2) * (width / 2) + x / 2];
+            pair[3] = v[size_t(y / 2) * (width / 2) + x / 2];
+        }
+    const struct {
+        video_format format;
+        const char* what;
+    } formats[] = {{VIDEO_FORMAT_NV12, "NV12 in BT.709 limited range: the engine's colours"},
+                   {VIDEO_FORMAT_I420, "I420 in BT.709 limited range: the engine's colours"},
+                   {VIDEO_FORMAT_YUY2, "YUY2 in BT.709 limited range: the engine's colours"}};
+    for (const auto& f : formats) {
+        // Copies: the frame is filtered in place in libobs's own copy, but
+        // the source's bytes stay as they are for the next format.
+        std::vector<uint8_t> luma(nv12.bytes.begin(), nv12.bytes.begin() + size_t(width) * height);
+        std::vector<uint8_t> chroma(uvPlane, uvPlane + size_t(width) * height / 2);
+        obs_source_frame frame{};
+        if (f.format == VIDEO_FORMAT_NV12) {
+            frame.data[0] = luma.data();
+            frame.data[1] = chroma.data();
+            frame.linesize[0] = frame.linesize[1] = width;
+        } else if (f.format == VIDEO_FORMAT_I420) {
+            frame.data[0] = luma.data();
+            frame.data[1] = u.data();
+            frame.data[2] = v.data();
+            frame.linesize[0] = width;
+            frame.linesize[1] = frame.linesize[2] = width / 2;
+        } else {
+            frame.data[0] = yuy2.data();
+            frame.linesize[0] = width * 2;
+        }
+        frame.width = width;
+        frame.height = height;
+        frame.format = f.format;
+        frame.timestamp = time += period;
+        std::memcpy(frame.color_matrix, nv12.matrix, sizeof nv12.matrix);
+        std::memcpy(frame.color_range_min, nv12.low, sizeof nv12.low);
+        std::memcpy(frame.color_range_max, nv12.high, sizeof nv12.high);
+        const std::vector<uint8_t> out = output(source, frame);
+        if (out.size() == nv12.bytes.size())
+            expectNear(f.what, rgbOf(nv12, out), want);
+        else
+            std::printf("FAIL %s: no frame came out\n", f.what), ++failures;
+    }
 
     obs_set_output_source(0, nullptr);
     obs_source_release(capture);
