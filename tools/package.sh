@@ -23,7 +23,10 @@ build() {  # build PRESET TARGET...
   [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs" --target "$@" >/dev/null
 }
-build native velto velto_frei0r
+# The OBS module where libobs-dev is there: its install rules need it built.
+obs_module=
+if pkg-config --exists libobs 2>/dev/null; then obs_module=velto_obs; fi
+build native velto velto_frei0r $obs_module
 build win32 velto_plugin
 build win64 velto_plugin velto_frei0r
 
@@ -41,6 +44,11 @@ DESTDIR=$PWD/$root cmake --install build/native --prefix /usr >/dev/null
 strip --strip-unneeded --remove-section=.comment --remove-section=.note "$root/usr/bin/velto" \
   "$root/usr/libexec/velto/velto-video" "$root/usr/lib/frei0r-1/velto.so"
 chmod 644 "$root/usr/lib/frei0r-1/velto.so"
+obs_so=$root/usr/lib/x86_64-linux-gnu/obs-plugins/velto-obs.so
+if [ -f "$obs_so" ]; then
+  strip --strip-unneeded --remove-section=.comment --remove-section=.note "$obs_so"
+  chmod 644 "$obs_so"
+fi
 gzip -9n "$root/usr/share/man/man1/velto.1"
 {
   echo "velto (${version}-1) unstable; urgency=medium"
@@ -67,7 +75,7 @@ Architecture: amd64
 Maintainer: $maintainer
 Installed-Size: $(du -sk --exclude=DEBIAN "$root" | cut -f1)
 Depends: $depends
-Suggests: ffmpeg, melt
+Suggests: ffmpeg, melt, obs-studio
 Section: graphics
 Priority: optional
 Description: automatic white balance for pictures and video
