@@ -132,23 +132,6 @@ void yuvToWords(const obs_source_frame& f, const YuvLayout& l, uint32_t* words)
         }
 }
 
-// The decoded value of channel c from the three samples.
-int32_t decodedByte(const Decode& d, int c, uint8_t y, uint8_t u, uint8_t v)
-{
-    return static_cast<int32_t>(
-        byteOf(d.table[c][0][y] + d.table[c][1][u] + d.table[c][2][v], 0, 255));
-}
-
-int32_t worstError(const Decode& d, uint32_t w, uint8_t y, uint8_t u, uint8_t v)
-{
-    int32_t worst = 0;
-    for (int c = 0; c < 3; ++c) {
-        const int32_t want = static_cast<int32_t>(w >> (16 - 8 * c) & 0xff);
-        worst = std::max(worst, std::abs(decodedByte(d, c, y, u, v) - want));
-    }
-    return worst;
-}
-
 // How far the pixel that samples (ys, us, vs) show lies from the word, in
 // its farthest channel.
 int32_t shownError(const Decode& d, uint8_t ys, uint8_t us, uint8_t vs, uint32_t w)
@@ -242,6 +225,14 @@ bool frameHandled(const obs_source_frame& f)
     // The largest inverse entries of a real matrix are about 2: a determinant
     // this small would overflow the 16.16 tables.
     return std::fabs(det) > 1e-3;
+}
+
+uint32_t* frameOwnWords(obs_source_frame& f)
+{
+    const bool words = f.format == VIDEO_FORMAT_BGRA || f.format == VIDEO_FORMAT_BGRX;
+    const bool packed = size_t(f.linesize[0]) == size_t(f.width) * 4;
+    const bool aligned = reinterpret_cast<uintptr_t>(f.data[0]) % alignof(uint32_t) == 0;
+    return words && packed && aligned ? reinterpret_cast<uint32_t*>(f.data[0]) : nullptr;
 }
 
 void frameToWords(const obs_source_frame& f, uint32_t* words)

@@ -15,6 +15,11 @@
 // has an inverse and a range made of numbers. Any other frame is left alone.
 bool frameHandled(const obs_source_frame& frame);
 
+// The frame's own memory, where it holds the words already (BGRA or BGRX
+// rows without padding), so that it is analysed and corrected in place;
+// nullptr otherwise. Only for frames that frameHandled takes.
+uint32_t* frameOwnWords(obs_source_frame& frame);
+
 // frame's width x height pixels as words, top row first without gaps;
 // alpha 255 where the format has none.
 void frameToWords(const obs_source_frame& frame, uint32_t* words);

@@ -8,7 +8,7 @@
 
 #include <obs-module.h>
 
-#include "obs/frame_correction.h"
+#include "obs/frame_filter.h"
 #include "obs/frame_formats.h"
 #include "obs/velto_properties.h"
 
@@ -19,7 +19,7 @@ struct VeltoFilter {
     std::mutex settingsLock;  // update() runs on the UI thread, frames on another
     FilterSettings settings;
     CorrectionState state;
-    std::vector<uint32_t> scratch;  // a frame as top-row-first BGRA words
+    std::vector<uint32_t> scratch;  // a frame in another format as top-row-first BGRA words
 };
 
 const char* veltoName(void*)
@@ -61,19 +61,7 @@ obs_source_frame* veltoFilterVideo(void* data, obs_source_frame* frame)
         std::lock_guard<std::mutex> hold(f->settingsLock);
         settings = f->settings;
     }
-    try {
-        f->scratch.resize(size_t(frame->width) * frame->height);
-    } catch (const std::bad_alloc&) {
-        return frame;
-    }
-    const auto width = static_cast<int32_t>(frame->width);
-    const auto height = static_cast<int32_t>(frame->height);
-    uint32_t* words = f->scratch.data();
-    frameToWords(*frame, words);
-    const FrameCorrection c =
-        analyseFrame(f->state, settings, words, width, height, frame->timestamp);
-    applyCorrection(c, words, width, height);
-    wordsToFrame(words, *frame);
+    filterFrame(f->state, settings, *frame, f->scratch);
     return frame;
 }
 
