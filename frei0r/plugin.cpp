@@ -4,7 +4,9 @@
 // settings and, when the host asks for steady correction, the steady state
 // from frame to frame (one instance is never used by two threads at once, by
 // frei0r's rule). The neutral method is the default; "Neutral" at 0 gives the
-// classic stretch, the VirtualDub plug-in's bytes. Nothing else changes once
+// classic stretch, the VirtualDub plug-in's bytes. Hosts composite with the
+// fourth byte, so it goes through as it came (TopByte::carried): a cleared
+// one would make the picture vanish. Nothing else changes once
 // loaded (the engine picks its kernel on the first frame, thread-safely), so
 // any number of instances run at once, on any threads.
 #include <iterator>
@@ -137,8 +139,6 @@ void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t*
     if (!instance || !in || !out) return;
     Instance& i = *static_cast<Instance*>(instance);
     const std::lock_guard<std::mutex> hold(i.turn);
-    // Hosts composite with the fourth byte: a cleared one would make the
-    // picture vanish, so it goes through as it came.
     if (i.steadyValue == 0.0 || i.neutral != i.lastNeutral) i.clock = FrameClock{};
     i.lastNeutral = i.neutral;
     if (i.neutral) correctNeutral(i, time, in, out);

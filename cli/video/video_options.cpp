@@ -137,7 +137,7 @@ std::string videoHelp()
            "  --stream N       correct stream N of the input (default: the first video)\n"
            "  --codec NAME     the video encoder (default: libx264 for .mp4, .mkv and\n"
            "                   .mov, the container's usual one otherwise)\n"
-           "  --crf N          the encoder's constant quality, 0 to 63 (libx264: 18)\n"
+           "  --crf N          the encoder's constant quality, 0 to 63 (libx264 18, libx265 22)\n"
            "  --preset NAME    the encoder's speed preset (libx264: medium)\n"
            "  --lossless       FFV1, the corrected pictures exactly; .mkv only\n"
            "  --overwrite, -y  replace OUTPUT if it exists\n"
