@@ -26,8 +26,17 @@ i386_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\
 i386_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
 apt_updated=""
+# A mirror caught mid-sync serves an index of the wrong size for a minute or
+# two: apt-get update is tried again after a pause, and where an index still
+# fails the old one (or none) is used; the install that follows says clearly
+# if a package cannot be had.
 apt_update() {
-  [ -n "$apt_updated" ] || $sudo apt-get update -qq
+  [ -z "$apt_updated" ] || return 0
+  for pause in 10 30 60 0; do
+    if $sudo apt-get update -qq; then apt_updated=1; return 0; fi
+    [ "$pause" -eq 0 ] || { echo "setup: apt-get update failed; trying again in ${pause}s"; sleep "$pause"; }
+  done
+  echo "setup: apt-get update failed every time; going on with the package lists this machine has"
   apt_updated=1
 }
 
@@ -116,5 +125,12 @@ if [ -n "$missing" ]; then
   echo "setup: installing$missing"
   apt_update
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+  if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing; then
+    # A package fetched mid-sync: fresh lists, and once more.
+    echo "setup: installing failed; once more with fresh package lists"
+    apt_updated=""
+    apt_update
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+  fi
 fi
