@@ -32,13 +32,15 @@ apt_updated=""
 # if a package cannot be had.
 apt_update() {
   [ -z "$apt_updated" ] || return 0
-  for pause in 10 30 60 0; do
-    if $sudo apt-get update -qq; then apt_updated=1; return 0; fi
+  for pause in 10 30 0; do
+    if $sudo apt-get update -qq; then apt_updated=1; lists_incomplete=""; return 0; fi
     [ "$pause" -eq 0 ] || { echo "setup: apt-get update failed; trying again in ${pause}s"; sleep "$pause"; }
   done
   echo "setup: apt-get update failed every time; going on with the package lists this machine has"
   apt_updated=1
+  lists_incomplete=1
 }
+lists_incomplete=""
 
 # qemu's major version, 0 when it is missing.
 qemu_major() {
@@ -126,11 +128,21 @@ if [ -n "$missing" ]; then
   apt_update
   # shellcheck disable=SC2086
   if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing; then
-    # A package fetched mid-sync: fresh lists, and once more.
+    # A package fetched mid-sync: fresh lists, and once more. Where one
+    # architecture's security list still cannot be read, its libraries and the
+    # other architecture's cannot be matched (wine's 32-bit libraries must be
+    # the very versions of the 64-bit ones): both are then taken from the
+    # release's own suite.
     echo "setup: installing failed; once more with fresh package lists"
     apt_updated=""
     apt_update
+    target=""
+    if [ -n "$lists_incomplete" ] && grep -q '^VERSION_CODENAME=bookworm' /etc/os-release 2>/dev/null; then
+      echo "setup: a security list could not be read; installing from bookworm itself so that" \
+           "32-bit and 64-bit libraries match (apt-get upgrade brings the security fixes later)"
+      target="-t bookworm"
+    fi
     # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $target $missing
   fi
 fi
