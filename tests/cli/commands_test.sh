@@ -278,7 +278,7 @@ expect 0 "" "$velto" apply grey.jpg grey.out.png
 head -c 900 photo.jpg >cut.jpg
 expect 1 "cmyk.jpg: a CMYK JPEG" "$velto" apply cmyk.jpg out.jpg
 expect 1 "cut.jpg: corrupt JPEG: premature end" "$velto" apply cut.jpg out.jpg
-expect 2 "--quality is for JPEG and WebP output" "$velto" apply --quality 80 photo.jpg out.png
+expect 2 "--quality is for JPEG, WebP, HEIC and AVIF output" "$velto" apply --quality 80 photo.jpg out.png
 # A JPEG output follows a JPEG input: a quality-76 4:2:0 photo stays about its
 # size, and a grey one stays grey.
 gen natural.png "testsrc2=size=320x240" -frames:v 1
