@@ -101,9 +101,10 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
                                                          : defaultJpegQuality;
         return encodeJpeg(image, quality, name, sink, settings);
     }
-    if (!image.icc.empty())
-        noteLost(settings.lost, format == ImageFormat::pam ? "the ICC profile (a PAM holds none)"
-                                                           : "the ICC profile (a PPM holds none)");
+    const std::string holdsNone = format == ImageFormat::pam ? " (a PAM holds none)" : " (a PPM holds none)";
+    if (!image.icc.empty()) noteLost(settings.lost, "the ICC profile" + holdsNone);
+    if (!image.exif.empty()) noteLost(settings.lost, "the EXIF block" + holdsNone);
+    if (!image.xmp.empty()) noteLost(settings.lost, "the XMP packet" + holdsNone);
     return encodeNetpbm(image, format, name, sink);
 }
 
