@@ -212,7 +212,10 @@ const char* readTiff(TIFF* tiff, const std::vector<uint8_t>& bytes, Image& image
     if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &l.photometric)) return "no photometric tag";
     // A header can claim any size: the file must be able to hold the picture.
     const uint64_t pixelBytes = uint64_t{width} * height * l.samples * std::max<uint16_t>(l.bits, 1) / 8;
-    if (pixelBytes / mostInflation > bytes.size()) return "too little image data for its size";
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    const uint64_t inflation = compression == COMPRESSION_NONE ? 1 : mostInflation;
+    if (pixelBytes / inflation > bytes.size()) return "too little image data for its size";
 
     image.width = int32_t(width);
     image.height = int32_t(height);
