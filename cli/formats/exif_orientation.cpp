@@ -11,7 +11,10 @@ struct TiffStream {
     const std::vector<uint8_t>& bytes;
     bool little;
 
-    bool has(size_t at, size_t count) const { return at <= bytes.size() && count <= bytes.size() - at; }
+    bool has(size_t at, size_t count) const
+    {
+        return at <= bytes.size() && count <= bytes.size() - at;
+    }
     uint32_t u16(size_t at) const
     {
         return little ? uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8
@@ -57,8 +60,8 @@ bool setExifOrientation(std::vector<uint8_t>& exif, int32_t orientation)
     const auto value = static_cast<uint8_t>(orientation);
     if (exif.empty()) {
         // Little-endian, one directory at offset 8 with the one entry.
-        exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, shortType, 0,
-                1, 0, 0, 0, value, 0, 0, 0, 0, 0, 0, 0};
+        exif = {'I', 'I', 42, 0, 8, 0,     0, 0, 1, 0, 0x12, 0x01, shortType,
+                0,   1,   0,  0, 0, value, 0, 0, 0, 0, 0,    0,    0};
         return true;
     }
     const size_t at = orientationAt(exif);

@@ -65,8 +65,8 @@ void readMetadata(const heif_image_handle* handle, Image& image)
             continue;
         }
         if (data.size() < 4) continue;
-        const uint32_t offset = uint32_t{data[0]} << 24 | uint32_t{data[1]} << 16 |
-                                uint32_t{data[2]} << 8 | data[3];
+        const uint32_t offset =
+            uint32_t{data[0]} << 24 | uint32_t{data[1]} << 16 | uint32_t{data[2]} << 8 | data[3];
         if (offset <= data.size() - 4) image.exif.assign(data.begin() + 4 + offset, data.end());
     }
 }
@@ -92,8 +92,8 @@ heif_error writeToSink(heif_context*, const void* data, size_t size, void* conte
 // The words as interleaved RGB or RGBA bytes in the picture's one plane.
 bool fillPicture(const Image& image, heif_image* picture)
 {
-    if (heif_image_add_plane(picture, heif_channel_interleaved, image.width, image.height, 8).code !=
-        heif_error_Ok)
+    if (heif_image_add_plane(picture, heif_channel_interleaved, image.width, image.height, 8)
+            .code != heif_error_Ok)
         return false;
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
@@ -127,18 +127,18 @@ bool heifWritable(ImageFormat format)
 
 Status decodeHeif(const std::vector<uint8_t>& bytes, const std::string& name, Image& image)
 {
-    const bool avif = heif_main_brand(bytes.data(), int(std::min<size_t>(bytes.size(), 64))) ==
-                      heif_avif;
+    const bool avif =
+        heif_main_brand(bytes.data(), int(std::min<size_t>(bytes.size(), 64))) == heif_avif;
     const std::string corrupt = name + (avif ? ": corrupt AVIF: " : ": corrupt HEIF: ");
     Context context(heif_context_alloc());
     if (!context) return badData(name + ": out of memory");
     heif_error e = heif_context_read_from_memory_without_copy(context.get(), bytes.data(),
                                                               bytes.size(), nullptr);
-    if (e.code != heif_error_Ok) return badData(corrupt + e.message);
+    if (e.code != heif_error_Ok) return badData(corrupt + libraryPhrase(e.message));
     heif_image_handle* rawHandle = nullptr;
     e = heif_context_get_primary_image_handle(context.get(), &rawHandle);
     Handle handle(rawHandle);
-    if (e.code != heif_error_Ok) return badData(corrupt + e.message);
+    if (e.code != heif_error_Ok) return badData(corrupt + libraryPhrase(e.message));
     const int width = heif_image_handle_get_width(handle.get());
     const int height = heif_image_handle_get_height(handle.get());
     if (!imageSizeAllowed(width, height)) return badData(name + ": " + imageTooLargeText());
@@ -149,10 +149,10 @@ Status decodeHeif(const std::vector<uint8_t>& bytes, const std::string& name, Im
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                           nullptr);
     Picture picture(rawPicture);
-    if (e.code != heif_error_Ok) return badData(corrupt + e.message);
+    if (e.code != heif_error_Ok) return badData(corrupt + libraryPhrase(e.message));
     int stride = 0;
-    const uint8_t* plane = heif_image_get_plane_readonly(picture.get(), heif_channel_interleaved,
-                                                         &stride);
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(picture.get(), heif_channel_interleaved, &stride);
     if (!plane || heif_image_get_width(picture.get(), heif_channel_interleaved) != width ||
         heif_image_get_height(picture.get(), heif_channel_interleaved) != height)
         return badData(corrupt + "unexpected picture layout");
@@ -185,15 +185,16 @@ Status encodeHeif(const Image& image, ImageFormat format, int32_t quality, const
     Context context(heif_context_alloc());
     if (!context) return badData(name + ": out of memory");
     heif_encoder* rawEncoder = nullptr;
-    heif_error e = heif_context_get_encoder_for_format(context.get(), compressionOf(format), &rawEncoder);
+    heif_error e =
+        heif_context_get_encoder_for_format(context.get(), compressionOf(format), &rawEncoder);
     Encoder encoder(rawEncoder);
-    if (e.code != heif_error_Ok) return badData(cannot + e.message);
+    if (e.code != heif_error_Ok) return badData(cannot + libraryPhrase(e.message));
     heif_encoder_set_lossy_quality(encoder.get(), quality);
 
     heif_image* rawPicture = nullptr;
-    e = heif_image_create(image.width, image.height, heif_colorspace_RGB,
-                          image.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                          &rawPicture);
+    e = heif_image_create(
+        image.width, image.height, heif_colorspace_RGB,
+        image.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &rawPicture);
     Picture picture(rawPicture);
     if (e.code != heif_error_Ok || !fillPicture(image, picture.get()))
         return badData(cannot + "out of memory");
@@ -208,24 +209,26 @@ Status encodeHeif(const Image& image, ImageFormat format, int32_t quality, const
     e = heif_context_encode_image(context.get(), picture.get(), encoder.get(), options, &rawHandle);
     heif_encoding_options_free(options);
     Handle handle(rawHandle);
-    if (e.code != heif_error_Ok) return badData(cannot + e.message);
+    if (e.code != heif_error_Ok) return badData(cannot + libraryPhrase(e.message));
     if (!image.exif.empty()) {
         std::vector<uint8_t> exif = image.exif;
         if (orientation > 1) setExifOrientation(exif, 1);
-        e = heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(), int(exif.size()));
+        e = heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(),
+                                           int(exif.size()));
         if (e.code != heif_error_Ok) noteLost(settings.lost, "the EXIF block (libheif refuses it)");
     }
-    if (!image.xmp.empty() &&
-        heif_context_add_XMP_metadata(context.get(), handle.get(), image.xmp.data(),
-                                      int(image.xmp.size())).code != heif_error_Ok)
+    if (!image.xmp.empty() && heif_context_add_XMP_metadata(context.get(), handle.get(),
+                                                            image.xmp.data(), int(image.xmp.size()))
+                                      .code != heif_error_Ok)
         noteLost(settings.lost, "the XMP packet (libheif refuses it)");
     if (image.density.x > 0)
-        noteLost(settings.lost, std::string("the pixel density (a ") + familyName(format) + " holds none)");
+        noteLost(settings.lost,
+                 std::string("the pixel density (a ") + familyName(format) + " holds none)");
 
     heif_writer writer{1, writeToSink};
     e = heif_context_write(context.get(), &writer, const_cast<ByteSink*>(&sink));
     if (e.code == heif_error_Encoding_error && e.subcode == heif_suberror_Cannot_write_output_data)
         return Status{exitBadData, ""};  // the sink says why
-    if (e.code != heif_error_Ok) return badData(cannot + e.message);
+    if (e.code != heif_error_Ok) return badData(cannot + libraryPhrase(e.message));
     return success();
 }

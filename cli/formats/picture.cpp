@@ -1,6 +1,8 @@
 // What makes a picture fit an output (alpha, grey), whatever its format.
 #include "cli/formats/picture.h"
 
+#include <cctype>
+
 bool holdsAlpha(ImageFormat format)
 {
     return format == ImageFormat::png || format == ImageFormat::pam || format == ImageFormat::webp ||
@@ -85,6 +87,21 @@ bool allGrey(const Image& image)
         if ((w >> 8 & 0xFF) != b || (w >> 16 & 0xFF) != b) return false;
     }
     return true;
+}
+
+std::string libraryPhrase(const char* text)
+{
+    std::string out;
+    for (const char* c = text ? text : ""; *c; ++c) {
+        const bool blank = static_cast<unsigned char>(*c) <= ' ';
+        if (!blank) out += *c;
+        else if (!out.empty() && out.back() != ' ') out += ' ';
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+    if (out.size() > 1 && std::isupper(static_cast<unsigned char>(out[0])) &&
+        std::islower(static_cast<unsigned char>(out[1])))
+        out[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(out[0])));
+    return out;
 }
 
 void noteLost(std::string* lost, const std::string& what)

@@ -118,5 +118,10 @@ void flattenOnto(Image& image, uint32_t colour);
 // Whether every pixel has red = green = blue, so that one channel holds it
 // (in deep, when the image has deep samples).
 bool allGrey(const Image& image);
+// A library's message as one phrase of a line: its line breaks, tabs and runs
+// of spaces one space each, a capital that starts a sentence and a closing
+// full stop dropped ("Invalid input: No 'meta' box." -> "invalid input: No
+// 'meta' box").
+std::string libraryPhrase(const char* text);
 // Adds a phrase to the list of what an output leaves out.
 void noteLost(std::string* lost, const std::string& what);

@@ -3,8 +3,7 @@
 // any other kind libtiff knows (palette, bilevel, tiles, YCbCr, planes) goes
 // through its RGBA reader at 8 bits. The first page is the picture. The
 // orientation tag becomes the EXIF block's, and the profile, XMP and
-// resolution tags travel as they are. libtiff's messages go to a handler of
-// this file's own, given at each open, so no global handler is touched.
+// resolution tags travel as they are.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -15,81 +14,9 @@
 
 #include "cli/formats/codecs.h"
 #include "cli/formats/exif_orientation.h"
+#include "cli/formats/tiff_memory.h"
 
 namespace {
-
-// The bytes of a file being read or written, and the first error libtiff told.
-struct TiffMemory {
-    const uint8_t* data = nullptr;  // reading
-    std::vector<uint8_t>* out = nullptr;  // writing
-    uint64_t size = 0;
-    uint64_t at = 0;
-    bool full = false;  // out of memory while writing
-    char error[200] = {};
-};
-
-tmsize_t readMemory(thandle_t handle, void* buffer, tmsize_t count)
-{
-    auto* m = static_cast<TiffMemory*>(handle);
-    if (count < 0 || m->at > m->size) return 0;
-    const uint64_t n = std::min<uint64_t>(uint64_t(count), m->size - m->at);
-    const uint8_t* from = m->out ? m->out->data() : m->data;
-    if (n > 0) std::memcpy(buffer, from + m->at, n);
-    m->at += n;
-    return tmsize_t(n);
-}
-
-tmsize_t writeMemory(thandle_t handle, void* buffer, tmsize_t count)
-{
-    auto* m = static_cast<TiffMemory*>(handle);
-    if (!m->out || count < 0) return -1;
-    const uint64_t end = m->at + uint64_t(count);
-    try {  // no exception may cross libtiff's C code
-        if (end > m->out->size()) m->out->resize(end);
-    } catch (...) {
-        m->full = true;
-        return -1;
-    }
-    if (count > 0) std::memcpy(m->out->data() + m->at, buffer, size_t(count));
-    m->at = end;
-    m->size = std::max(m->size, end);
-    return count;
-}
-
-toff_t seekMemory(thandle_t handle, toff_t offset, int whence)
-{
-    auto* m = static_cast<TiffMemory*>(handle);
-    const uint64_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? m->size : 0;
-    if (offset > UINT64_MAX - base) return toff_t(-1);
-    m->at = base + offset;
-    return m->at;
-}
-
-int closeMemory(thandle_t) { return 0; }
-toff_t sizeOfMemory(thandle_t handle) { return static_cast<TiffMemory*>(handle)->size; }
-int mapNothing(thandle_t, void**, toff_t*) { return 0; }
-void unmapNothing(thandle_t, void*, toff_t) {}
-
-int onTiffError(TIFF*, void* context, const char*, const char* format, va_list args)
-{
-    auto* m = static_cast<TiffMemory*>(context);
-    if (m->error[0] == 0) std::vsnprintf(m->error, sizeof m->error, format, args);
-    return 1;  // told: libtiff's global handler stays silent
-}
-
-int onTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-TIFF* openTiff(TiffMemory& memory, const char* mode)
-{
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    if (!options) return nullptr;
-    TIFFOpenOptionsSetErrorHandlerExtR(options, onTiffError, &memory);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, onTiffWarning, &memory);
-    TIFF* tiff = TIFFClientOpenExt("tiff", mode, &memory, readMemory, writeMemory, seekMemory,
-                                   closeMemory, sizeOfMemory, mapNothing, unmapNothing, options);
-    TIFFOpenOptionsFree(options);
-    return tiff;
-}
 
 // Deflate inflates a byte to at most 1032, and an LZW code of 9 to 12 bits
 // to at most 4096 bytes: what no compressed file can exceed.
@@ -103,8 +30,9 @@ struct Layout {
 
 bool rowsReadable(TIFF* tiff, const Layout& l)
 {
-    const bool colours = (l.photometric == PHOTOMETRIC_RGB && (l.samples == 3 || l.samples == 4)) ||
-                         (l.photometric == PHOTOMETRIC_MINISBLACK && (l.samples == 1 || l.samples == 2));
+    const bool colours =
+        (l.photometric == PHOTOMETRIC_RGB && (l.samples == 3 || l.samples == 4)) ||
+        (l.photometric == PHOTOMETRIC_MINISBLACK && (l.samples == 1 || l.samples == 2));
     return colours && (l.bits == 8 || l.bits == 16) && !TIFFIsTiled(tiff) &&
            (l.planar == PLANARCONFIG_CONTIG || l.samples == 1);
 }
@@ -118,8 +46,10 @@ void takeRow(const uint8_t* row, const Layout& l, uint32_t width, uint32_t* word
         for (uint32_t c = 0; c < (l.grey ? 1u : 3u) + (l.alpha ? 1u : 0u); ++c) {
             const size_t at = size_t{x} * l.samples + c;
             uint16_t v = 0;
-            if (l.bits == 16) std::memcpy(&v, row + at * 2, 2);  // libtiff gives host order
-            else v = static_cast<uint16_t>(row[at] * 257);
+            if (l.bits == 16)
+                std::memcpy(&v, row + at * 2, 2);  // libtiff gives host order
+            else
+                v = static_cast<uint16_t>(row[at] * 257);
             s[l.grey && c == 1 ? 3 : c] = v;
         }
         if (l.grey) s[1] = s[2] = s[0];
@@ -145,11 +75,13 @@ const char* readRows(TIFF* tiff, const Layout& l, Image& image, bool keepGoing,
     for (uint32_t y = 0; y < height; ++y) {
         if (TIFFReadScanline(tiff, row.data(), y, 0) < 0) {
             if (!keepGoing) return "a row cannot be decoded";
-            if (image.damage.empty()) image.damage = "row " + std::to_string(y) + " cannot be decoded";
+            if (image.damage.empty())
+                image.damage = "row " + std::to_string(y) + " cannot be decoded";
             std::fill(row.begin(), row.end(), 0);
         }
         takeRow(row.data(), l, width, image.words.data() + size_t{y} * width,
-                image.deep.empty() ? nullptr : image.deep.data() + size_t{y} * width * (l.alpha ? 4 : 3));
+                image.deep.empty() ? nullptr
+                                   : image.deep.data() + size_t{y} * width * (l.alpha ? 4 : 3));
         tellProgress(progress, y, height);
     }
     return nullptr;
@@ -183,8 +115,9 @@ void readTags(TIFF* tiff, Image& image)
     float x = 0, y = 0;
     uint16_t unit = RESUNIT_INCH;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &x) && TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &y) &&
-        x >= 0.5f && y >= 0.5f && x < 1e9f && y < 1e9f)
+    if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &x) &&
+        TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &y) && x >= 0.5f && y >= 0.5f && x < 1e9f &&
+        y < 1e9f)
         image.density = {uint32_t(std::lround(x)), uint32_t(std::lround(y)),
                          unit == RESUNIT_CENTIMETER ? DensityUnit::centimetre
                          : unit == RESUNIT_INCH     ? DensityUnit::inch
@@ -211,7 +144,8 @@ const char* readTiff(TIFF* tiff, const std::vector<uint8_t>& bytes, Image& image
     TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
     if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &l.photometric)) return "no photometric tag";
     // A header can claim any size: the file must be able to hold the picture.
-    const uint64_t pixelBytes = uint64_t{width} * height * l.samples * std::max<uint16_t>(l.bits, 1) / 8;
+    const uint64_t pixelBytes =
+        uint64_t{width} * height * l.samples * std::max<uint16_t>(l.bits, 1) / 8;
     uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     const uint64_t inflation = compression == COMPRESSION_NONE ? 1 : mostInflation;
@@ -247,27 +181,31 @@ bool writeTags(TIFF* tiff, const Image& image, bool grey, bool deep, std::string
     const uint16_t channels = uint16_t((grey ? 1 : 3) + (image.hasAlpha ? 1 : 0));
     const uint16_t compression =
         image.format == ImageFormat::tiff ? outputCompression(image) : uint16_t{COMPRESSION_LZW};
-    bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(image.width)) &&
-              TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(image.height)) &&
-              TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, deep ? 16 : 8) &&
-              TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, channels) &&
-              TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB) &&
-              TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression) &&
-              TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0));
-    if (compression != COMPRESSION_NONE) ok = ok && TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    bool ok =
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(image.width)) &&
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(image.height)) &&
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, deep ? 16 : 8) &&
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, channels) &&
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB) &&
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression) &&
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0));
+    if (compression != COMPRESSION_NONE)
+        ok = ok && TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     if (image.hasAlpha) {
         const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
         ok = ok && TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
     }
     if (!image.icc.empty())
-        ok = ok && TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(image.icc.size()), image.icc.data());
+        ok = ok &&
+             TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(image.icc.size()), image.icc.data());
     if (!image.xmp.empty())
-        ok = ok && TIFFSetField(tiff, TIFFTAG_XMLPACKET, uint32_t(image.xmp.size()), image.xmp.data());
+        ok = ok &&
+             TIFFSetField(tiff, TIFFTAG_XMLPACKET, uint32_t(image.xmp.size()), image.xmp.data());
     const int32_t orientation = exifOrientation(image.exif);
     if (orientation > 1) ok = ok && TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(orientation));
     if (image.density.x > 0) {
-        const uint16_t unit = image.density.unit == DensityUnit::inch ? RESUNIT_INCH
+        const uint16_t unit = image.density.unit == DensityUnit::inch   ? RESUNIT_INCH
                               : image.density.unit == DensityUnit::none ? RESUNIT_NONE
                                                                         : RESUNIT_CENTIMETER;
         const double perMetre = image.density.unit == DensityUnit::metre ? 0.01 : 1.0;
@@ -298,8 +236,10 @@ void giveRow(const Image& image, int32_t y, bool grey, uint8_t* row)
         }
         if (grey) s[1] = s[3];
         for (size_t c = 0; c < out; ++c) {
-            if (image.deep.empty()) row[x * out + c] = static_cast<uint8_t>(s[c]);
-            else std::memcpy(row + (x * out + c) * 2, &s[c], 2);
+            if (image.deep.empty())
+                row[x * out + c] = static_cast<uint8_t>(s[c]);
+            else
+                std::memcpy(row + (x * out + c) * 2, &s[c], 2);
         }
     }
 }
@@ -325,17 +265,20 @@ Status decodeTiff(const std::vector<uint8_t>& bytes, const std::string& name, Im
         const tdir_t pages = wrong ? 1 : TIFFNumberOfDirectories(tiff);
         if (pages > 1)
             image.left = "the other " + std::to_string(pages - 1) +
-                         (pages == 2 ? " page is" : " pages are") + " left out (only the first is read)";
+                         (pages == 2 ? " page is" : " pages are") +
+                         " left out (only the first is read)";
         TIFFClose(tiff);
     }
     if (wrong) {
         const std::string why = wrong == imageTooLarge ? imageTooLargeText()
-                                : memory.error[0]     ? std::string(wrong) + " (" + memory.error + ")"
-                                                      : std::string(wrong);
+                                : memory.error[0]
+                                    ? std::string(wrong) + " (" + libraryPhrase(memory.error) + ")"
+                                    : std::string(wrong);
         image = Image{};
         return badData(name + (wrong == imageTooLarge ? ": " : ": corrupt TIFF: ") + why);
     }
-    if (!image.damage.empty() && memory.error[0]) image.damage += std::string(" (") + memory.error + ")";
+    if (!image.damage.empty() && memory.error[0])
+        image.damage += " (" + libraryPhrase(memory.error) + ")";
     return success();
 }
 
@@ -348,7 +291,7 @@ Status encodeTiff(const Image& image, const std::string& name, const ByteSink& s
     TiffMemory memory;
     memory.out = &bytes;
     TIFF* tiff = openTiff(memory, "wm");
-    if (!tiff) return badData(name + ": cannot encode TIFF: " + memory.error);
+    if (!tiff) return badData(name + ": cannot encode TIFF: " + libraryPhrase(memory.error));
     bool ok = writeTags(tiff, image, grey, deep, settings.lost);
     const size_t channels = (grey ? 1 : 3) + (image.hasAlpha ? 1 : 0);
     std::vector<uint8_t> row(size_t(image.width) * channels * (deep ? 2 : 1));
@@ -360,6 +303,7 @@ Status encodeTiff(const Image& image, const std::string& name, const ByteSink& s
     ok = ok && TIFFWriteDirectory(tiff);
     TIFFClose(tiff);
     if (memory.full) return badData(name + ": out of memory");
-    if (!ok) return badData(name + ": cannot encode TIFF: " + memory.error);
-    return sink.write(sink.context, bytes.data(), bytes.size()) ? success() : Status{exitBadData, ""};
+    if (!ok) return badData(name + ": cannot encode TIFF: " + libraryPhrase(memory.error));
+    return sink.write(sink.context, bytes.data(), bytes.size()) ? success()
+                                                                : Status{exitBadData, ""};
 }
