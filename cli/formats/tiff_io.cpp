@@ -2,8 +2,8 @@
 // with or without alpha, in strips, are read row by row at their own depth;
 // any other kind libtiff knows (palette, bilevel, tiles, YCbCr, planes) goes
 // through its RGBA reader at 8 bits. The first page is the picture. The
-// orientation tag becomes the EXIF block's, and the profile, XMP and
-// resolution tags travel as they are.
+// orientation tag and the EXIF directory become an EXIF block, and the
+// profile, XMP and resolution tags travel as they are.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 
 #include "cli/formats/codecs.h"
 #include "cli/formats/exif_orientation.h"
+#include "cli/formats/tiff_exif.h"
 #include "cli/formats/tiff_memory.h"
 
 namespace {
@@ -100,7 +101,7 @@ const char* readRgba(TIFF* tiff, Image& image, uint16_t orientation)
     return nullptr;
 }
 
-void readTags(TIFF* tiff, Image& image)
+void readTags(TIFF* tiff, const std::vector<uint8_t>& bytes, Image& image)
 {
     uint32_t count = 0;
     void* data = nullptr;
@@ -108,10 +109,14 @@ void readTags(TIFF* tiff, Image& image)
         image.icc.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + count);
     if (TIFFGetField(tiff, TIFFTAG_XMLPACKET, &count, &data) && data)
         image.xmp.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + count);
+    // The EXIF directory becomes an EXIF block with the orientation in it; or
+    // an orientation other than 1 a block of its own.
     uint16_t orientation = 0;
-    if (TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation) && orientation >= 2 &&
-        orientation <= 8)
-        setExifOrientation(image.exif, orientation);
+    if (!TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation) || orientation > 8) orientation = 0;
+    uint64_t exifAt = 0;
+    if (TIFFGetField(tiff, TIFFTAG_EXIFIFD, &exifAt))
+        image.exif = exifFromTiff(bytes, exifAt, orientation);
+    if (image.exif.empty() && orientation >= 2) setExifOrientation(image.exif, orientation);
     float x = 0, y = 0;
     uint16_t unit = RESUNIT_INCH;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
@@ -159,7 +164,7 @@ const char* readTiff(TIFF* tiff, const std::vector<uint8_t>& bytes, Image& image
     image.hasAlpha = extraCount >= 1 && extra &&
                      (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA);
     l.alpha = image.hasAlpha;
-    readTags(tiff, image);
+    readTags(tiff, bytes, image);
     image.words.assign(size_t{width} * height, 0);
     if (rowsReadable(tiff, l) && l.samples == (l.grey ? 1 : 3) + (l.alpha ? 1 : 0))
         return readRows(tiff, l, image, keepGoing, progress);

@@ -1,4 +1,6 @@
 #include <png.h>
+#include <tiffio.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>  // before jpeglib.h
@@ -227,6 +229,60 @@ TEST(Image, EncodedImagesReadBackExactly)
                 const bool keepsDeep = f == ImageFormat::png || f == ImageFormat::tiff;
                 EXPECT_EQ(out.deep, keepsDeep ? in.deep : std::vector<uint16_t>{}) << int(f);
             }
+}
+
+// A TIFF as cameras and raw converters write it: an EXIF directory beside
+// the picture's, and the orientation as a tag of the picture's own.
+std::vector<uint8_t> tiffWithExif(const char* date)
+{
+    char path[] = "/tmp/velto-exif-XXXXXX";
+    const int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    TIFF* tiff = TIFFOpen(path, "w");
+    const uint8_t row[6] = {10, 20, 30, 200, 100, 50};
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 2);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 1);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, 6);
+    TIFFSetField(tiff, TIFFTAG_EXIFIFD, uint64_t{0});  // its place, filled in below
+    TIFFWriteScanline(tiff, const_cast<uint8_t*>(row), 0, 0);
+    TIFFWriteDirectory(tiff);
+    uint64_t exifAt = 0;
+    TIFFCreateEXIFDirectory(tiff);
+    TIFFSetField(tiff, EXIFTAG_DATETIMEORIGINAL, date);
+    TIFFSetField(tiff, EXIFTAG_EXPOSURETIME, 0.004);
+    TIFFWriteCustomDirectory(tiff, &exifAt);
+    TIFFSetDirectory(tiff, 0);
+    TIFFSetField(tiff, TIFFTAG_EXIFIFD, exifAt);
+    TIFFRewriteDirectory(tiff);
+    TIFFClose(tiff);
+    std::FILE* f = std::fopen(path, "rb");
+    std::vector<uint8_t> bytes(1 << 16);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+    std::remove(path);
+    return bytes;
+}
+
+TEST(Image, TiffExifDirectoryTravelsAsAnExifBlock)
+{
+    const char date[] = "2026:12:09 10:11:12";
+    const Image in = decoded(tiffWithExif(date));
+    EXPECT_EQ(exifOrientation(in.exif), 6);
+    const std::string block(in.exif.begin(), in.exif.end());
+    EXPECT_NE(block.find(date), std::string::npos);
+    // Through a JPEG and back, byte for byte; a TIFF output keeps the
+    // orientation alone, and says so.
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes).ok());
+    EXPECT_EQ(decoded(bytes).exif, in.exif);
+    std::string lost;
+    ASSERT_TRUE(encodeImage(in, ImageFormat::tiff, "out", bytes, {0, &lost}).ok());
+    EXPECT_NE(lost.find("the EXIF block but its orientation"), std::string::npos) << lost;
+    EXPECT_EQ(exifOrientation(decoded(bytes).exif), 6);
 }
 
 TEST(Image, ExifOrientationIsFoundAndSet)
