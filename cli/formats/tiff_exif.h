@@ -14,3 +14,12 @@
 // further directories (the interoperability one) are left out.
 std::vector<uint8_t> exifFromTiff(const std::vector<uint8_t>& file, uint64_t offset,
                                   int32_t orientation);
+
+// Adds the EXIF block's EXIF directory, and its first directory's
+// descriptive tags (make, model, software, date, artist, copyright,
+// description) that the file's first directory lacks, to a classic TIFF
+// file that libtiff wrote: they go after its end with a copy of its first
+// directory that points to them. Returns whether all of the block went in:
+// false when something (a GPS directory, the interoperability one, other
+// tags of the first directory, a block that does not parse) stayed out.
+bool addExifToTiff(std::vector<uint8_t>& file, const std::vector<uint8_t>& exif);

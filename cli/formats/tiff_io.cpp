@@ -2,8 +2,8 @@
 // with or without alpha, in strips, are read row by row at their own depth;
 // any other kind libtiff knows (palette, bilevel, tiles, YCbCr, planes) goes
 // through its RGBA reader at 8 bits. The first page is the picture. The
-// orientation tag and the EXIF directory become an EXIF block, and the
-// profile, XMP and resolution tags travel as they are.
+// orientation tag and the EXIF directory become an EXIF block, and become
+// them again; the profile, XMP and resolution tags travel as they are.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -181,7 +181,7 @@ uint16_t outputCompression(const Image& image)
                : uint16_t{COMPRESSION_LZW};
 }
 
-bool writeTags(TIFF* tiff, const Image& image, bool grey, bool deep, std::string* lost)
+bool writeTags(TIFF* tiff, const Image& image, bool grey, bool deep)
 {
     const uint16_t channels = uint16_t((grey ? 1 : 3) + (image.hasAlpha ? 1 : 0));
     const uint16_t compression =
@@ -218,9 +218,6 @@ bool writeTags(TIFF* tiff, const Image& image, bool grey, bool deep, std::string
              TIFFSetField(tiff, TIFFTAG_YRESOLUTION, float(image.density.y * perMetre)) &&
              TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, unit);
     }
-    // The orientation goes as a tag; an EXIF block holding more stays behind.
-    if (exifBeyondOrientation(image.exif))
-        noteLost(lost, "the EXIF block but its orientation (a TIFF keeps EXIF in tags of its own)");
     return ok;
 }
 
@@ -297,7 +294,7 @@ Status encodeTiff(const Image& image, const std::string& name, const ByteSink& s
     memory.out = &bytes;
     TIFF* tiff = openTiff(memory, "wm");
     if (!tiff) return badData(name + ": cannot encode TIFF: " + libraryPhrase(memory.error));
-    bool ok = writeTags(tiff, image, grey, deep, settings.lost);
+    bool ok = writeTags(tiff, image, grey, deep);
     const size_t channels = (grey ? 1 : 3) + (image.hasAlpha ? 1 : 0);
     std::vector<uint8_t> row(size_t(image.width) * channels * (deep ? 2 : 1));
     for (int32_t y = 0; ok && y < image.height; ++y) {
@@ -309,6 +306,11 @@ Status encodeTiff(const Image& image, const std::string& name, const ByteSink& s
     TIFFClose(tiff);
     if (memory.full) return badData(name + ": out of memory");
     if (!ok) return badData(name + ": cannot encode TIFF: " + libraryPhrase(memory.error));
+    // The orientation went as a tag; the rest of an EXIF block goes as the
+    // file's EXIF directory.
+    if (exifBeyondOrientation(image.exif) && !addExifToTiff(bytes, image.exif))
+        noteLost(settings.lost, "part of the EXIF block (a GPS directory, or tags a TIFF takes "
+                                "no copy of)");
     return sink.write(sink.context, bytes.data(), bytes.size()) ? success()
                                                                 : Status{exitBadData, ""};
 }
