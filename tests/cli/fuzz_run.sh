@@ -46,6 +46,18 @@ command -v heif-enc >/dev/null || { echo "heif-enc is missing: run tools/setup.s
 { printf '\000'; convert seed.jpg seed.jpg tif:-; } >seeds/tiff-pages
 { printf '\000'; convert seed.jpg -define tiff:tile-geometry=16x16 tif:-; } >seeds/tiff-tiles
 { printf '\000'; convert seed.jpg -depth 16 png:-; } >seeds/png16
+# A 2 x 1 TIFF with an EXIF directory and an orientation, as libtiff writes
+# it (ImageMagick writes no EXIF directory into a TIFF).
+{ printf '\000'; base64 -d <<'TIFF'
+SUkqAMwAAAAKFB7IZDIKAAABAwABAAAAAgAAAAEBAwABAAAAAQAAAAIBAwADAAAAjAAAAAMBAwAB
+AAAAAQAAAAYBAwABAAAAAgAAABEBBAABAAAACAAAABIBAwABAAAABgAAABUBAwABAAAAAwAAABcB
+BAABAAAABgAAAGmHDQABAAAAAAAAAAAAAAAIAAgACAACAJqCBQABAAAAxAAAAAOQAgAUAAAAsAAA
+AAAAAAAyMDI2OjEyOjA5IDEwOjExOjEyAG8SgwAAAACACwAAAQMAAQAAAAIAAAABAQMAAQAAAAEA
+AAACAQMAAwAAAFYBAAADAQMAAQAAAAEAAAAGAQMAAQAAAAIAAAARAQQAAQAAAAgAAAASAQMAAQAA
+AAYAAAAVAQMAAQAAAAMAAAAXAQQAAQAAAAYAAAAcAQMAAQAAAAEAAABphw0AAQAAAJIAAAAAAAAA
+CAAIAAgA
+TIFF
+} >seeds/tiff-exif
 heif-enc -q 50 seed.jpg -o seed.heic >/dev/null && heif-enc -A -q 50 seed.jpg -o seed.avif >/dev/null
 { printf '\000'; cat seed.heic; } >seeds/heic
 { printf '\000'; cat seed.avif; } >seeds/avif
