@@ -1,5 +1,6 @@
 // HEIF (HEVC pictures, .heic) and AVIF (AV1 pictures) through libheif: the
-// primary picture at 8 bits, its ICC profile, EXIF block and XMP. libheif
+// primary picture (at 16 bits when it has more than 8), its ICC profile, EXIF
+// block and XMP; written at 8 bits. libheif
 // turns and mirrors the picture as the file's transforms say while it
 // decodes, so the rows come as they are shown: the EXIF orientation is then
 // set to 1, or another program would turn the picture a second time. On
@@ -112,6 +113,22 @@ bool fillPicture(const Image& image, heif_image* picture)
     return true;
 }
 
+// Samples of 9 to 16 bits (below range), little-endian, rounded to 16 bits.
+void takeDeep(const uint8_t* plane, size_t stride, uint32_t range, Image& image)
+{
+    const uint32_t most = range - 1;
+    const size_t channels = image.hasAlpha ? 4 : 3, width = size_t(image.width);
+    image.deep.assign(width * size_t(image.height) * channels, 0);
+    for (size_t y = 0; y < size_t(image.height); ++y) {
+        const uint8_t* row = plane + y * stride;
+        uint16_t* out = image.deep.data() + y * width * channels;
+        for (size_t i = 0; i < width * channels; ++i) {
+            const uint32_t v = std::min<uint32_t>(row[2 * i] | uint32_t{row[2 * i + 1]} << 8, most);
+            out[i] = static_cast<uint16_t>((v * 65535 + most / 2) / most);
+        }
+    }
+}
+
 }  // namespace
 
 bool looksLikeHeif(const std::vector<uint8_t>& bytes)
@@ -143,11 +160,15 @@ Status decodeHeif(const std::vector<uint8_t>& bytes, const std::string& name, Im
     const int height = heif_image_handle_get_height(handle.get());
     if (!imageSizeAllowed(width, height)) return badData(name + ": " + imageTooLargeText());
 
+    // More than 8 bits (10 or 12) come as 16-bit samples in the machine's
+    // order, and are kept at 16 bits.
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+    const heif_chroma chroma =
+        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
     heif_image* rawPicture = nullptr;
-    e = heif_decode_image(handle.get(), &rawPicture, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                          nullptr);
+    e = heif_decode_image(handle.get(), &rawPicture, heif_colorspace_RGB, chroma, nullptr);
     Picture picture(rawPicture);
     if (e.code != heif_error_Ok) return badData(corrupt + libraryPhrase(e.message));
     int stride = 0;
@@ -161,9 +182,15 @@ Status decodeHeif(const std::vector<uint8_t>& bytes, const std::string& name, Im
     image.height = height;
     image.hasAlpha = alpha;
     image.format = avif ? ImageFormat::avif : ImageFormat::heif;
-    image.words.assign(size_t(width) * size_t(height), 0);
     const size_t channels = alpha ? 4 : 3;
-    for (int y = 0; y < height; ++y) {
+    if (deep) {
+        const int bits = heif_image_get_bits_per_pixel_range(picture.get(), heif_channel_interleaved);
+        if (bits < 9 || bits > 16) return badData(corrupt + "unexpected sample depth");
+        takeDeep(plane, size_t(stride), uint32_t{1} << bits, image);
+        wordsFromDeep(image);
+    }
+    if (!deep) image.words.assign(size_t(width) * size_t(height), 0);
+    for (int y = 0; !deep && y < height; ++y) {
         const uint8_t* row = plane + size_t(y) * size_t(stride);
         uint32_t* words = image.words.data() + size_t(y) * size_t(width);
         for (int x = 0; x < width; ++x) {

@@ -469,12 +469,15 @@ while read -r file make; do
   expect 0 "" "$velto" apply "$file" "out-$file"
   [ "$(kind "out-$file")" = "$(kind "$file")" ] ||
     fail "$file: the output is not of the input's format and kind: $(kind "out-$file")"
-  if [ "$(identify -format %z "$file[0]")" = 16 ]; then
-    for c in R G B; do
-      [ "$(convert "out-$file" -channel $c -separate -format %k info:)" -gt 256 ] ||
-        fail "$file: the corrected $c channel has no more than 256 values"
-    done
-  fi
+  # A deep input keeps its depth: 16 bits in a PNG or TIFF, from the same
+  # format or (HEIF's 10 bits) into a PNG.
+  deep=
+  case $file in 10bit.*) "$velto" apply "$file" "out-$file.png" && deep="out-$file.png" ;; esac
+  [ "$(identify -format %z "$file[0]")" = 16 ] && deep="out-$file"
+  for c in ${deep:+R G B}; do
+    [ "$(convert "$deep" -channel $c -separate -format %k info:)" -gt 256 ] ||
+      fail "$file: the corrected $c channel has no more than 256 values"
+  done
   head -c 120 "$file" >"bad-$file"
   expect 1 "bad-$file" "$velto" apply "bad-$file" "bad-out-$file"
   [ ! -e "bad-out-$file" ] || fail "$file: a damaged input left an output"
@@ -488,10 +491,11 @@ zip16.tif convert grad16.png -compress zip zip16.tif
 grad16.png true
 photo.heic heif-enc -q 70 photo-src.png -o photo.heic >/dev/null
 photo.avif heif-enc -A -q 70 photo-src.png -o photo.avif >/dev/null
+10bit.heic heif-enc -b 10 -q 90 grad16.png -o 10bit.heic >/dev/null
 ROWS
 cp photo-src.png mixed/
 expect 0 "" "$velto" apply --out-dir mixed-out mixed/*
-[ "$(ls mixed-out | wc -l)" -eq 9 ] || fail "a folder of mixed formats: $(ls mixed-out)"
+[ "$(ls mixed-out | wc -l)" -eq 10 ] || fail "a folder of mixed formats: $(ls mixed-out)"
 # A multi-page TIFF: the first page is corrected, and the rest said to be left.
 convert photo-src.png photo-src.png photo-src.png pages.tif
 "$velto" apply pages.tif pages.out.tif 2>stderr.txt &&
