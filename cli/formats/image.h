@@ -10,8 +10,8 @@
 
 // Reads a PNG, a JPEG, a WebP, a TIFF, a HEIF or AVIF or a Netpbm image (PBM,
 // PGM, PPM, PAM) from its bytes, telling them apart by content. Grey becomes
-// R = G = B; a 16-bit PNG or TIFF keeps its samples in deep, other sample
-// depths are rounded to 8 bits. name is how messages call the input.
+// R = G = B; a 16-bit PNG or TIFF, or a HEIF of 10 or 12 bits, keeps its
+// samples at 16 bits in deep; other sample depths are rounded to 8 bits. name is how messages call the input.
 // A JPEG or TIFF whose data is damaged is refused, unless keepGoing: then it is read
 // as libjpeg makes it out, and image.damage says what was wrong.
 // progress, when given, hears how far a PNG or JPEG has come.

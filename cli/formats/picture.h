@@ -46,7 +46,8 @@ struct Image {
     ImageFormat format = ImageFormat::png;  // the family it was read from
     std::vector<uint32_t> words;
     // 16-bit samples, red, green, blue and alpha when hasAlpha, interleaved,
-    // top row first, from a 16-bit PNG or TIFF; empty for 8-bit pictures.
+    // top row first, from a 16-bit PNG or TIFF or a HEIF of 10 or 12 bits;
+    // empty for 8-bit pictures.
     // The words are then these rounded to 8 bits, which the analysis reads.
     std::vector<uint16_t> deep;
     std::vector<uint8_t> exif;  // the TIFF stream of an EXIF block, without "Exif\0\0"

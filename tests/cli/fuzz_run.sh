@@ -39,7 +39,8 @@ convert -size 16x8 gradient:red-blue seed.jpg
   printf '\000\003\000\000\000\001\000\006\000\000\000\000\000\000'; tail -c +3 seed.jpg; } >seeds/jpeg
 { printf '\000'; convert seed.jpg -interlace JPEG jpg:-; } >seeds/progressive
 { printf '\000'; convert seed.jpg -colorspace gray jpg:-; } >seeds/grey
-# TIFFs (LZW, 16-bit Deflate grey, two pages, tiles), a 16-bit PNG, a HEIC and an AVIF.
+# TIFFs (LZW, 16-bit Deflate grey, two pages, tiles), a 16-bit PNG, HEICs of
+# 8 and 10 bits and an AVIF.
 command -v heif-enc >/dev/null || { echo "heif-enc is missing: run tools/setup.sh"; exit 1; }
 { printf '\000'; convert seed.jpg -compress lzw tif:-; } >seeds/tiff
 { printf '\000'; convert seed.jpg -colorspace gray -depth 16 -compress zip tif:-; } >seeds/tiff16
@@ -58,8 +59,11 @@ AAYAAAAVAQMAAQAAAAMAAAAXAQQAAQAAAAYAAAAcAQMAAQAAAAEAAABphw0AAQAAAJIAAAAAAAAA
 CAAIAAgA
 TIFF
 } >seeds/tiff-exif
-heif-enc -q 50 seed.jpg -o seed.heic >/dev/null && heif-enc -A -q 50 seed.jpg -o seed.avif >/dev/null
+convert seed.jpg -depth 16 seed16.png
+heif-enc -q 50 seed.jpg -o seed.heic >/dev/null && heif-enc -A -q 50 seed.jpg -o seed.avif >/dev/null &&
+  heif-enc -b 10 -q 50 seed16.png -o seed10.heic >/dev/null
 { printf '\000'; cat seed.heic; } >seeds/heic
+{ printf '\000'; cat seed10.heic; } >seeds/heic10
 { printf '\000'; cat seed.avif; } >seeds/avif
 printf '\001\011%s' 'abcdefghijklmnopqrstuvwxyz0123456789' >seeds/stream
 
