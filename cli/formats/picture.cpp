@@ -55,6 +55,8 @@ void flattenOnto(Image& image, uint32_t colour)
             }
         }
         image.deep.resize(count * 3);
+        image.hasAlpha = false;
+        wordsFromDeep(image);  // what the analysis reads follows the 16-bit picture
     }
     image.hasAlpha = false;
 }

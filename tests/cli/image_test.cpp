@@ -603,4 +603,12 @@ TEST(Image, AlphaFlattensOntoAColour)
     EXPECT_FALSE(in.hasAlpha);
     // (c * a + 255 * (255 - a)) / 255, rounded: half red over white is pink.
     EXPECT_EQ(in.words, (std::vector<uint32_t>{0x00FF7F7Fu, 0x00123456u, 0x00FFFFFFu}));
+    // The same at 16 bits, onto a colour whose channels differ: three samples
+    // a pixel after, and the words made from them.
+    in.hasAlpha = true;
+    in.deep = {65535, 0, 0, 32768, 0x1200, 0x3400, 0x5600, 65535, 0x1200, 0x3400, 0x5600, 0};
+    flattenOnto(in, 0x204060);
+    EXPECT_EQ(in.deep, (std::vector<uint16_t>{36880, 8224, 12336, 0x1200, 0x3400, 0x5600, 0x2020,
+                                              0x4040, 0x6060}));
+    EXPECT_EQ(in.words[0], 0x00902030u);
 }
