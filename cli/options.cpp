@@ -198,13 +198,15 @@ Status parseCommandLine(int argc, const char* const* argv, Options& options)
                                   : "standard input is read alone, not among other files");
     // --quality where the output cannot be JPEG: an output whose format is
     // named, by --format or by OUTPUT's extension, as another.
+    const auto lossy = [](ImageFormat f) {
+        return f == ImageFormat::jpeg || f == ImageFormat::webp || f == ImageFormat::heif ||
+               f == ImageFormat::avif;
+    };
     ImageFormat named;
     if (options.qualityGiven &&
-        ((options.formatGiven && options.format != ImageFormat::jpeg &&
-          options.format != ImageFormat::webp) ||
-         (!options.formatGiven && formatOfExtension(options.output, named) &&
-          named != ImageFormat::jpeg && named != ImageFormat::webp)))
-        return wrong(c, "--quality is for JPEG and WebP output");
+        ((options.formatGiven && !lossy(options.format)) ||
+         (!options.formatGiven && formatOfExtension(options.output, named) && !lossy(named))))
+        return wrong(c, "--quality is for JPEG, WebP, HEIC and AVIF output");
     options.input = positional[0];
     options.inputs = std::move(positional);
     return success();

@@ -44,7 +44,7 @@ _velto()
     if [[ $takes == 1 ]]; then
         case $prev in
             --out-dir) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
-            --format) COMPREPLY=($(compgen -W "png jpeg ppm pam" -- "$cur")) ;;
+            --format) COMPREPLY=($(compgen -W "png jpeg webp tiff heic avif ppm pam" -- "$cur")) ;;
         esac
         return
     fi
@@ -55,7 +55,7 @@ _velto()
 
     local kinds=""
     case $command in
-        apply | analyze) [[ -z $raw ]] && kinds="png|jpg|jpeg|ppm|pgm|pbm|pnm|pam" ;;
+        apply | analyze) [[ -z $raw ]] && kinds="png|jpg|jpeg|webp|tif|tiff|heic|heif|avif|ppm|pgm|pbm|pnm|pam" ;;
         video) kinds="mkv|mp4|mov|avi|webm|m4v|mpg|mpeg|ts|mts|m2ts|mxf|flv|wmv|ogv|y4m|nut" ;;
     esac
     compopt -o filenames 2>/dev/null

@@ -8,6 +8,8 @@ packages="cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev dpkg-dev lintian"
 # WebP pictures: libwebp with its container libraries (mux, demux) and its tools (tests)
 packages="$packages libwebp-dev webp"
+# TIFF, HEIF/HEIC and AVIF pictures: libtiff and libheif, with their tools (tests)
+packages="$packages libtiff-dev libheif-dev libheif-examples libtiff-tools"
 # The OBS Studio module is built on libobs; its tests run the real obs and its media source.
 packages="$packages libobs-dev obs-studio obs-plugins"
 

@@ -31,6 +31,13 @@ bool looksLikeVideo(const std::vector<uint8_t>& bytes)
 
 }  // namespace
 
+std::string cannotWriteText(ImageFormat format)
+{
+    return format == ImageFormat::avif
+               ? "this machine's libheif has no AV1 encoder to write AVIF; write another format"
+               : "this machine's libheif has no HEVC encoder to write HEIC; write another format";
+}
+
 Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, Image& image,
                    bool keepGoing, const Progress* progress)
 {
@@ -45,16 +52,34 @@ Status decodeImage(const std::vector<uint8_t>& bytes, const std::string& name, I
         return decodeNetpbm(bytes, name, image);
     if (startsWith(bytes, 0, "RIFF", 4) && startsWith(bytes, 8, "WEBP", 4))
         return decodeWebp(bytes, name, image);
+    if (startsWith(bytes, 0, "II*\0", 4) || startsWith(bytes, 0, "MM\0*", 4))
+        return decodeTiff(bytes, name, image, keepGoing, progress);
+    // A HEIF file is an ISO box file like MP4: its brand tells them apart.
+    if (looksLikeHeif(bytes))
+        return decodeHeif(bytes, name, image);
     if (looksLikeVideo(bytes))
         return badData(name + ": a video, not a still image; video goes through 'velto video' "
                               "(see 'velto --help')");
-    return badData(name + ": not a PNG, JPEG, WebP, PPM, PGM, PBM or PAM image");
+    return badData(name + ": not a PNG, JPEG, WebP, TIFF, HEIF, AVIF, PPM, PGM, PBM or PAM image");
+}
+
+bool canWrite(ImageFormat format)
+{
+    return (format != ImageFormat::heif && format != ImageFormat::avif) || heifWritable(format);
 }
 
 Status encodeImage(const Image& image, ImageFormat format, const std::string& name,
                    const ByteSink& sink, const EncodeSettings& settings)
 {
     if (format == ImageFormat::png) return encodePng(image, name, sink, settings);
+    if (format == ImageFormat::tiff) return encodeTiff(image, name, sink, settings);
+    if (format == ImageFormat::heif || format == ImageFormat::avif) {
+        if (!canWrite(format)) return badData(name + ": " + cannotWriteText(format));
+        const int32_t quality = settings.jpegQuality > 0 ? settings.jpegQuality
+                                : image.jpegQuality > 0  ? image.jpegQuality
+                                                         : defaultHeifQuality;
+        return encodeHeif(image, format, quality, name, sink, settings);
+    }
     if (format == ImageFormat::webp) {
         // Lossless for a lossless input, unless a quality is asked for; a
         // lossy input's quality carries over, as from JPEG to JPEG.
@@ -76,9 +101,10 @@ Status encodeImage(const Image& image, ImageFormat format, const std::string& na
                                                          : defaultJpegQuality;
         return encodeJpeg(image, quality, name, sink, settings);
     }
-    if (!image.icc.empty())
-        noteLost(settings.lost, format == ImageFormat::pam ? "the ICC profile (a PAM holds none)"
-                                                           : "the ICC profile (a PPM holds none)");
+    const std::string holdsNone = format == ImageFormat::pam ? " (a PAM holds none)" : " (a PPM holds none)";
+    if (!image.icc.empty()) noteLost(settings.lost, "the ICC profile" + holdsNone);
+    if (!image.exif.empty()) noteLost(settings.lost, "the EXIF block" + holdsNone);
+    if (!image.xmp.empty()) noteLost(settings.lost, "the XMP packet" + holdsNone);
     return encodeNetpbm(image, format, name, sink);
 }
 

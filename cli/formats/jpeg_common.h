@@ -15,6 +15,8 @@
 
 // An APP1 block of EXIF starts with this name; the TIFF stream follows.
 inline constexpr uint8_t exifName[6] = {'E', 'x', 'i', 'f', 0, 0};
+// An APP1 block of XMP starts with this name, ended by a 0; the packet follows.
+inline constexpr char xmpName[] = "http://ns.adobe.com/xap/1.0/";
 // The most a marker segment holds after its length, and the most a profile
 // split over at most 255 of them holds (each piece after a 14-byte name and
 // count).

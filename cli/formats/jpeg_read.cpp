@@ -90,14 +90,18 @@ void keepLook(const jpeg_decompress_struct& cinfo, Image& image)
                                                    : DensityUnit::none};
 }
 
+// The first EXIF block and the first XMP packet among the APP1 segments.
 void keepExif(const jpeg_decompress_struct& cinfo, Image& image)
 {
-    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
-        if (m->marker == JPEG_APP0 + 1 && m->data_length >= sizeof exifName &&
-            std::memcmp(m->data, exifName, sizeof exifName) == 0) {
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        if (m->marker != JPEG_APP0 + 1) continue;
+        if (image.exif.empty() && m->data_length >= sizeof exifName &&
+            std::memcmp(m->data, exifName, sizeof exifName) == 0)
             image.exif.assign(m->data + sizeof exifName, m->data + m->data_length);
-            return;
-        }
+        else if (image.xmp.empty() && m->data_length >= sizeof xmpName &&
+                 std::memcmp(m->data, xmpName, sizeof xmpName) == 0)
+            image.xmp.assign(m->data + sizeof xmpName, m->data + m->data_length);
+    }
 }
 
 // Returns nullptr on success, else what is wrong. On success icc holds the

@@ -115,6 +115,12 @@ const char* writeJpeg(jpeg_compress_struct* cinfo, JpegFailure* failure, JpegSin
         for (uint8_t b : exifName) jpeg_write_m_byte(cinfo, b);
         for (uint8_t b : image->exif) jpeg_write_m_byte(cinfo, b);
     }
+    if (!image->xmp.empty() && image->xmp.size() <= markerDataMost - sizeof xmpName) {
+        jpeg_write_m_header(cinfo, JPEG_APP0 + 1,
+                            static_cast<unsigned>(sizeof xmpName + image->xmp.size()));
+        for (char c : xmpName) jpeg_write_m_byte(cinfo, c);  // with its ending 0
+        for (uint8_t b : image->xmp) jpeg_write_m_byte(cinfo, b);
+    }
     if (profileFits(image->icc, grey) && image->icc.size() <= profileMost)
         jpeg_write_icc_profile(cinfo, image->icc.data(), static_cast<unsigned>(image->icc.size()));
     const size_t width = static_cast<size_t>(image->width);
@@ -148,6 +154,10 @@ Status encodeJpeg(const Image& image, int32_t quality, const std::string& name,
     const bool alone = image.icc.empty() && c.srgbIntent < 0;
     if (alone && c.gamma != 0) noteLost(lost, "the gAMA chunk (a JPEG holds none)");
     if (alone && c.chromaticities[0] != 0) noteLost(lost, "the cHRM chunk (a JPEG holds none)");
+    if (image.exif.size() > markerDataMost - sizeof exifName)
+        noteLost(lost, "the EXIF block (too large for a JPEG)");
+    if (image.xmp.size() > markerDataMost - sizeof xmpName)
+        noteLost(lost, "the XMP packet (too large for a JPEG)");
     std::vector<JSAMPLE> greyRow(grey ? size_t(image.width) : 0);
     jpeg_compress_struct cinfo{};
     JpegFailure failure{};

@@ -30,6 +30,9 @@ bool formatOfName(std::string name, ImageFormat& format)
     else if (name == "pam") format = ImageFormat::pam;
     else if (name == "jpeg" || name == "jpg") format = ImageFormat::jpeg;
     else if (name == "webp") format = ImageFormat::webp;
+    else if (name == "tiff" || name == "tif") format = ImageFormat::tiff;
+    else if (name == "heic" || name == "heif") format = ImageFormat::heif;
+    else if (name == "avif") format = ImageFormat::avif;
     else return false;
     return true;
 }
@@ -42,6 +45,9 @@ const char* extensionOf(ImageFormat format)
     case ImageFormat::pam: return "pam";
     case ImageFormat::jpeg: return "jpg";
     case ImageFormat::webp: return "webp";
+    case ImageFormat::tiff: return "tif";
+    case ImageFormat::heif: return "heic";
+    case ImageFormat::avif: return "avif";
     }
     return "";
 }
@@ -56,8 +62,7 @@ bool outputFormatFor(const std::string& path, ImageFormat inputFormat, bool inpu
                      ImageFormat& format)
 {
     if (splitPath(path).dot != std::string::npos) return formatOfExtension(path, format);
-    if (inputFormat == ImageFormat::png || inputFormat == ImageFormat::jpeg ||
-        inputFormat == ImageFormat::webp)
+    if (inputFormat != ImageFormat::ppm && inputFormat != ImageFormat::pam)
         format = inputFormat;
     else
         format = inputHasAlpha ? ImageFormat::pam : ImageFormat::ppm;

@@ -16,7 +16,8 @@ struct PathParts {
 };
 PathParts splitPath(const std::string& path);
 
-// The format --format names: png, ppm (or pnm), pam, jpeg (or jpg), webp.
+// The format --format names: png, ppm (or pnm), pam, jpeg (or jpg), webp,
+// tiff (or tif), heic (or heif), avif.
 bool formatOfName(std::string name, ImageFormat& format);
 // The extension velto gives a file of this format, without the dot.
 const char* extensionOf(ImageFormat format);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "cli/formats/codecs.h"
 #include "cli/formats/png_chunks.h"
@@ -60,6 +61,22 @@ uint64_t filteredPixelBytes(uint64_t width, uint64_t height, uint64_t bitsPerPix
     return total;
 }
 
+// The key under which an iTXt chunk holds an XMP packet.
+constexpr char xmpKey[] = "XML:com.adobe.xmp";
+
+void keepXmp(png_structp png, png_infop info, Image& image)
+{
+    png_textp texts = nullptr;
+    const int count = png_get_text(png, info, &texts, nullptr);
+    for (int i = 0; i < count; ++i)
+        if (texts[i].compression >= PNG_ITXT_COMPRESSION_NONE &&
+            std::strcmp(texts[i].key, xmpKey) == 0 && texts[i].text) {
+            const auto* text = reinterpret_cast<const uint8_t*>(texts[i].text);
+            image.xmp.assign(text, text + texts[i].itxt_length);
+            return;
+        }
+}
+
 // Returns nullptr on success, else what is wrong.
 const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* failure,
                     Image& image, const Progress* progress)
@@ -96,33 +113,45 @@ const char* readPng(png_structp png, png_infop info, PngMemory* in, PngFailure* 
     if (png_get_eXIf_1(png, info, &exifSize, &exif) != 0) image.exif.assign(exif, exif + exifSize);
 
     keepPngChunks(in->data, in->size, image);
+    keepXmp(png, info, image);
     const int colorType = png_get_color_type(png, info);
     image.grey = (colorType & PNG_COLOR_MASK_COLOR) == 0;
     const bool alpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0 ||
                        png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    const bool deep = png_get_bit_depth(png, info) == 16;
 
-    // To 8-bit B, G, R, A bytes, which are the engine's words in memory.
-    png_set_expand(png);    // palette to RGB, low-bit grey to 8 bits, tRNS to alpha
-    png_set_scale_16(png);  // 16 bits to 8, rounded to nearest
+    // To 8-bit B, G, R, A bytes, which are the engine's words in memory; or
+    // to 16-bit R, G, B (A) samples in the machine's byte order.
+    png_set_expand(png);  // palette to RGB, low-bit grey to 8 bits, tRNS to alpha
     png_set_gray_to_rgb(png);
-    png_set_bgr(png);
-    if (!alpha) png_set_filler(png, 0, PNG_FILLER_AFTER);
+    if (deep) {
+        png_set_swap(png);
+    } else {
+        png_set_bgr(png);
+        if (!alpha) png_set_filler(png, 0, PNG_FILLER_AFTER);
+    }
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t{width} * 4) return "unexpected row layout";
+    const size_t channels = alpha ? 4 : 3;
+    if (png_get_rowbytes(png, info) != (deep ? size_t{width} * channels * 2 : size_t{width} * 4))
+        return "unexpected row layout";
 
     image.width = static_cast<int32_t>(width);
     image.height = static_cast<int32_t>(height);
     image.hasAlpha = alpha;
     image.format = ImageFormat::png;
-    image.words.assign(size_t{width} * height, 0);
+    if (deep) image.deep.assign(size_t{width} * height * channels, 0);
+    else image.words.assign(size_t{width} * height, 0);
     for (int pass = 0; pass < passes; ++pass)
         for (uint32_t y = 0; y < height; ++y) {
-            png_read_row(png, reinterpret_cast<png_bytep>(image.words.data() + size_t{y} * width),
-                         nullptr);
+            png_bytep row =
+                deep ? reinterpret_cast<png_bytep>(image.deep.data() + size_t{y} * width * channels)
+                     : reinterpret_cast<png_bytep>(image.words.data() + size_t{y} * width);
+            png_read_row(png, row, nullptr);
             tellProgress(progress, int64_t{pass} * height + y, int64_t{passes} * height);
         }
     png_read_end(png, nullptr);
+    if (deep) wordsFromDeep(image);
     return nullptr;
 }
 
@@ -166,17 +195,34 @@ void setColour(png_structp png, png_infop info, const Image& image, bool grey, s
         png_set_cHRM_fixed(png, info, x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]);
 }
 
+// One row of 16-bit samples as the output holds them: as stored, or the
+// grey (and alpha) of each pixel.
+png_const_bytep deepRow(const Image& image, int32_t y, bool grey, uint16_t* greyRow)
+{
+    const size_t width = size_t(image.width), channels = size_t(deepChannels(image));
+    const uint16_t* samples = image.deep.data() + size_t(y) * width * channels;
+    if (!grey) return reinterpret_cast<png_const_bytep>(samples);
+    const size_t step = image.hasAlpha ? 2 : 1;
+    for (size_t x = 0; x < width; ++x) {
+        greyRow[x * step] = samples[x * channels];
+        if (image.hasAlpha) greyRow[x * step + 1] = samples[x * channels + 3];
+    }
+    return reinterpret_cast<png_const_bytep>(greyRow);
+}
+
 const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* failure,
-                     const Image& image, bool grey, uint8_t* greyRow,
+                     const Image& image, bool grey, uint8_t* greyRow, png_textp xmp,
                      const EncodeSettings* settings)
 {
     if (setjmp(png_jmpbuf(png))) return failure->text;
     png_set_write_fn(png, out, writeToSink, flushSink);
+    const bool deep = !image.deep.empty();
     const int type = grey ? (image.hasAlpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY)
                           : (image.hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
     png_set_IHDR(png, info, static_cast<uint32_t>(image.width),
-                 static_cast<uint32_t>(image.height), 8, type, PNG_INTERLACE_NONE,
+                 static_cast<uint32_t>(image.height), deep ? 16 : 8, type, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (xmp) png_set_text(png, info, xmp, 1);
     // A chunk libpng finds unfit (an inconsistent profile) is left out
     // rather than failing the picture.
     png_set_benign_errors(png, 1);
@@ -190,6 +236,15 @@ const char* writePng(png_structp png, png_infop info, PngSink* out, PngFailure* 
         png_set_eXIf_1(png, info, static_cast<png_uint_32>(image.exif.size()),
                        const_cast<png_bytep>(image.exif.data()));
     png_write_info(png, info);
+    if (deep) {
+        png_set_swap(png);  // the machine's order to PNG's
+        for (int32_t y = 0; y < image.height; ++y) {
+            tellProgress(settings->progress, y, image.height);
+            png_write_row(png, deepRow(image, y, grey, reinterpret_cast<uint16_t*>(greyRow)));
+        }
+        png_write_end(png, nullptr);
+        return nullptr;
+    }
     if (!grey) {
         png_set_bgr(png);
         if (!image.hasAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the top byte
@@ -241,7 +296,15 @@ Status encodePng(const Image& image, const std::string& name, const ByteSink& si
                  const EncodeSettings& settings)
 {
     const bool grey = image.grey && allGrey(image);
-    std::vector<uint8_t> greyRow(grey ? size_t(image.width) * 2 : 0);
+    // Room for a grey row of 16-bit grey and alpha, uint16_t-aligned.
+    std::vector<uint16_t> greyRow(grey ? size_t(image.width) * 2 : 0);
+    // The XMP packet as iTXt text, which libpng takes ended by a 0.
+    std::string xmpText(image.xmp.begin(), image.xmp.end());
+    png_text xmp{};
+    xmp.compression = PNG_ITXT_COMPRESSION_NONE;
+    xmp.key = const_cast<png_charp>(xmpKey);
+    xmp.text = xmpText.data();
+    xmp.itxt_length = xmpText.size();
     PngSink out{&sink, false};
     PngFailure failure{};
     png_structp png =
@@ -251,7 +314,9 @@ Status encodePng(const Image& image, const std::string& name, const ByteSink& si
         png_destroy_write_struct(&png, nullptr);
         return badData(name + ": out of memory");
     }
-    const char* wrong = writePng(png, info, &out, &failure, image, grey, greyRow.data(), &settings);
+    const char* wrong =
+        writePng(png, info, &out, &failure, image, grey, reinterpret_cast<uint8_t*>(greyRow.data()),
+                 image.xmp.empty() ? nullptr : &xmp, &settings);
     png_destroy_write_struct(&png, &info);
     if (out.failed) return Status{exitBadData, ""};
     if (wrong) return badData(name + ": cannot encode PNG: " + wrong);

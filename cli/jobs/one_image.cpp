@@ -48,7 +48,7 @@ Status fitAlpha(Image& image, ImageFormat format, const Options& options, const 
     }
     if (holdsAlpha(format)) return success();
     if (allOpaque(image)) {
-        image.hasAlpha = false;  // the writers skip the top byte
+        dropAlpha(image);
         return success();
     }
     return usageError(name + (format == ImageFormat::ppm ? ": a PPM" : ": a JPEG") +
@@ -61,8 +61,10 @@ std::vector<std::string> afterWriting(const Image& image, const std::string& inp
 {
     std::vector<std::string> lines;
     if (!image.damage.empty())
-        lines.push_back(inputName(input) + ": corrupt JPEG (" + image.damage +
-                        "), written all the same (--keep-going)");
+        lines.push_back(inputName(input) + ": corrupt " +
+                        (image.format == ImageFormat::tiff ? "TIFF" : "JPEG") + " (" +
+                        image.damage + "), written all the same (--keep-going)");
+    if (!image.left.empty()) lines.push_back(inputName(input) + ": " + image.left);
     if (!lost.empty())
         lines.push_back(inputName(input) + ": not carried to " + outputName(output) + ": " + lost);
     return lines;
@@ -75,7 +77,8 @@ Status applyToImage(const Options& options)
     ImageFormat format = options.format;
     if (!options.formatGiven && !outputFormatFor(options.output, ImageFormat::png, false, format))
         return usageError(options.output +
-                          ": unknown image extension; write .png, .jpg, .webp, .ppm, .pnm or .pam, or "
+                          ": unknown image extension; write .png, .jpg, .webp, .tif, .heic, .avif, .ppm, .pnm "
+                          "or .pam, or "
                           "give --format (see 'velto apply --help')");
 
     // A large picture takes seconds: on a terminal, its stages are shown.
@@ -92,6 +95,7 @@ Status applyToImage(const Options& options)
     if (!options.formatGiven) outputFormatFor(options.output, image.format, image.hasAlpha, format);
     const std::string name = outputName(options.output);
     // Everything that can refuse the picture comes before the output is opened.
+    if (!canWrite(format)) return badData(name + ": " + cannotWriteText(format));
     s = fitAlpha(image, format, options, name);
     if (!s.ok()) return s;
     updateStage(meter, inputName(options.input) + ": correcting", -1.0);

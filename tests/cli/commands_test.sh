@@ -278,7 +278,7 @@ expect 0 "" "$velto" apply grey.jpg grey.out.png
 head -c 900 photo.jpg >cut.jpg
 expect 1 "cmyk.jpg: a CMYK JPEG" "$velto" apply cmyk.jpg out.jpg
 expect 1 "cut.jpg: corrupt JPEG: premature end" "$velto" apply cut.jpg out.jpg
-expect 2 "--quality is for JPEG and WebP output" "$velto" apply --quality 80 photo.jpg out.png
+expect 2 "--quality is for JPEG, WebP, HEIC and AVIF output" "$velto" apply --quality 80 photo.jpg out.png
 # A JPEG output follows a JPEG input: a quality-76 4:2:0 photo stays about its
 # size, and a grey one stays grey.
 gen natural.png "testsrc2=size=320x240" -frames:v 1
@@ -447,29 +447,80 @@ wait
 no_temporaries "all runs"
 
 # Photo formats beside PNG and JPEG, one row each: FILE MAKE (a command
-# writing FILE from photo-src.png). Each is corrected in its own format, a
-# damaged copy is refused in one line with nothing written, and a folder run
-# takes them all together.
-if command -v cwebp >/dev/null; then
-  ffmpeg -loglevel error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 photo-src.png
-  mkdir -p mixed
-  while read -r file make; do
-    sh -c "$make" || { fail "$file: cannot make the input"; continue; }
-    expect 0 "" "$velto" apply "$file" "out-$file"
-    [ "$(head -c 16 "out-$file" | tail -c 8)" = "$(head -c 16 "$file" | tail -c 8)" ] ||
-      fail "$file: the output is not of the input's format and kind"
-    head -c 120 "$file" >"bad-$file"
-    expect 1 "bad-$file" "$velto" apply "bad-$file" "bad-out-$file"
-    [ ! -e "bad-out-$file" ] || fail "$file: a damaged input left an output"
-    cp "$file" mixed/
-  done <<ROWS
+# writing FILE from photo-src.png or the 16-bit grad16.png). Each is corrected
+# in its own format and kind (compression, depth; a WebP's lossless or not),
+# a 16-bit one keeps more than 256 values a channel, a damaged copy is refused
+# in one line with nothing written, and a folder run takes them all together.
+for tool in cwebp heif-enc tiffcp tiffinfo; do
+  command -v $tool >/dev/null || fail "$tool is missing: run tools/setup.sh"
+done
+kind() {  # a WebP's first chunk, a HEIF's brand, or format, depth and compression
+  case $1 in
+    *.webp) head -c 16 "$1" | tail -c 8 ;;
+    *.heic | *.avif) head -c 12 "$1" | tail -c 4 ;;
+    *) identify -format '%m %z %C' "$1[0]" ;;
+  esac
+}
+ffmpeg -loglevel error -y -f lavfi -i testsrc=size=64x48 -frames:v 1 photo-src.png
+convert -size 64x600 gradient:'#102030-#e0c090' -depth 16 grad16.png
+mkdir -p mixed
+while read -r file make; do
+  sh -c "$make" || { fail "$file: cannot make the input"; continue; }
+  expect 0 "" "$velto" apply "$file" "out-$file"
+  [ "$(kind "out-$file")" = "$(kind "$file")" ] ||
+    fail "$file: the output is not of the input's format and kind: $(kind "out-$file")"
+  # A deep input keeps its depth: 16 bits in a PNG or TIFF, from the same
+  # format or (HEIF's 10 bits) into a PNG.
+  deep=
+  case $file in 10bit.*) "$velto" apply "$file" "out-$file.png" && deep="out-$file.png" ;; esac
+  [ "$(identify -format %z "$file[0]")" = 16 ] && deep="out-$file"
+  for c in ${deep:+R G B}; do
+    [ "$(convert "$deep" -channel $c -separate -format %k info:)" -gt 256 ] ||
+      fail "$file: the corrected $c channel has no more than 256 values"
+  done
+  head -c 120 "$file" >"bad-$file"
+  expect 1 "bad-$file" "$velto" apply "bad-$file" "bad-out-$file"
+  [ ! -e "bad-out-$file" ] || fail "$file: a damaged input left an output"
+  cp "$file" mixed/
+done <<ROWS
 lossy.webp cwebp -quiet -q 70 photo-src.png -o lossy.webp
 lossless.webp cwebp -quiet -lossless photo-src.png -o lossless.webp
+lzw.tif convert photo-src.png -compress lzw lzw.tif
+plain.tif tiffcp -c none lzw.tif plain.tif
+zip16.tif convert grad16.png -compress zip zip16.tif
+grad16.png true
+photo.heic heif-enc -q 70 photo-src.png -o photo.heic >/dev/null
+photo.avif heif-enc -A -q 70 photo-src.png -o photo.avif >/dev/null
+10bit.heic heif-enc -b 10 -q 90 grad16.png -o 10bit.heic >/dev/null
 ROWS
-  cp photo-src.png mixed/
-  expect 0 "" "$velto" apply --out-dir mixed-out mixed/*
-  [ "$(ls mixed-out | wc -l)" -eq 3 ] || fail "a folder of mixed formats: $(ls mixed-out)"
-fi
+cp photo-src.png mixed/
+expect 0 "" "$velto" apply --out-dir mixed-out mixed/*
+[ "$(ls mixed-out | wc -l)" -eq 10 ] || fail "a folder of mixed formats: $(ls mixed-out)"
+# A multi-page TIFF: the first page is corrected, and the rest said to be left.
+convert photo-src.png photo-src.png photo-src.png pages.tif
+"$velto" apply pages.tif pages.out.tif 2>stderr.txt &&
+  grep -q "pages.tif: the other 2 pages are left out" stderr.txt &&
+  [ "$(identify pages.out.tif | wc -l)" -eq 1 ] || fail "a multi-page TIFF: $(cat stderr.txt)"
+# The EXIF orientation ("rotate 90 degrees") and the profile of photo.jpg,
+# through TIFF (a tag) and HEIC (the file's transforms), and back to JPEG.
+tail -c 132 icc.seg >profile.icc
+"$velto" apply photo.jpg turned.tif && "$velto" apply turned.tif turned-tif.jpg &&
+  "$velto" apply photo.jpg turned.heic && "$velto" apply turned.heic turned-heic.jpg ||
+  fail "apply of a turned photo through TIFF and HEIC failed"
+tiffinfo turned.tif | grep -q "Orientation: row 0 rhs, col 0 top" || fail "a TIFF lost the orientation"
+[ "$(identify -format '%w %[EXIF:Orientation]' turned-tif.jpg)" = "96 6" ] ||
+  fail "the orientation did not come back from a TIFF"
+heif-info turned.heic | grep -q "image: 64x96" || fail "a HEIC is not turned as the photo was"
+[ "$(identify -format '%w %[EXIF:Orientation]' turned-heic.jpg)" = "64 1" ] ||
+  fail "a HEIC's turned picture would be turned again: $(identify -format '%w %[EXIF:Orientation]' turned-heic.jpg)"
+for f in turned.tif turned.heic turned-tif.jpg turned-heic.jpg; do
+  holds $f profile.icc || fail "$f lost the ICC profile"
+done
+# XMP from a JPEG through PNG, TIFF and HEIC back to a JPEG.
+printf '<x:xmpmeta xmlns:x="adobe:ns:meta/">velto-xmp</x:xmpmeta>' >packet.xmp
+convert photo-src.png -profile XMP:packet.xmp xmp.jpg
+"$velto" apply xmp.jpg xmp.png && "$velto" apply xmp.png xmp.tif && "$velto" apply xmp.tif xmp.heic &&
+  "$velto" apply xmp.heic xmp.out.jpg && grep -q velto-xmp xmp.out.jpg || fail "XMP was not carried"
 
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
 echo "all command tests passed"

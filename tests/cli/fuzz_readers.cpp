@@ -1,5 +1,5 @@
 // libFuzzer target for the tool's readers. The first byte picks the reader:
-// even, the image decoders (PNG, JPEG, PBM/PGM/PPM/PAM) on the remaining
+// even, the image decoders (PNG, JPEG, WebP, TIFF, HEIF/AVIF, PBM/PGM/PPM/PAM) on the remaining
 // bytes; odd, the raw frame stream, with a frame size taken from the next
 // byte. Whatever the bytes, a reader must either fail with one line naming
 // the input or deliver a consistent picture, and the image encoders must
@@ -44,16 +44,19 @@ void fuzzImage(const uint8_t* data, size_t size)
     }
     check(imageSizeAllowed(image.width, image.height), "the size is within bounds");
     check(image.words.size() == size_t(image.width) * size_t(image.height), "all pixels are there");
+    check(image.deep.empty() || image.deep.size() == image.words.size() * size_t(deepChannels(image)),
+          "all deep samples are there");
     if (!image.hasAlpha)
         for (uint32_t w : image.words) check(w >> 24 == 0, "no alpha reads as 0");
     if (image.words.size() > 1 << 16) return;  // keep the round trips quick
-    for (ImageFormat f : {ImageFormat::png, ImageFormat::pam}) {
+    for (ImageFormat f : {ImageFormat::png, ImageFormat::pam, ImageFormat::tiff}) {
         std::vector<uint8_t> encoded;
         check(encodeImage(image, f, "fuzz", encoded).ok(), "a read image can be written");
         Image again;
         check(decodeImage(encoded, "fuzz", again).ok(), "a written image can be read");
         check(again.words == image.words && again.hasAlpha == image.hasAlpha,
               "a written image reads back the same");
+        check(f == ImageFormat::pam || again.deep == image.deep, "16 bits read back the same");
     }
     if (image.hasAlpha) return;
     std::vector<uint8_t> encoded;

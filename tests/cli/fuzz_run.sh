@@ -39,6 +39,32 @@ convert -size 16x8 gradient:red-blue seed.jpg
   printf '\000\003\000\000\000\001\000\006\000\000\000\000\000\000'; tail -c +3 seed.jpg; } >seeds/jpeg
 { printf '\000'; convert seed.jpg -interlace JPEG jpg:-; } >seeds/progressive
 { printf '\000'; convert seed.jpg -colorspace gray jpg:-; } >seeds/grey
+# TIFFs (LZW, 16-bit Deflate grey, two pages, tiles), a 16-bit PNG, HEICs of
+# 8 and 10 bits and an AVIF.
+command -v heif-enc >/dev/null || { echo "heif-enc is missing: run tools/setup.sh"; exit 1; }
+{ printf '\000'; convert seed.jpg -compress lzw tif:-; } >seeds/tiff
+{ printf '\000'; convert seed.jpg -colorspace gray -depth 16 -compress zip tif:-; } >seeds/tiff16
+{ printf '\000'; convert seed.jpg seed.jpg tif:-; } >seeds/tiff-pages
+{ printf '\000'; convert seed.jpg -define tiff:tile-geometry=16x16 tif:-; } >seeds/tiff-tiles
+{ printf '\000'; convert seed.jpg -depth 16 png:-; } >seeds/png16
+# A 2 x 1 TIFF with an EXIF directory and an orientation, as libtiff writes
+# it (ImageMagick writes no EXIF directory into a TIFF).
+{ printf '\000'; base64 -d <<'TIFF'
+SUkqAMwAAAAKFB7IZDIKAAABAwABAAAAAgAAAAEBAwABAAAAAQAAAAIBAwADAAAAjAAAAAMBAwAB
+AAAAAQAAAAYBAwABAAAAAgAAABEBBAABAAAACAAAABIBAwABAAAABgAAABUBAwABAAAAAwAAABcB
+BAABAAAABgAAAGmHDQABAAAAAAAAAAAAAAAIAAgACAACAJqCBQABAAAAxAAAAAOQAgAUAAAAsAAA
+AAAAAAAyMDI2OjEyOjA5IDEwOjExOjEyAG8SgwAAAACACwAAAQMAAQAAAAIAAAABAQMAAQAAAAEA
+AAACAQMAAwAAAFYBAAADAQMAAQAAAAEAAAAGAQMAAQAAAAIAAAARAQQAAQAAAAgAAAASAQMAAQAA
+AAYAAAAVAQMAAQAAAAMAAAAXAQQAAQAAAAYAAAAcAQMAAQAAAAEAAABphw0AAQAAAJIAAAAAAAAA
+CAAIAAgA
+TIFF
+} >seeds/tiff-exif
+convert seed.jpg -depth 16 seed16.png
+heif-enc -q 50 seed.jpg -o seed.heic >/dev/null && heif-enc -A -q 50 seed.jpg -o seed.avif >/dev/null &&
+  heif-enc -b 10 -q 50 seed16.png -o seed10.heic >/dev/null
+{ printf '\000'; cat seed.heic; } >seeds/heic
+{ printf '\000'; cat seed10.heic; } >seeds/heic10
+{ printf '\000'; cat seed.avif; } >seeds/avif
 printf '\001\011%s' 'abcdefghijklmnopqrstuvwxyz0123456789' >seeds/stream
 
 # libnetpbm leaks the strings of a PAM header when it jumps out of a bad

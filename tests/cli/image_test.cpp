@@ -1,4 +1,6 @@
 #include <png.h>
+#include <tiffio.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>  // before jpeglib.h
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/formats/exif_orientation.h"
 #include "cli/formats/image.h"
 #include "cli/formats/jpeg_quality.h"
 #include "cli/formats/webp_quality.h"
@@ -198,20 +201,121 @@ TEST(Image, GreyPaletteAndAlphaInputs)
 
 TEST(Image, EncodedImagesReadBackExactly)
 {
+    // 16-bit samples whose low bytes differ from their high ones, so that a
+    // byte order or a reduction on the way shows.
+    const auto deepSample = [](bool alpha) {
+        Image image = sample(alpha);
+        for (uint32_t i = 0; i < 15 * uint32_t(deepChannels(image)); ++i)
+            image.deep.push_back(static_cast<uint16_t>(i * 4099 + 1));
+        wordsFromDeep(image);
+        return image;
+    };
     for (bool alpha : {false, true})
-        for (ImageFormat f : {ImageFormat::png, ImageFormat::pam, ImageFormat::ppm}) {
-            const Image in = sample(alpha);
-            std::vector<uint8_t> bytes;
-            const Status s = encodeImage(in, f, "out", bytes);
-            if (alpha && f == ImageFormat::ppm) {
-                EXPECT_EQ(s.exitCode, exitUsage);  // no place for the alpha
-                continue;
+        for (bool deep : {false, true})
+            for (ImageFormat f : {ImageFormat::png, ImageFormat::pam, ImageFormat::ppm,
+                                  ImageFormat::tiff}) {
+                const Image in = deep ? deepSample(alpha) : sample(alpha);
+                std::vector<uint8_t> bytes;
+                const Status s = encodeImage(in, f, "out", bytes);
+                if (alpha && f == ImageFormat::ppm) {
+                    EXPECT_EQ(s.exitCode, exitUsage);  // no place for the alpha
+                    continue;
+                }
+                ASSERT_TRUE(s.ok()) << s.message;
+                const Image out = decoded(bytes);
+                EXPECT_EQ(out.hasAlpha, alpha);
+                EXPECT_EQ(out.words, in.words);
+                // 16 bits stay 16 in PNG and TIFF, and are reduced in Netpbm.
+                const bool keepsDeep = f == ImageFormat::png || f == ImageFormat::tiff;
+                EXPECT_EQ(out.deep, keepsDeep ? in.deep : std::vector<uint16_t>{}) << int(f);
             }
-            ASSERT_TRUE(s.ok()) << s.message;
-            const Image out = decoded(bytes);
-            EXPECT_EQ(out.hasAlpha, alpha);
-            EXPECT_EQ(out.words, in.words);
-        }
+}
+
+// A TIFF as cameras and raw converters write it: an EXIF directory beside
+// the picture's, and the orientation as a tag of the picture's own.
+std::vector<uint8_t> tiffWithExif(const char* date)
+{
+    char path[] = "/tmp/velto-exif-XXXXXX";
+    const int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    TIFF* tiff = TIFFOpen(path, "w");
+    const uint8_t row[6] = {10, 20, 30, 200, 100, 50};
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 2);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 1);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, 6);
+    TIFFSetField(tiff, TIFFTAG_EXIFIFD, uint64_t{0});  // its place, filled in below
+    TIFFWriteScanline(tiff, const_cast<uint8_t*>(row), 0, 0);
+    TIFFWriteDirectory(tiff);
+    uint64_t exifAt = 0;
+    TIFFCreateEXIFDirectory(tiff);
+    TIFFSetField(tiff, EXIFTAG_DATETIMEORIGINAL, date);
+    TIFFSetField(tiff, EXIFTAG_EXPOSURETIME, 0.004);
+    TIFFWriteCustomDirectory(tiff, &exifAt);
+    TIFFSetDirectory(tiff, 0);
+    TIFFSetField(tiff, TIFFTAG_EXIFIFD, exifAt);
+    TIFFRewriteDirectory(tiff);
+    TIFFClose(tiff);
+    std::FILE* f = std::fopen(path, "rb");
+    std::vector<uint8_t> bytes(1 << 16);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+    std::remove(path);
+    return bytes;
+}
+
+TEST(Image, TiffExifDirectoryTravelsAsAnExifBlock)
+{
+    const char date[] = "2026:12:09 10:11:12";
+    const Image in = decoded(tiffWithExif(date));
+    EXPECT_EQ(exifOrientation(in.exif), 6);
+    const std::string block(in.exif.begin(), in.exif.end());
+    EXPECT_NE(block.find(date), std::string::npos);
+    // Through a JPEG and back byte for byte, and into a TIFF's directories
+    // again, whole. A GPS directory cannot go in, and is said to be left.
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(encodeImage(in, ImageFormat::jpeg, "out", bytes).ok());
+    EXPECT_EQ(decoded(bytes).exif, in.exif);
+    std::string lost;
+    ASSERT_TRUE(encodeImage(in, ImageFormat::tiff, "out", bytes, {0, &lost}).ok());
+    EXPECT_EQ(lost, "");
+    EXPECT_EQ(decoded(bytes).exif, in.exif);
+    Image gps = in;
+    gps.exif[gps.exif[0] == 'I' ? 22 : 23] = 0x25;  // the EXIF pointer (0x8769) as GPS's (0x8825)
+    gps.exif[gps.exif[0] == 'I' ? 23 : 22] = 0x88;
+    ASSERT_TRUE(encodeImage(gps, ImageFormat::tiff, "out", bytes, {0, &lost}).ok());
+    EXPECT_NE(lost.find("part of the EXIF block"), std::string::npos) << lost;
+    EXPECT_EQ(exifOrientation(decoded(bytes).exif), 6);
+}
+
+TEST(Image, ExifOrientationIsFoundAndSet)
+{
+    // Big-endian, the orientation (6) the only tag; then with a second tag
+    // before it; then without it.
+    std::vector<uint8_t> one = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3,
+                                0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> two = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 2, 0x01, 0x0F, 0, 2, 0, 0, 0, 1,
+                                'x', 0, 0, 0, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 3, 0, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> none(one.begin(), one.begin() + 10);
+    none[9] = 0;
+    EXPECT_EQ(exifOrientation(one), 6);
+    EXPECT_EQ(exifOrientation(two), 3);
+    EXPECT_EQ(exifOrientation(none), 0);
+    EXPECT_FALSE(exifBeyondOrientation(one));
+    EXPECT_TRUE(exifBeyondOrientation(two));
+    ASSERT_TRUE(setExifOrientation(one, 1));
+    EXPECT_EQ(exifOrientation(one), 1);
+    EXPECT_FALSE(setExifOrientation(none, 1));
+    std::vector<uint8_t> made;
+    ASSERT_TRUE(setExifOrientation(made, 8));
+    EXPECT_EQ(exifOrientation(made), 8);
+    EXPECT_FALSE(exifBeyondOrientation(made));
+    // A directory beyond the block's end is no orientation.
+    std::vector<uint8_t> cut(one.begin(), one.end() - 10);
+    EXPECT_EQ(exifOrientation(cut), 0);
 }
 
 TEST(Image, JpegIsCloseAndPhotoMetadataTravels)
@@ -303,7 +407,17 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
             for (size_t at : {i + 5, i + 7}) hugeJpeg[at] = 0x3E, hugeJpeg[at + 1] = 0x80;
             break;
         }
-    for (const auto& [bytes, says] : {std::pair{hugePng, "too little image data for 16000x16000"},
+    // A TIFF of 16000 x 16000 pixels in a few hundred bytes.
+    std::vector<uint8_t> tiff;
+    ASSERT_TRUE(encodeImage(sample(false), ImageFormat::tiff, "x", tiff).ok());
+    std::vector<uint8_t> hugeTiff = tiff;
+    const size_t directory = size_t(tiff[4]) | size_t(tiff[5]) << 8;  // little-endian, as libtiff writes here
+    for (size_t e = 0; e < 2; ++e) {  // width and height: the first two tags, as SHORT or LONG
+        uint8_t* value = hugeTiff.data() + directory + 2 + e * 12 + 8;
+        value[0] = 0x80, value[1] = 0x3E;  // 16000
+    }
+    for (const auto& [bytes, says] : {std::pair{hugeTiff, "corrupt TIFF: too little image data"},
+                                      std::pair{hugePng, "too little image data for 16000x16000"},
                                       std::pair{hugeJpeg, "too little image data for 16000x16000"},
                                       std::pair{manyScanJpeg(), ": a JPEG of more than 500 scans"},
                                       std::pair{hugePpm, "the file ends early: 16384x16384"}}) {
@@ -333,6 +447,9 @@ TEST(Image, CorruptAndAbsurdInputsAreBadData)
         std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 3),
         hugeJpeg,
         manyScanJpeg(),
+        hugeTiff,
+        std::vector<uint8_t>(tiff.begin(), tiff.begin() + 40),
+        bytesOf(std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24)),
     };
     for (size_t i = 0; i < inputs.size(); ++i) {
         Image image;
@@ -486,4 +603,12 @@ TEST(Image, AlphaFlattensOntoAColour)
     EXPECT_FALSE(in.hasAlpha);
     // (c * a + 255 * (255 - a)) / 255, rounded: half red over white is pink.
     EXPECT_EQ(in.words, (std::vector<uint32_t>{0x00FF7F7Fu, 0x00123456u, 0x00FFFFFFu}));
+    // The same at 16 bits, onto a colour whose channels differ: three samples
+    // a pixel after, and the words made from them.
+    in.hasAlpha = true;
+    in.deep = {65535, 0, 0, 32768, 0x1200, 0x3400, 0x5600, 65535, 0x1200, 0x3400, 0x5600, 0};
+    flattenOnto(in, 0x204060);
+    EXPECT_EQ(in.deep, (std::vector<uint16_t>{36880, 8224, 12336, 0x1200, 0x3400, 0x5600, 0x2020,
+                                              0x4040, 0x6060}));
+    EXPECT_EQ(in.words[0], 0x00902030u);
 }

@@ -22,7 +22,7 @@ expect() {  # expect "WANTED WORDS" WORD...: completes the last word (~ for a sp
 expect "apply analyze" a
 expect "--levels" apply --le
 expect "--quiet" analyze --qu
-expect "png jpeg ppm pam" apply --format ""
+expect "png jpeg webp tiff heic avif ppm pam" apply --format ""
 expect "" apply --levels ""
 expect "sub" apply --out-dir ""
 expect "sub a.png B.JPG c.pam f~g.png" apply ""
