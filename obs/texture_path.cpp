@@ -61,36 +61,17 @@ bool drawTarget(gs_texrender_t* into, obs_source_t* filter, uint32_t cx, uint32_
     return true;
 }
 
-// Every pixel through the maps, at the picture's size, bytes as they are
-// (no sRGB conversion either way).
-bool correct(TexturePath& p, gs_texture_t* picture, uint32_t cx, uint32_t cy)
+// Every pixel through the maps, drawn where OBS wants the filter's output
+// (with the caller's transform and blending), as OBS draws a filter's
+// result: in linear light, the maps read as sRGB and the target's sRGB
+// encoding turning them back into the maps' bytes.
+void drawCorrected(TexturePath& p, gs_texture_t* picture, uint32_t cx, uint32_t cy)
 {
-    gs_texrender_reset(p.corrected);
-    if (!gs_texrender_begin_with_color_space(p.corrected, cx, cy, GS_CS_SRGB)) return false;
-    gs_blend_state_push();
-    gs_blend_function(GS_BLEND_ONE, GS_BLEND_ZERO);
-    const bool srgb = gs_framebuffer_srgb_enabled();
-    gs_enable_framebuffer_srgb(false);
-    gs_ortho(0.0f, float(cx), 0.0f, float(cy), -100.0f, 100.0f);
-    gs_effect_set_texture(p.imageParam, picture);
-    gs_effect_set_texture(p.mapsParam, p.maps);
-    while (gs_effect_loop(p.effect, "Draw")) gs_draw_sprite(picture, 0, cx, cy);
-    gs_enable_framebuffer_srgb(srgb);
-    gs_blend_state_pop();
-    gs_texrender_end(p.corrected);
-    return true;
-}
-
-// The corrected picture where OBS wants the filter's output, drawn as OBS
-// draws a filter's result (in linear light, with the caller's transform).
-void drawOut(gs_texture_t* corrected, uint32_t cx, uint32_t cy)
-{
-    gs_effect_t* effect = obs_get_base_effect(OBS_EFFECT_DEFAULT);
-    gs_eparam_t* image = gs_effect_get_param_by_name(effect, "image");
     const bool srgb = gs_framebuffer_srgb_enabled();
     gs_enable_framebuffer_srgb(true);
-    gs_effect_set_texture_srgb(image, corrected);
-    while (gs_effect_loop(effect, "Draw")) gs_draw_sprite(corrected, 0, cx, cy);
+    gs_effect_set_texture(p.imageParam, picture);
+    gs_effect_set_texture_srgb(p.mapsParam, p.maps);
+    while (gs_effect_loop(p.effect, "Draw")) gs_draw_sprite(picture, 0, cx, cy);
     gs_enable_framebuffer_srgb(srgb);
 }
 
@@ -174,8 +155,7 @@ bool createTexturePath(TexturePath& p, const char* effectFile)
     const uint8_t* data = reinterpret_cast<const uint8_t*>(words);
     p.maps = gs_texture_create(256, 1, GS_BGRA, 1, &data, GS_DYNAMIC);
     p.picture = gs_texrender_create(GS_BGRA, GS_ZS_NONE);
-    p.corrected = gs_texrender_create(GS_BGRA, GS_ZS_NONE);
-    return p.imageParam && p.mapsParam && p.maps && p.picture && p.corrected;
+    return p.imageParam && p.mapsParam && p.maps && p.picture;
 }
 
 void destroyTexturePath(TexturePath& p)
@@ -185,7 +165,6 @@ void destroyTexturePath(TexturePath& p)
         gs_stagesurface_destroy(s.surface);
         s = StageSlot{};
     }
-    gs_texrender_destroy(p.corrected);
     gs_texrender_destroy(p.picture);
     gs_texture_destroy(p.maps);
     gs_effect_destroy(p.effect);
@@ -210,11 +189,11 @@ void renderTexturePath(TexturePath& p, obs_source_t* filter, AnalysisWorker& w,
         return;
     }
     gs_texture_t* picture = gs_texrender_get_texture(p.picture);
-    if (!picture || !correct(p, picture, cx, cy)) {
+    if (!picture) {
         obs_source_skip_video_filter(filter);
         return;
     }
-    drawOut(gs_texrender_get_texture(p.corrected), cx, cy);
+    drawCorrected(p, picture, cx, cy);
     // A source drawn more than once a frame (preview, projector) is
     // analysed once: the steady state steps with the video's own time.
     const uint64_t time = obs_get_video_frame_time();

@@ -1,7 +1,7 @@
 // The filter on the GPU, for every source OBS draws: the filter's target
-// drawn into a texture, each channel mapped through the latest maps by a
-// shader (data/velto.effect), and the uncorrected texture staged for the
-// analysis. A staged copy is mapped only two rendered frames later, when the
+// drawn into a texture, drawn out with each channel mapped through the
+// latest maps by a shader (data/velto.effect), and the uncorrected texture
+// staged for the analysis. A staged copy is mapped only two rendered frames later, when the
 // GPU is long done with it, and handed to the worker thread; so OBS's
 // graphics thread never waits for the GPU or for the analysis, and new
 // maps show a few frames after the picture they came from.
@@ -28,7 +28,6 @@ struct TexturePath {
     gs_eparam_t* mapsParam = nullptr;
     gs_texture_t* maps = nullptr;           // 256 x 1 BGRA
     gs_texrender_t* picture = nullptr;      // the target as it is
-    gs_texrender_t* corrected = nullptr;    // through the maps
     StageSlot ring[stageRing];
     uint64_t frames = 0;     // rendered frames that staged a picture
     uint64_t lastTime = 0;   // the video frame time of the last of them

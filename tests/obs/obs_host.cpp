@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,12 +21,11 @@
 
 #include "engine/classic/bottom_up.h"
 #include "engine/neutral/neutral_pass.h"
+#include "tests/obs/obs_start.h"
 
 namespace {
 
 constexpr int width = 64, height = 48;
-std::string moduleDir;
-std::string dataDir;  // the module's data: its locale
 
 // A source that draws a texture, as screen capture or an image does.
 struct Picture {
@@ -127,35 +125,6 @@ std::vector<uint32_t> drawUntil(obs_source_t* source, const std::vector<uint32_t
     for (drawn = 1; drawn <= frames; ++drawn)
         if ((got = draw(source)) == want) break;
     return got;
-}
-
-bool startObs()
-{
-    if (!obs_startup("en-US", nullptr, nullptr)) return false;
-    obs_video_info ovi{};
-    ovi.graphics_module = "libobs-opengl";
-    ovi.fps_num = 30;
-    ovi.fps_den = 1;
-    ovi.base_width = ovi.output_width = width;
-    ovi.base_height = ovi.output_height = height;
-    ovi.output_format = VIDEO_FORMAT_BGRA;
-    ovi.colorspace = VIDEO_CS_709;
-    ovi.range = VIDEO_RANGE_FULL;
-    ovi.gpu_conversion = true;
-    ovi.scale_type = OBS_SCALE_BICUBIC;
-    if (obs_reset_video(&ovi) != OBS_VIDEO_SUCCESS) return false;
-    obs_add_module_path(moduleDir.c_str(), dataDir.c_str());
-    bool loaded = false;
-    obs_find_modules2(
-        [](void* param, const obs_module_info2* info) {
-            if (std::string(info->name) != "velto-obs") return;
-            obs_module_t* module = nullptr;
-            if (obs_open_module(&module, info->bin_path, info->data_path) == MODULE_SUCCESS &&
-                obs_init_module(module))
-                *static_cast<bool*>(param) = true;
-        },
-        &loaded);
-    return loaded;
 }
 
 // A cast picture: warm light, a grey ramp and colour patches; opaque, as
@@ -292,9 +261,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: obs_host MODULE_DIR DATA_DIR\n");
         return 2;
     }
-    moduleDir = argv[1];
-    dataDir = argv[2];
-    if (!startObs()) {
+    if (!startObs(argv[1], argv[2], width, height, 30)) {
         std::printf("libobs did not start or velto-obs did not load (no X display?): skipped\n");
         return 77;
     }
