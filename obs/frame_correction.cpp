@@ -101,10 +101,15 @@ void applyCorrection(const FrameCorrection& correction, uint32_t* pixels, int32_
     }
 }
 
+void identityTables(uint32_t* words)
+{
+    for (uint32_t v = 0; v < 256; ++v) words[v] = 0xff000000u | v << 16 | v << 8 | v;
+}
+
 void correctionTables(const FrameCorrection& correction, uint32_t* words)
 {
     // Each channel is mapped on its own, so a grey ramp through the pixel
     // kernels gives the maps exactly as the frames get them.
-    for (uint32_t v = 0; v < 256; ++v) words[v] = 0xff000000u | v << 16 | v << 8 | v;
+    identityTables(words);
     applyCorrection(correction, words, 256, 1);
 }

@@ -50,6 +50,9 @@ FrameCorrection analyseFrame(CorrectionState& state, const FilterSettings& setti
 void applyCorrection(const FrameCorrection& correction, uint32_t* pixels, int32_t width,
                      int32_t height);
 
+// The maps that change nothing: word v holds v in blue, green and red.
+void identityTables(uint32_t* words);
+
 // The three maps as 256 BGRA words: word v holds blue's, green's and red's
 // value for v in its blue, green and red bytes, 255 in the top one.
 void correctionTables(const FrameCorrection& correction, uint32_t* words);

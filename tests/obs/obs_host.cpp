@@ -1,128 +1,135 @@
 // The filter in the real libobs: a host of our own starts libobs (it needs
 // an X display for its OpenGL back end: run under xvfb-run), loads
-// velto-obs.so from the build tree, feeds the filter frames from a private
-// asynchronous source and reads what comes out through a capturing filter
-// placed after it. Exits with 77 (skipped) when libobs cannot start.
+// velto-obs.so from the build tree, puts the filter on sources of its own
+// (one that draws a texture, one that is handed frames in memory as a
+// webcam's are), draws them frame after frame into a texture and reads it
+// back. Exits with 77 (skipped) when libobs cannot start.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <string>
+#include <thread>
 #include <vector>
 
 #include <obs.h>
 #include <obs-module.h>
 #include <media-io/video-io.h>
 #include <util/platform.h>
+#include <graphics/vec4.h>
 
 #include "engine/classic/bottom_up.h"
 #include "engine/neutral/neutral_pass.h"
+#include "tests/obs/obs_start.h"
 
 namespace {
 
 constexpr int width = 64, height = 48;
-std::string moduleDir;
-std::string dataDir;  // the module's data: its locale
 
-struct Captured {
-    std::mutex lock;
-    std::condition_variable ready;
-    bool fresh = false;
-    std::vector<uint8_t> bytes;  // top row first, width * 4 a row
-} captured;
-
-obs_source_frame* captureFrame(void*, obs_source_frame* frame)
-{
-    std::lock_guard<std::mutex> hold(captured.lock);
-    if (frame->format == VIDEO_FORMAT_NV12 || frame->format == VIDEO_FORMAT_I420 ||
-        frame->format == VIDEO_FORMAT_YUY2) {
-        // As NV12 bytes, whatever the format: the Y plane, then the UV plane
-        // (YUY2's chroma taken from its even rows).
-        captured.bytes.resize(size_t(width) * height * 3 / 2);
-        uint8_t* uvPlane = &captured.bytes[size_t(width) * height];
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const uint8_t* row = frame->data[0] + size_t(y) * frame->linesize[0];
-                const bool packed = frame->format == VIDEO_FORMAT_YUY2;
-                captured.bytes[size_t(y) * width + x] = packed ? row[x * 2] : row[x];
-                if (x % 2 || y % 2) continue;
-                uint8_t* uv = uvPlane + size_t(y / 2) * width + x;
-                if (packed) {
-                    uv[0] = row[x * 2 + 1];
-                    uv[1] = row[x * 2 + 3];
-                } else if (frame->format == VIDEO_FORMAT_NV12) {
-                    std::memcpy(uv, frame->data[1] + size_t(y / 2) * frame->linesize[1] + x, 2);
-                } else {
-                    uv[0] = frame->data[1][size_t(y / 2) * frame->linesize[1] + x / 2];
-                    uv[1] = frame->data[2][size_t(y / 2) * frame->linesize[2] + x / 2];
-                }
-            }
-    } else {
-        captured.bytes.resize(size_t(width) * height * 4);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(&captured.bytes[size_t(y) * width * 4],
-                        frame->data[0] + size_t(y) * frame->linesize[0], size_t(width) * 4);
-    }
-    captured.fresh = true;
-    captured.ready.notify_all();
-    return frame;
-}
+// A source that draws a texture, as screen capture or an image does.
+struct Picture {
+    gs_texture_t* texture = nullptr;
+} picture;
 
 void registerTestTypes()
 {
-    static obs_source_info source{};
-    source.id = "velto_test_source";
-    source.type = OBS_SOURCE_TYPE_INPUT;
-    source.output_flags = OBS_SOURCE_ASYNC_VIDEO;
-    source.get_name = [](void*) { return "Velto test source"; };
-    source.create = [](obs_data_t*, obs_source_t* s) -> void* { return s; };
-    source.destroy = [](void*) {};
-    obs_register_source(&source);
-    static obs_source_info capture{};
-    capture.id = "velto_test_capture";
-    capture.type = OBS_SOURCE_TYPE_FILTER;
-    capture.output_flags = OBS_SOURCE_VIDEO | OBS_SOURCE_ASYNC;
-    capture.get_name = [](void*) { return "Velto test capture"; };
-    capture.create = [](obs_data_t*, obs_source_t* s) -> void* { return s; };
-    capture.destroy = [](void*) {};
-    capture.filter_video = captureFrame;
-    obs_register_source(&capture);
+    static obs_source_info frames{};
+    frames.id = "velto_test_frames";
+    frames.type = OBS_SOURCE_TYPE_INPUT;
+    frames.output_flags = OBS_SOURCE_ASYNC_VIDEO;
+    frames.get_name = [](void*) { return "Velto test frames"; };
+    frames.create = [](obs_data_t*, obs_source_t* s) -> void* { return s; };
+    frames.destroy = [](void*) {};
+    obs_register_source(&frames);
+    static obs_source_info drawn{};
+    drawn.id = "velto_test_picture";
+    drawn.type = OBS_SOURCE_TYPE_INPUT;
+    drawn.output_flags = OBS_SOURCE_VIDEO;
+    drawn.get_name = [](void*) { return "Velto test picture"; };
+    drawn.create = [](obs_data_t*, obs_source_t* s) -> void* { return s; };
+    drawn.destroy = [](void*) {};
+    drawn.get_width = [](void*) { return uint32_t(width); };
+    drawn.get_height = [](void*) { return uint32_t(height); };
+    drawn.video_render = [](void*, gs_effect_t*) {
+        if (picture.texture) obs_source_draw(picture.texture, 0, 0, 0, 0, false);
+    };
+    obs_register_source(&drawn);
 }
 
-bool startObs()
+void showPicture(const std::vector<uint32_t>& words)
 {
-    if (!obs_startup("en-US", nullptr, nullptr)) return false;
-    obs_video_info ovi{};
-    ovi.graphics_module = "libobs-opengl";
-    ovi.fps_num = 30;
-    ovi.fps_den = 1;
-    ovi.base_width = ovi.output_width = width;
-    ovi.base_height = ovi.output_height = height;
-    ovi.output_format = VIDEO_FORMAT_BGRA;
-    ovi.colorspace = VIDEO_CS_709;
-    ovi.range = VIDEO_RANGE_FULL;
-    ovi.gpu_conversion = true;
-    ovi.scale_type = OBS_SCALE_BICUBIC;
-    if (obs_reset_video(&ovi) != OBS_VIDEO_SUCCESS) return false;
-    obs_add_module_path(moduleDir.c_str(), dataDir.c_str());
-    bool loaded = false;
-    obs_find_modules2(
-        [](void* param, const obs_module_info2* info) {
-            if (std::string(info->name) != "velto-obs") return;
-            obs_module_t* module = nullptr;
-            if (obs_open_module(&module, info->bin_path, info->data_path) == MODULE_SUCCESS &&
-                obs_init_module(module))
-                *static_cast<bool*>(param) = true;
-        },
-        &loaded);
-    return loaded;
+    obs_enter_graphics();
+    gs_texture_destroy(picture.texture);
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(words.data());
+    picture.texture = gs_texture_create(width, height, GS_BGRA, 1, &data, 0);
+    obs_leave_graphics();
 }
 
-// A cast picture: warm light, a grey ramp and colour patches, alpha varying.
+// One frame of the source as OBS draws it, read back from the GPU as BGRA
+// words, top row first; empty where that failed. OBS's video thread goes on
+// meanwhile, so that the video's frame time moves on between calls.
+std::vector<uint32_t> draw(obs_source_t* source)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    std::vector<uint32_t> words;
+    obs_enter_graphics();
+    gs_texrender_t* texrender = gs_texrender_create(GS_BGRA, GS_ZS_NONE);
+    gs_stagesurf_t* stage = gs_stagesurface_create(width, height, GS_BGRA);
+    if (texrender && stage && gs_texrender_begin_with_color_space(texrender, width, height, GS_CS_SRGB)) {
+        vec4 clear;
+        vec4_zero(&clear);
+        gs_clear(GS_CLEAR_COLOR, &clear, 0.0f, 0);
+        gs_ortho(0.0f, float(width), 0.0f, float(height), -100.0f, 100.0f);
+        gs_blend_state_push();
+        gs_blend_function(GS_BLEND_ONE, GS_BLEND_INVSRCALPHA);
+        obs_source_video_render(source);
+        gs_blend_state_pop();
+        gs_texrender_end(texrender);
+        gs_stage_texture(stage, gs_texrender_get_texture(texrender));
+        uint8_t* bytes;
+        uint32_t linesize;
+        if (gs_stagesurface_map(stage, &bytes, &linesize)) {
+            words.resize(size_t(width) * height);
+            for (int y = 0; y < height; ++y)
+                std::memcpy(&words[size_t(y) * width], bytes + size_t(y) * linesize, width * 4);
+            gs_stagesurface_unmap(stage);
+        }
+    }
+    gs_stagesurface_destroy(stage);
+    gs_texrender_destroy(texrender);
+    obs_leave_graphics();
+    return words;
+}
+
+// A frame handed to an asynchronous source shows once OBS's video thread
+// has taken it up (a new format makes new textures first): drawn until
+// two frames in a row show the same picture, not nothing; empty where none.
+std::vector<uint32_t> drawTakenUp(obs_source_t* source)
+{
+    std::vector<uint32_t> last, got;
+    for (int i = 0; i < 20; ++i) {
+        got = draw(source);
+        const bool shows = std::any_of(got.begin(), got.end(), [](uint32_t w) { return w != 0; });
+        if (shows && got == last) return got;
+        last = got;
+    }
+    return {};
+}
+
+// The first of up to `frames` drawn frames that is want; empty where none.
+std::vector<uint32_t> drawUntil(obs_source_t* source, const std::vector<uint32_t>& want,
+                                int frames, int& drawn)
+{
+    std::vector<uint32_t> got;
+    for (drawn = 1; drawn <= frames; ++drawn)
+        if ((got = draw(source)) == want) break;
+    return got;
+}
+
+// A cast picture: warm light, a grey ramp and colour patches; opaque, as
+// OBS's pictures are where their colours are compared byte for byte (it
+// keeps colour times alpha).
 std::vector<uint32_t> castPicture(int seed)
 {
     std::vector<uint32_t> p(size_t(width) * height);
@@ -131,40 +138,22 @@ std::vector<uint32_t> castPicture(int seed)
             const uint32_t v = uint32_t(x * 255 / (width - 1));
             const uint32_t r = std::min(255u, v * 9 / 8 + 10), g = v * 7 / 8 + uint32_t(y % 5);
             const uint32_t b = v * 5 / 8 + uint32_t((x * y + seed) % 13);
-            const uint32_t a = uint32_t(128 + (x + y) % 128);
-            p[size_t(y) * width + x] = a << 24 | r << 16 | g << 8 | b;
+            p[size_t(y) * width + x] = 0xff000000u | r << 16 | g << 8 | b;
         }
     return p;
 }
 
-std::vector<uint8_t> output(obs_source_t* source, obs_source_frame& frame)
+std::vector<uint32_t> neutralOf(const std::vector<uint32_t>& picture)
 {
-    std::unique_lock<std::mutex> hold(captured.lock);
-    captured.fresh = false;
-    hold.unlock();
-    obs_source_output_video(source, &frame);
-    hold.lock();
-    if (!captured.ready.wait_for(hold, std::chrono::seconds(5), [] { return captured.fresh; }))
-        return {};
-    return captured.bytes;
-}
-
-std::vector<uint8_t> run(obs_source_t* source, const std::vector<uint32_t>& words, uint64_t time)
-{
-    obs_source_frame frame{};
-    frame.data[0] = reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(words.data()));
-    frame.linesize[0] = width * 4;
-    frame.width = width;
-    frame.height = height;
-    frame.format = VIDEO_FORMAT_BGRA;
-    frame.timestamp = time;
-    frame.full_range = true;
-    return output(source, frame);
+    std::vector<uint32_t> out(picture.size());
+    runNeutralPass(NeutralSettings{}, {picture.data(), width, height, 0}, out.data(), 0, nullptr,
+                   TopByte::carried);
+    return out;
 }
 
 // BT.709 in limited range, as a webcam gives it: the picture (whose 2 x 2
 // blocks are each of one colour, so that NV12 holds it) as NV12 bytes, by
-// the standard's own formulas, and NV12 bytes back through libobs's matrix.
+// the standard's own formulas.
 struct Nv12 {
     std::vector<uint8_t> bytes;  // Y plane, then UV
     float matrix[16], low[3], high[3];
@@ -191,30 +180,18 @@ Nv12 nv12Of(const std::vector<uint32_t>& p)
     return n;
 }
 
-std::vector<uint32_t> rgbOf(const Nv12& n, const std::vector<uint8_t>& bytes)
-{
-    std::vector<uint32_t> p(size_t(width) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const uint8_t* uv = &bytes[size_t(width) * height + size_t(y / 2) * width + x / 2 * 2];
-            const double s[3] = {bytes[size_t(y) * width + x] / 255.0, uv[0] / 255.0, uv[1] / 255.0};
-            uint32_t w = 0xff000000u;
-            for (int c = 0; c < 3; ++c) {
-                double v = n.matrix[c * 4 + 3];
-                for (int k = 0; k < 3; ++k)
-                    v += n.matrix[c * 4 + k] * std::clamp(s[k], double(n.low[k]), double(n.high[k]));
-                w |= uint32_t(std::clamp(std::lround(v * 255.0), 0L, 255L)) << (16 - 8 * c);
-            }
-            p[size_t(y) * width + x] = w;
-        }
-    return p;
-}
-
 int failures = 0;
+
+void expect(bool ok, const char* what)
+{
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what);
+    failures += ok ? 0 : 1;
+}
 
 // Each channel of got within 1 of want's.
 void expectNear(const char* what, const std::vector<uint32_t>& got, const std::vector<uint32_t>& want)
 {
+    if (got.size() != want.size()) return expect(false, what);
     int worst = 0;
     for (size_t i = 0; i < want.size(); ++i)
         for (int shift : {0, 8, 16})
@@ -223,25 +200,57 @@ void expectNear(const char* what, const std::vector<uint32_t>& got, const std::v
     failures += worst <= 1 ? 0 : 1;
 }
 
-void expectEqual(const char* what, const std::vector<uint8_t>& got, const std::vector<uint32_t>& want,
-                 const std::vector<uint32_t>& source)
+// Frames as a webcam hands them over: the same picture as NV12, I420 and
+// YUY2, in BT.709 limited range.
+struct YuvFrames {
+    Nv12 nv12;
+    std::vector<uint8_t> u, v, yuy2;
+};
+
+YuvFrames yuvFrames(const std::vector<uint32_t>& blocks)
 {
-    if (got.size() != want.size() * 4) {
-        std::printf("FAIL %s: no frame came out\n", what);
-        ++failures;
-        return;
-    }
-    for (size_t i = 0; i < want.size(); ++i) {
-        uint32_t w;
-        std::memcpy(&w, &got[i * 4], 4);
-        if ((w & 0xffffff) != (want[i] & 0xffffff) || w >> 24 != source[i] >> 24) {
-            std::printf("FAIL %s: pixel %zu is %08x, expected %06x alpha %02x\n", what, i, w,
-                        want[i] & 0xffffff, source[i] >> 24);
-            ++failures;
-            return;
+    YuvFrames f{nv12Of(blocks), {}, {}, {}};
+    const uint8_t* uvPlane = f.nv12.bytes.data() + size_t(width) * height;
+    f.u.resize(size_t(width / 2) * (height / 2));
+    f.v.resize(f.u.size());
+    f.yuy2.resize(size_t(width) * height * 2);
+    for (size_t i = 0; i < f.u.size(); ++i) f.u[i] = uvPlane[i * 2], f.v[i] = uvPlane[i * 2 + 1];
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pair = &f.yuy2[size_t(y) * width * 2 + size_t(x / 2) * 4];
+            pair[(x % 2) * 2] = f.nv12.bytes[size_t(y) * width + x];
+            pair[1] = f.u[size_t(y / 2) * (width / 2) + x / 2];
+            pair[3] = f.v[size_t(y / 2) * (width / 2) + x / 2];
         }
+    return f;
+}
+
+void outputFrame(obs_source_t* source, YuvFrames& f, video_format format, uint64_t time)
+{
+    obs_source_frame frame{};
+    uint8_t* luma = f.nv12.bytes.data();
+    if (format == VIDEO_FORMAT_NV12) {
+        frame.data[0] = luma;
+        frame.data[1] = luma + size_t(width) * height;
+        frame.linesize[0] = frame.linesize[1] = width;
+    } else if (format == VIDEO_FORMAT_I420) {
+        frame.data[0] = luma;
+        frame.data[1] = f.u.data();
+        frame.data[2] = f.v.data();
+        frame.linesize[0] = width;
+        frame.linesize[1] = frame.linesize[2] = width / 2;
+    } else {
+        frame.data[0] = f.yuy2.data();
+        frame.linesize[0] = width * 2;
     }
-    std::printf("ok   %s\n", what);
+    frame.width = width;
+    frame.height = height;
+    frame.format = format;
+    frame.timestamp = time;
+    std::memcpy(frame.color_matrix, f.nv12.matrix, sizeof f.nv12.matrix);
+    std::memcpy(frame.color_range_min, f.nv12.low, sizeof f.nv12.low);
+    std::memcpy(frame.color_range_max, f.nv12.high, sizeof f.nv12.high);
+    obs_source_output_video(source, &frame);
 }
 
 }  // namespace
@@ -252,124 +261,119 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: obs_host MODULE_DIR DATA_DIR\n");
         return 2;
     }
-    moduleDir = argv[1];
-    dataDir = argv[2];
-    if (!startObs()) {
+    if (!startObs(argv[1], argv[2], width, height, 30)) {
         std::printf("libobs did not start or velto-obs did not load (no X display?): skipped\n");
         return 77;
     }
     registerTestTypes();
     obs_data_t* settings = obs_data_create();
     obs_data_set_double(settings, "steady", 0.0);
-    obs_source_t* source = obs_source_create_private("velto_test_source", "test", nullptr);
+    obs_source_t* drawn = obs_source_create_private("velto_test_picture", "picture", nullptr);
+    obs_source_t* frames = obs_source_create_private("velto_test_frames", "frames", nullptr);
     obs_source_t* filter = obs_source_create_private("velto_filter", "velto", settings);
-    obs_source_t* capture = obs_source_create_private("velto_test_capture", "capture", nullptr);
-    if (!source || !filter || !capture) {
+    obs_source_t* framesFilter = obs_source_create_private("velto_filter", "velto 2", settings);
+    if (!drawn || !frames || !filter || !framesFilter) {
         std::printf("FAIL the sources were not made\n");
         return 1;
     }
-    obs_source_set_async_unbuffered(source, true);
-    obs_source_filter_add(source, filter);
-    obs_source_filter_add(source, capture);
-    obs_set_output_source(0, source);
+    obs_source_filter_add(drawn, filter);
+    obs_source_set_async_unbuffered(frames, true);
+    obs_source_filter_add(frames, framesFilter);
+    // OBS takes an asynchronous source's frame up for the one video frame
+    // after it came; its own video thread draws the source every frame, so
+    // that none is missed between the test's draws.
+    obs_set_output_source(0, frames);
 
-    const std::vector<uint32_t> picture = castPicture(0);
-    std::vector<uint32_t> neutral(picture.size()), classic(picture.size());
-    runNeutralPass(NeutralSettings{}, {picture.data(), width, height, 0}, neutral.data(), 0,
-                   nullptr, TopByte::carried);
+    // A source drawn on the GPU: the engine's bytes a few frames after its
+    // picture first shows (the analysis lags the picture by design).
+    const std::vector<uint32_t> cast = castPicture(0);
+    showPicture(cast);
+    std::vector<uint32_t> classic(cast.size());
     BlockLevels levels;
-    correctFrame(defaultStrengths, picture.data(), classic.data(), width, height, levels,
+    correctFrame(defaultStrengths, cast.data(), classic.data(), width, height, levels,
                  TopByte::carried);
-    uint64_t time = os_gettime_ns();
-    constexpr uint64_t period = 1000000000 / 30;
-    expectEqual("neutral, steady off: the engine's bytes, alpha kept",
-                run(source, picture, time += period), neutral, picture);
+    int drawnFrames = 0;
+    drawUntil(drawn, neutralOf(cast), 8, drawnFrames);
+    expect(drawnFrames <= 5, "a drawn source, neutral, steady off: the engine's bytes by the fifth frame");
 
     obs_data_set_string(settings, "method", "classic");
     obs_source_update(filter, settings);
-    expectEqual("the method changed: the next frame is the classic's",
-                run(source, picture, time += period), classic, picture);
+    drawUntil(drawn, classic, 8, drawnFrames);
+    expect(drawnFrames <= 4, "the method changed: the classic's bytes within four frames");
 
-    // A still clip with steady levels: every frame comes out the same.
+    // A still picture with steady levels settles and does not pump.
     obs_data_set_string(settings, "method", "neutral");
     obs_data_set_double(settings, "steady", 1.0);
     obs_source_update(filter, settings);
-    const std::vector<uint8_t> first = run(source, picture, time += period);
-    bool still = !first.empty();
-    for (int i = 0; i < 20 && still; ++i) still = run(source, picture, time += period) == first;
-    std::printf("%s a still clip with steady levels does not pump\n", still ? "ok  " : "FAIL");
-    failures += still ? 0 : 1;
+    const std::vector<uint32_t> settled = drawUntil(drawn, neutralOf(cast), 8, drawnFrames);
+    bool still = drawnFrames <= 5;
+    for (int i = 0; i < 20 && still; ++i) still = draw(drawn) == settled;
+    expect(still, "a still picture with steady levels settles and does not pump");
 
-    // NV12: the corrected frame, turned to RGB, against the engine's
-    // correction of the frame turned to RGB.
+    // Alpha as the source drew it, whatever the colours.
+    std::vector<uint32_t> seeThrough = cast;
+    for (size_t i = 0; i < seeThrough.size(); ++i)
+        seeThrough[i] = (seeThrough[i] & 0xffffff) | uint32_t(64 + i % 192) << 24;
+    showPicture(seeThrough);
+    obs_source_set_enabled(filter, false);
+    const std::vector<uint32_t> plain = draw(drawn);
+    obs_source_set_enabled(filter, true);
+    std::vector<uint32_t> through;
+    for (int i = 0; i < 4; ++i) through = draw(drawn);
+    bool alpha = !through.empty() && through.size() == plain.size();
+    for (size_t i = 0; alpha && i < plain.size(); ++i) alpha = through[i] >> 24 == plain[i] >> 24;
+    expect(alpha, "alpha kept");
+
+    // Frames in memory: BGRA the engine's bytes; NV12, I420 and YUY2 as OBS
+    // shows them within 1 level of the engine's correction of what OBS
+    // shows without the filter.
     obs_data_set_double(settings, "steady", 0.0);
-    obs_source_update(filter, settings);
+    obs_source_update(framesFilter, settings);
+    uint64_t time = os_gettime_ns();
+    constexpr uint64_t period = 1000000000 / 30;
+    obs_source_frame bgra{};
+    bgra.data[0] = reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(cast.data()));
+    bgra.linesize[0] = width * 4;
+    bgra.width = width;
+    bgra.height = height;
+    bgra.format = VIDEO_FORMAT_BGRA;
+    bgra.timestamp = time += period;
+    bgra.full_range = true;
+    obs_source_output_video(frames, &bgra);
+    drawTakenUp(frames);
+    drawUntil(frames, neutralOf(cast), 8, drawnFrames);
+    expect(drawnFrames <= 5, "BGRA frames: the engine's bytes");
+
     std::vector<uint32_t> blocks = castPicture(3);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             blocks[size_t(y) * width + x] = blocks[size_t(y & ~1) * width + (x & ~1)];
-    Nv12 nv12 = nv12Of(blocks);
-    const std::vector<uint32_t> shown = rgbOf(nv12, nv12.bytes);
-    std::vector<uint32_t> want(shown.size());
-    runNeutralPass(NeutralSettings{}, {shown.data(), width, height, 0}, want.data(), 0, nullptr,
-                   TopByte::carried);
-    // The same picture as NV12, I420 and YUY2 frames.
-    const uint8_t* uvPlane = nv12.bytes.data() + size_t(width) * height;
-    std::vector<uint8_t> u(size_t(width / 2) * (height / 2)), v(u.size());
-    std::vector<uint8_t> yuy2(size_t(width) * height * 2);
-    for (size_t i = 0; i < u.size(); ++i) u[i] = uvPlane[i * 2], v[i] = uvPlane[i * 2 + 1];
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t* pair = &yuy2[size_t(y) * width * 2 + size_t(x / 2) * 4];
-            pair[(x % 2) * 2] = nv12.bytes[size_t(y) * width + x];
-            pair[1] = u[size_t(y / 2) * (width / 2) + x / 2];
-            pair[3] = v[size_t(y / 2) * (width / 2) + x / 2];
-        }
+    YuvFrames yuv = yuvFrames(blocks);
     const struct {
         video_format format;
         const char* what;
-    } formats[] = {{VIDEO_FORMAT_NV12, "NV12 in BT.709 limited range: the engine's colours"},
-                   {VIDEO_FORMAT_I420, "I420 in BT.709 limited range: the engine's colours"},
-                   {VIDEO_FORMAT_YUY2, "YUY2 in BT.709 limited range: the engine's colours"}};
+    } formats[] = {{VIDEO_FORMAT_NV12, "NV12 frames: the engine's colours on what OBS shows"},
+                   {VIDEO_FORMAT_I420, "I420 frames: the engine's colours on what OBS shows"},
+                   {VIDEO_FORMAT_YUY2, "YUY2 frames: the engine's colours on what OBS shows"}};
     for (const auto& f : formats) {
-        // Copies: the frame is filtered in place in libobs's own copy, but
-        // the source's bytes stay as they are for the next format.
-        std::vector<uint8_t> luma(nv12.bytes.begin(), nv12.bytes.begin() + size_t(width) * height);
-        std::vector<uint8_t> chroma(uvPlane, uvPlane + size_t(width) * height / 2);
-        obs_source_frame frame{};
-        if (f.format == VIDEO_FORMAT_NV12) {
-            frame.data[0] = luma.data();
-            frame.data[1] = chroma.data();
-            frame.linesize[0] = frame.linesize[1] = width;
-        } else if (f.format == VIDEO_FORMAT_I420) {
-            frame.data[0] = luma.data();
-            frame.data[1] = u.data();
-            frame.data[2] = v.data();
-            frame.linesize[0] = width;
-            frame.linesize[1] = frame.linesize[2] = width / 2;
-        } else {
-            frame.data[0] = yuy2.data();
-            frame.linesize[0] = width * 2;
-        }
-        frame.width = width;
-        frame.height = height;
-        frame.format = f.format;
-        frame.timestamp = time += period;
-        std::memcpy(frame.color_matrix, nv12.matrix, sizeof nv12.matrix);
-        std::memcpy(frame.color_range_min, nv12.low, sizeof nv12.low);
-        std::memcpy(frame.color_range_max, nv12.high, sizeof nv12.high);
-        const std::vector<uint8_t> out = output(source, frame);
-        if (out.size() == nv12.bytes.size())
-            expectNear(f.what, rgbOf(nv12, out), want);
-        else
-            std::printf("FAIL %s: no frame came out\n", f.what), ++failures;
+        outputFrame(frames, yuv, f.format, time += period);
+        obs_source_set_enabled(framesFilter, false);
+        const std::vector<uint32_t> shown = drawTakenUp(frames);
+        obs_source_set_enabled(framesFilter, true);
+        std::vector<uint32_t> got;
+        for (int i = 0; i < 5; ++i) got = draw(frames);
+        expectNear(f.what, got, shown.empty() ? shown : neutralOf(shown));
     }
 
     obs_set_output_source(0, nullptr);
-    obs_source_release(capture);
+    obs_source_release(framesFilter);
     obs_source_release(filter);
-    obs_source_release(source);
+    obs_source_release(frames);
+    obs_source_release(drawn);
     obs_data_release(settings);
+    obs_enter_graphics();
+    gs_texture_destroy(picture.texture);
+    obs_leave_graphics();
     obs_shutdown();
     return failures ? 1 : 0;
 }
