@@ -69,9 +69,13 @@ printf '\001\011%s' 'abcdefghijklmnopqrstuvwxyz0123456789' >seeds/stream
 
 # libnetpbm leaks the strings of a PAM header when it jumps out of a bad
 # one; that is the library's, a few bytes a file, and the tool reads one.
-echo 'leak:libnetpbm.so' >lsan.supp
+# libheif's AV1 decoder leaves dav1d's pictures behind when a damaged AVIF
+# stops it halfway (the library's own, known and still open upstream).
+printf '%s\n' 'leak:libnetpbm.so' 'leak:libdav1d.so' >lsan.supp
 export LSAN_OPTIONS="suppressions=$work/lsan.supp:print_suppressions=0"
 mkdir -p corpus
-build/tests/cli/fuzz_readers -max_total_time="$seconds" -timeout=20 -print_final_stats=1 corpus seeds 2>fuzz.log ||
+# One fixed seed: a run finds what the last one found, so a finding is never
+# a matter of luck (only how far a run gets depends on the machine).
+build/tests/cli/fuzz_readers -seed=1 -max_total_time="$seconds" -timeout=20 -print_final_stats=1 corpus seeds 2>fuzz.log ||
     { tail -n 60 fuzz.log; exit 1; }
 tail -n 12 fuzz.log
