@@ -1,7 +1,8 @@
 #!/bin/sh
 # The .deb as a user meets it: dpkg -i into this machine, velto --version from
 # /usr/bin, melt finding the effect with no FREI0R_PATH and giving the
-# installed tool's bytes, then dpkg -r, after which every path the package
+# installed tool's bytes, the real Shotcut and OBS Studio listing the panel
+# and the filter, then dpkg -r, after which every path the package
 # brought that was not here before is gone. Runs as root (or through sudo
 # without a password); changes the machine's package database while it runs.
 # Usage: deb_test.sh DEB WORKDIR
@@ -59,6 +60,16 @@ if [ -s out.rgb ] && cmp -s out.rgb tool.rgb; then echo "melt found the installe
 else fail "melt without FREI0R_PATH: not the installed tool's bytes (is /usr/lib/frei0r-1/velto.so found?)"; fi
 
 sh "$here/shotcut_panel_test.sh" /usr || fail "the Shotcut panel"
+# The real programs on a virtual display, with what the package installed
+# and nothing a variable points to instead.
+env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH sh "$here/shotcut_app_test.sh" "$PWD/shotcut" ||
+  fail "Shotcut with the installed panel and effect"
+if grep -qx /usr/lib/x86_64-linux-gnu/obs-plugins/velto-obs.so paths; then
+  env -u OBS_PLUGINS_PATH -u OBS_PLUGINS_DATA_PATH sh "$here/obs_app_test.sh" "$PWD/obs" ||
+    fail "OBS Studio with the installed module"
+else
+  echo "SKIPPED: OBS Studio test: the package has no velto-obs.so (built without libobs-dev)"
+fi
 
 $sudo dpkg -r velto >remove.log 2>&1 || { cat remove.log; fail "dpkg -r velto"; }
 status=$(dpkg-query -W -f='${db:Status-Status}' velto 2>/dev/null)
