@@ -10,7 +10,8 @@
 # OBS Studio and Shotcut; Kdenlive only this script wants), xvfb, xdotool,
 # imagemagick and ffmpeg. The build tree's velto.so and velto-obs.so are used,
 # nothing is installed.
-# Usage: tools/screenshot-apps.sh [BUILD_TREE]   (default build/native)
+# Usage: tools/screenshot-apps.sh [BUILD_TREE [APP...]]   (default build/native,
+#        all three of obs, shotcut and kdenlive)
 set -eu
 
 # On the virtual display: waits for a window whose name matches, prints its id.
@@ -98,6 +99,8 @@ fi
 
 cd "$(dirname "$0")/.."
 root=$PWD build=$PWD/${1:-build/native}
+[ $# -gt 0 ] && shift
+apps=${*:-obs shotcut kdenlive}
 cmake --build "$build" --target velto_frei0r velto_obs
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -142,7 +145,7 @@ EOF
 mkdir -p "$work/kdenlive/home/.local/share/kdenlive/effects"
 cp package/frei0r_velto.xml "$work/kdenlive/home/.local/share/kdenlive/effects/"
 
-for app in obs shotcut kdenlive; do
+for app in $apps; do
   home=$work/$app/home
   mkdir -p "$home" "$work/$app/tmp" "$work/$app/run"
   chmod 700 "$work/$app/run"
