@@ -95,7 +95,14 @@ ReadStep nextDecoded(Job& job, AVFrame* f, Status& status)
             continue;
         }
         AVPacket* p = job.packet.p;
-        const int read = job.decoderFlushed ? AVERROR_EOF : av_read_frame(job.in.format, p);
+        int read = 0;
+        if (!job.held.empty()) {
+            av_packet_move_ref(p, job.held.front());
+            av_packet_free(&job.held.front());
+            job.held.pop_front();
+        } else {
+            read = job.decoderFlushed ? AVERROR_EOF : av_read_frame(job.in.format, p);
+        }
         if (read < 0) {
             if (read != AVERROR_EOF) {
                 status = damage(job, job.lastStamp,
@@ -307,6 +314,13 @@ Status emitFrame(Job& job, FrameJob& frameJob)
     if (job.durations.size() > 1024) job.durations.erase(job.durations.begin());
     job.videoEnd = static_cast<double>(stamp + duration) * av_q2d(inBase);
 
+    // Dynamic metadata that turns up only later is left out as well, and
+    // said once.
+    const unsigned dropped = dropDynamicMetadata(picture) & ~job.dynamicNoted;
+    if (dropped != 0) {
+        job.dynamicNoted |= dropped;
+        printMessage(job.meter, job.in.name + ": " + droppedText(dropped));
+    }
     Status s = workStatus(job, slot);
     if (s.ok()) {
         const int sent = avcodec_send_frame(job.encoder.c, picture);

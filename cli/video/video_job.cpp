@@ -50,6 +50,7 @@ Status setUpOutput(Job& job)
                     job.videoOut, job.notes);
     if (!s.ok()) return s;
     copyContainerInfo(job.in.format, job.out.format);
+    putStreamHdr(job.hdr, job.videoOut);
 
     // Time stamps pass in the input's own time base. AVI counts frames at one
     // rate: there a frame's time is its slot at that rate, and a gap between
@@ -75,6 +76,7 @@ Status setUpOutput(Job& job)
     setup.chromaLocation = par->chroma_location;
     setup.fieldOrder = par->field_order;
     setup.globalHeader = (container->flags & AVFMT_GLOBALHEADER) != 0;
+    setup.hdr = job.hdr;
     s = openEncoder(o, encoder, setup, job.encoder.c);
     if (!s.ok()) return s;
     if (avcodec_parameters_from_context(job.videoOut->codecpar, job.encoder.c) < 0)
@@ -188,6 +190,16 @@ Status runVideo(const VideoOptions& options)
     job.videoIn = job.in.format->streams[job.videoIndex];
     s = openDecoder(job.in, job.videoIn, job.decoder);
     if (!s.ok()) return s;
+    if (needsDolbyVision(job.videoIn))
+        return badData(job.in.name +
+                       ": its Dolby Vision video has its true colours only through its "
+                       "dynamic metadata, which a correction would make wrong");
+    // The container's HDR metadata first, then the stream's own.
+    takeStreamHdr(job.videoIn, job.hdr);
+    probeFirstFrame(job);
+    job.dynamicNoted |= streamDynamicKinds(job.videoIn);
+    if (job.dynamicNoted != 0)
+        job.notes.push_back(job.in.name + ": " + droppedText(job.dynamicNoted));
     s = setUpOutput(job);
     if (!s.ok()) return s;
 

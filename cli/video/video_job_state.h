@@ -22,6 +22,7 @@
 #include "cli/io/frame_queue.h"
 #include "cli/jobs/progress.h"
 #include "cli/video/frame_correction.h"
+#include "cli/video/hdr_metadata.h"
 #include "cli/video/media_files.h"
 #include "cli/video/picture_convert.h"
 #include "cli/video/stream_copy.h"
@@ -86,6 +87,11 @@ struct Job {
     // Deeper than 8 bits in and out: corrected in this planar R'G'B'.
     AVPixelFormat deepFormat = AV_PIX_FMT_NONE;
     Packet packet, encoded;
+    // Packets read ahead to find the first frame's HDR metadata, to be
+    // handled first.
+    std::deque<AVPacket*> held;
+    HdrMetadata hdr;
+    unsigned dynamicNoted = 0;  // the kinds of dynamic metadata said to be left out
     ProgressMeter meter;
     std::vector<std::string> notes;  // said once the output is under way
 
@@ -120,6 +126,7 @@ struct Job {
         }
         for (AVFrame*& f : spareDecoded) av_frame_free(&f);
         for (AVFrame*& f : sparePictures) av_frame_free(&f);
+        for (AVPacket*& p : held) av_packet_free(&p);
     }
 };
 
@@ -128,6 +135,7 @@ Status pickVideoStream(const MediaInput& in, int32_t wanted, int& index);
 Status openDecoder(const MediaInput& in, const AVStream* st, Codec& decoder);
 int64_t expectedFrames(const AVFormatContext* format, const AVStream* st);
 double declaredVideoSeconds(const AVFormatContext* format, const AVStream* st);
+void probeFirstFrame(Job& job);
 
 // video_frames.cpp
 bool isSaneTicks(int64_t ticks);
