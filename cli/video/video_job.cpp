@@ -123,8 +123,15 @@ int32_t threadCountFor(const Job&)
 Status transcode(Job& job)
 {
     const int32_t threads = threadCountFor(job);
-    for (int32_t i = 0; i < threads; ++i)
+    // The deep tables' memory is taken here, where running out of it ends
+    // the run with a message; on a worker they are only filled.
+    const int32_t deepBits = bitsPerChannel(job.deepFormat);
+    for (int32_t i = 0; i < threads; ++i) {
         job.converters.push_back(std::make_unique<PictureConverter>());
+        if (job.deepFormat != AV_PIX_FMT_NONE)
+            for (std::vector<uint16_t>& t : job.converters.back()->tables.channel)
+                t.reserve(size_t{1} << deepBits);
+    }
     FrameSteps steps;
     steps.read = [&](FrameJob& frameJob, Status& status) {
         return readFrame(job, frameJob, status);

@@ -1,8 +1,8 @@
 // What one run of velto video carries between its steps: the input and the
 // output, the decoder and the encoder, and the frames in flight. The steps
 // live in video_input.cpp (choosing and opening the stream), video_frames.cpp
-// (reading, correcting and writing frames) and video_job.cpp (setting up and
-// running the whole).
+// (reading and writing frames), frame_work.cpp (correcting them on the
+// workers) and video_job.cpp (setting up and running the whole).
 #pragma once
 
 #include <sys/stat.h>
@@ -60,7 +60,7 @@ struct Codec {
 // (the runner's source, corrected in place).
 // What can go wrong on a worker, said on the calling thread: a worker must
 // not throw, and making a message may.
-enum class WorkFailure { none, toWords, props, fromWords };
+enum class WorkFailure { none, toWords, props, fromWords, memory };
 
 struct FrameSlot {
     AVFrame* decoded = nullptr;              // as the decoder made it, until it is in words
@@ -137,7 +137,7 @@ int64_t expectedFrames(const AVFormatContext* format, const AVStream* st);
 double declaredVideoSeconds(const AVFormatContext* format, const AVStream* st);
 void probeFirstFrame(Job& job);
 
-// video_frames.cpp
+// video_frames.cpp, frame_work.cpp
 bool isSaneTicks(int64_t ticks);
 AVFrame* newFrame();
 Status writeEncoded(Job& job);
