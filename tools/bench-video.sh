@@ -5,6 +5,9 @@
 # the correction and the conversion back.
 #   velto video in.mp4 out.mp4             vs  ffmpeg -i in.mp4 -c:v libx264 -crf 18 -preset medium -c:a copy out.mp4
 #   velto video --lossless in.mp4 out.mkv  vs  ffmpeg -i in.mp4 -c:v ffv1 -c:a copy out.mkv
+#   velto video in10.mkv out10.mkv         vs  ffmpeg -i in10.mkv -c:v libx265 -crf 22 -preset medium -c:a copy out10.mkv
+# (in10.mkv: 10-bit HEVC tagged PQ, with a mastering display and light
+# levels, which both commands write into the stream.)
 # The correction stretches each channel, and the encoders spend more on a
 # picture of more contrast (and more visible grain): the last two lines give
 # ffmpeg the corrected pictures, encoded as the input was, so that only what
@@ -32,6 +35,13 @@ ffmpeg -v error -f lavfi \
     -i "testsrc2=size=1920x1080:rate=25:duration=$seconds,lutrgb=r=val*0.85+30:b=val*0.8,noise=alls=3:allf=t" \
     -f lavfi -i "sine=frequency=440:duration=$seconds" \
     -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac -shortest in.mp4
+
+# The same as 10-bit HEVC, as phones record HDR video.
+hdr10="master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,1):max-cll=1000,400"
+x265="log-level=error:$hdr10"
+ffmpeg -v error -i in.mp4 -c:v libx265 -preset ultrafast -crf 20 -x265-params "$x265" \
+    -pix_fmt yuv420p10le -color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc \
+    -c:a copy in10.mkv
 
 wall() {  # wall seconds of one run of the command
     /usr/bin/time -f %e -o time.txt "$@" >/dev/null 2>&1 || { echo "bench: '$*' failed" >&2; exit 1; }
@@ -66,10 +76,15 @@ pair libx264 "$velto video -q -y in.mp4 out.mp4" \
     "ffmpeg -v error -y -i in.mp4 -c:v libx264 -crf 18 -preset medium -c:a copy ref.mp4"
 pair ffv1 "$velto video -q -y --lossless in.mp4 out.mkv" \
     "ffmpeg -v error -y -i in.mp4 -c:v ffv1 -c:a copy ref.mkv"
+pair libx265-10 "$velto video -q -y in10.mkv out10.mkv" \
+    "ffmpeg -v error -y -i in10.mkv -c:v libx265 -crf 22 -preset medium -x265-params $x265 -c:a copy ref10.mkv"
 
 "$velto" video -q -y --crf 20 --preset veryfast in.mp4 corrected.mp4
+"$velto" video -q -y --crf 20 --preset ultrafast in10.mkv corrected10.mkv
 echo "== the same, ffmpeg given the corrected pictures =="
 pair libx264 "$velto video -q -y in.mp4 out.mp4" \
     "ffmpeg -v error -y -i corrected.mp4 -c:v libx264 -crf 18 -preset medium -c:a copy ref.mp4"
 pair ffv1 "$velto video -q -y --lossless in.mp4 out.mkv" \
     "ffmpeg -v error -y -i corrected.mp4 -c:v ffv1 -c:a copy ref.mkv"
+pair libx265-10 "$velto video -q -y in10.mkv out10.mkv" \
+    "ffmpeg -v error -y -i corrected10.mkv -c:v libx265 -crf 22 -preset medium -x265-params $x265 -c:a copy ref10.mkv"
