@@ -14,12 +14,16 @@
 # velto does itself stands between the two.
 # The two commands of a pair run in turn, RUNS times each after one run not
 # counted; it prints each one's median wall time and the median of the
-# ratios pair by pair, which holds when the machine's speed drifts.
-# Usage: tools/bench-video.sh [RUNS] [SECONDS]   (default 5 runs of a 4 s clip)
+# ratios pair by pair, which holds when the machine's speed drifts, and the
+# same of the processor time, which other work on a shared machine moves
+# less than the wall time.
+# Usage: tools/bench-video.sh [RUNS] [SECONDS] [CASES]
+#   (default 5 runs of a 4 s clip, cases "libx264 ffv1 libx265-10")
 set -eu
 cd "$(dirname "$0")/.."
 runs=${1:-5}
 seconds=${2:-4}
+cases=${3:-libx264 ffv1 libx265-10}
 
 cmake --preset native >/dev/null
 cmake --build --preset native -j 2 --target velto >/dev/null
@@ -43,32 +47,35 @@ ffmpeg -v error -i in.mp4 -c:v libx265 -preset ultrafast -crf 20 -x265-params "$
     -pix_fmt yuv420p10le -color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc \
     -c:a copy in10.mkv
 
-wall() {  # wall seconds of one run of the command
-    /usr/bin/time -f %e -o time.txt "$@" >/dev/null 2>&1 || { echo "bench: '$*' failed" >&2; exit 1; }
-    cat time.txt
+times() {  # wall seconds, and processor seconds (user and system), of one run of the command
+    /usr/bin/time -f '%e %U %S' -o time.txt "$@" >/dev/null 2>&1 || { echo "bench: '$*' failed" >&2; exit 1; }
+    awk '{ printf "%s %.2f\n", $1, $2 + $3 }' time.txt
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 pair() {  # pair NAME 'VELTO COMMAND' 'FFMPEG COMMAND'
-    : >velto.txt
-    : >ffmpeg.txt
-    : >ratio.txt
+    case " $cases " in *" $1 "*) ;; *) return 0 ;; esac
+    : >runs.txt
     # shellcheck disable=SC2086
-    wall $2 >/dev/null && wall $3 >/dev/null
+    times $2 >/dev/null && times $3 >/dev/null
     i=0
     while [ "$i" -lt "$runs" ]; do
         # shellcheck disable=SC2086
-        a=$(wall $2)
+        a=$(times $2)
         # shellcheck disable=SC2086
-        b=$(wall $3)
-        echo "$a" >>velto.txt
-        echo "$b" >>ffmpeg.txt
-        awk -v a="$a" -v b="$b" 'BEGIN { printf "%.4f\n", a / b }' >>ratio.txt
+        b=$(times $3)
+        echo "$a $b" >>runs.txt
         i=$((i + 1))
     done
+    # Columns: velto's wall and processor seconds, ffmpeg's, and the two ratios.
+    awk '{ printf "%s %s %s %s %.4f %.4f\n", $1, $2, $3, $4, $1 / $3, $2 / $4 }' runs.txt >pairs.txt
+    col() { cut -d' ' -f"$1" pairs.txt; }
     printf '%-10s velto %6.2f s   ffmpeg %6.2f s   ratio %.3f (%s to %s)\n' "$1" \
-        "$(median <velto.txt)" "$(median <ffmpeg.txt)" "$(median <ratio.txt)" \
-        "$(sort -n ratio.txt | head -n 1)" "$(sort -n ratio.txt | tail -n 1)"
+        "$(col 1 | median)" "$(col 3 | median)" "$(col 5 | median)" \
+        "$(col 5 | sort -n | head -n 1)" "$(col 5 | sort -n | tail -n 1)"
+    printf '%-10s processor seconds: velto %6.2f   ffmpeg %6.2f   ratio %.3f (%s to %s)\n' "" \
+        "$(col 2 | median)" "$(col 4 | median)" "$(col 6 | median)" \
+        "$(col 6 | sort -n | head -n 1)" "$(col 6 | sort -n | tail -n 1)"
 }
 
 echo "== velto video against ffmpeg, 1920x1080, $seconds s, median of $runs runs =="

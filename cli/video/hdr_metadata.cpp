@@ -1,5 +1,6 @@
 #include "cli/video/hdr_metadata.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -49,7 +50,8 @@ std::string params(const HdrMetadata& hdr, const char* displayKey, const char* l
     std::string text;
     const std::string display = hdr.hasDisplay ? displayText(hdr.display) : std::string();
     if (!display.empty()) text = std::string(displayKey) + "=" + display;
-    if (hdr.hasLight) {
+    // The SEI message holds 16 bits of each; a damaged container may say more.
+    if (hdr.hasLight && hdr.light.MaxCLL <= UINT16_MAX && hdr.light.MaxFALL <= UINT16_MAX) {
         if (!text.empty()) text += ":";
         text += std::string(lightKey) + "=" + std::to_string(hdr.light.MaxCLL) + "," +
                 std::to_string(hdr.light.MaxFALL);

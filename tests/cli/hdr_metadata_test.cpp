@@ -27,7 +27,8 @@ AVMasteringDisplayMetadata display()
 }  // namespace
 
 // The options' order is green, blue, red; a damaged record (a zero
-// denominator) gives no display rather than a made-up one.
+// denominator, light levels beyond 16 bits) gives none rather than made-up
+// values.
 TEST(HdrMetadata, EncoderOptions)
 {
     HdrMetadata hdr;
@@ -40,7 +41,7 @@ TEST(HdrMetadata, EncoderOptions)
                                   "WP(15635,16450)L(10000000,1):cll=1000,400");
     hdr.display.white_point[1].den = 0;
     EXPECT_EQ(x265HdrParams(hdr), "max-cll=1000,400");
-    hdr.hasLight = false;
+    hdr.light.MaxCLL = 70000;
     EXPECT_EQ(x265HdrParams(hdr), "");
 }
 
