@@ -47,7 +47,7 @@ ffmpeg -v error -i in.mp4 -c:v libx265 -preset ultrafast -crf 20 -x265-params "$
     -pix_fmt yuv420p10le -color_primaries bt2020 -color_trc smpte2084 -colorspace bt2020nc \
     -c:a copy in10.mkv
 
-times() {  # wall seconds, and processor seconds (user and system), of one run of the command
+measure() {  # wall seconds, and processor seconds (user and system), of one run of the command
     /usr/bin/time -f '%e %U %S' -o time.txt "$@" >/dev/null 2>&1 || { echo "bench: '$*' failed" >&2; exit 1; }
     awk '{ printf "%s %.2f\n", $1, $2 + $3 }' time.txt
 }
@@ -57,13 +57,13 @@ pair() {  # pair NAME 'VELTO COMMAND' 'FFMPEG COMMAND'
     case " $cases " in *" $1 "*) ;; *) return 0 ;; esac
     : >runs.txt
     # shellcheck disable=SC2086
-    times $2 >/dev/null && times $3 >/dev/null
+    measure $2 >/dev/null && measure $3 >/dev/null
     i=0
     while [ "$i" -lt "$runs" ]; do
         # shellcheck disable=SC2086
-        a=$(times $2)
+        a=$(measure $2)
         # shellcheck disable=SC2086
-        b=$(times $3)
+        b=$(measure $3)
         echo "$a $b" >>runs.txt
         i=$((i + 1))
     done
