@@ -22,6 +22,13 @@ constexpr AVPixelFormat wordFormat = AV_PIX_FMT_BGRA;
 // 4:2:0 picture: chroma 50.5 and 49.0 dB against 47.9 and 45.3).
 constexpr int toWordsFlags = SWS_BICUBIC;
 constexpr int fromWordsFlags = SWS_AREA | SWS_FULL_CHR_H_INP;
+// To deep planar R'G'B' libswscale has no converter of its own: each chroma
+// sample is repeated over its pixels (point), as the 8-bit converter does,
+// which the way back restores. A round trip of an untouched 10-bit 4:2:0
+// picture: 51.6 dB luma and 46.3 and 52.0 chroma, against 45.7, 36.2 and
+// 33.3 with bicubic taps, at 3.8 ms a 1080p frame rather than 4.4
+// (bench/video_bench).
+constexpr int toDeepFlags = SWS_POINT;
 
 bool isFullRangeFormat(AVPixelFormat format)
 {
@@ -216,7 +223,7 @@ bool pictureToDeep(PictureConverter& c, const AVFrame* frame, const PictureColou
         if (av_frame_get_buffer(c.deep, 0) < 0) return false;
     }
     if (!contextFor(c.toDeep, c.toDeepKey, c.toDeepSet, width, height, format, deepFormat, format,
-                    toWordsFlags))
+                    toDeepFlags))
         return false;
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     setColours(c.toDeep, colours, d && !(d->flags & AV_PIX_FMT_FLAG_RGB), c.toDeepSet,
@@ -230,9 +237,11 @@ void deepToWords(PictureConverter& c, uint32_t* words)
     const AVFrame* deep = c.deep;
     const int32_t bits = bitsPerChannel(static_cast<AVPixelFormat>(deep->format));
     const uint32_t top = (1u << bits) - 1;
+    // Over every 16-bit value, those above top held at 255: the loop below
+    // looks samples up without a test.
     if (c.deepToByteBits != bits) {
-        for (uint32_t v = 0; v <= top; ++v)
-            c.deepToByte[v] = static_cast<uint8_t>((v * 255 + top / 2) / top);
+        for (uint32_t v = 0; v < 65536; ++v)
+            c.deepToByte[v] = v < top ? static_cast<uint8_t>((v * 255 + top / 2) / top) : 255;
         c.deepToByteBits = bits;
     }
     const bool alpha = hasAlpha(static_cast<AVPixelFormat>(deep->format));
@@ -244,12 +253,14 @@ void deepToWords(PictureConverter& c, uint32_t* words)
         const auto* r = reinterpret_cast<const uint16_t*>(deep->data[2] + ptrdiff_t{y} * deep->linesize[2]);
         const auto* a = alpha ? reinterpret_cast<const uint16_t*>(deep->data[3] + ptrdiff_t{y} * deep->linesize[3]) : nullptr;
         uint32_t* out = words + size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x) {
-            const uint32_t alphaByte = a ? c.deepToByte[a[x] < top ? a[x] : top] : 0;
-            out[x] = alphaByte << 24 | uint32_t{c.deepToByte[r[x] < top ? r[x] : top]} << 16 |
-                     uint32_t{c.deepToByte[g[x] < top ? g[x] : top]} << 8 |
-                     c.deepToByte[b[x] < top ? b[x] : top];
-        }
+        const uint8_t* t = c.deepToByte;
+        if (a)
+            for (int x = 0; x < width; ++x)
+                out[x] = uint32_t{t[a[x]]} << 24 | uint32_t{t[r[x]]} << 16 |
+                         uint32_t{t[g[x]]} << 8 | t[b[x]];
+        else
+            for (int x = 0; x < width; ++x)
+                out[x] = uint32_t{t[r[x]]} << 16 | uint32_t{t[g[x]]} << 8 | t[b[x]];
     }
 }
 

@@ -1,5 +1,7 @@
 #include "cli/video/stream_copy.h"
 
+#include "cli/video/hdr_metadata.h"
+
 #include <cstring>
 #include <new>
 
@@ -66,10 +68,13 @@ bool isChapterTrack(const AVFormatContext* format, const AVStream* st)
            st->codecpar->codec_id == AV_CODEC_ID_BIN_DATA;
 }
 
-void copySideData(const AVStream* in, AVStream* out)
+// The corrected stream's without its dynamic HDR metadata, which the
+// correction makes wrong.
+void copySideData(const AVStream* in, AVStream* out, bool reencoded)
 {
     for (int i = 0; i < in->nb_side_data; ++i) {
         const AVPacketSideData& sd = in->side_data[i];
+        if (reencoded && isDynamicStreamData(sd.type)) continue;
         uint8_t* data = av_stream_new_side_data(out, sd.type, sd.size);
         if (!data) throw std::bad_alloc();
         std::memcpy(data, sd.data, sd.size);
@@ -129,7 +134,7 @@ Status planStreams(const MediaInput& in, int videoIndex, bool dropUnsupported,
         AVStream* o = avformat_new_stream(out.format, nullptr);
         if (!o) throw std::bad_alloc();
         o->disposition = st->disposition;
-        copySideData(st, o);
+        copySideData(st, o, static_cast<int>(i) == videoIndex);
         if (static_cast<int>(i) == videoIndex) {
             videoOut = o;
             copyStreamMetadata(st, o, true);

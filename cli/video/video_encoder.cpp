@@ -189,7 +189,16 @@ Status openEncoder(const VideoOptions& options, const AVCodec* encoder, const En
                            "slower, veryslow, placebo)");
     }
     // libx265 reports its settings on standard error unless told otherwise.
-    if (name == "libx265") av_opt_set(context->priv_data, "x265-params", "log-level=error", 0);
+    // This FFmpeg hands neither x265 nor x264 the HDR metadata of the frames
+    // or the stream: they are given it as their own options.
+    if (name == "libx265") {
+        const std::string hdr = x265HdrParams(setup.hdr);
+        const std::string params = "log-level=error" + (hdr.empty() ? "" : ":" + hdr);
+        av_opt_set(context->priv_data, "x265-params", params.c_str(), 0);
+    }
+    const std::string x264Hdr = x264HdrParams(setup.hdr);
+    if (name == "libx264" && !x264Hdr.empty())
+        av_opt_set(context->priv_data, "x264-params", x264Hdr.c_str(), 0);
     if (preset || !options.preset.empty()) {
         const std::string value = options.preset.empty() ? defaultPreset : options.preset;
         if (av_opt_set(context->priv_data, "preset", value.c_str(), 0) < 0 &&

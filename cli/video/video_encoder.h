@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/status.h"
+#include "cli/video/hdr_metadata.h"
 #include "cli/video/video_options.h"
 
 extern "C" {
@@ -36,6 +37,7 @@ struct EncoderSetup {
     AVChromaLocation chromaLocation;
     AVFieldOrder fieldOrder;
     bool globalHeader;  // the container wants the stream headers apart
+    HdrMetadata hdr;    // written into the stream by the encoders that can
 };
 
 // Opens the encoder with the options' quality settings: a CRF of the

@@ -1,7 +1,6 @@
 // One frame's way through velto video: read and decoded on the calling
-// thread, turned into words, corrected and turned back on a worker, and
-// handed to the encoder in frame order; packets of other streams are copied
-// on the way.
+// thread, corrected on a worker (frame_work.cpp), and handed to the encoder
+// in frame order; packets of other streams are copied on the way.
 #include "cli/video/video_job_state.h"
 
 // The filter's words are B, G, R, A bytes only on a little-endian machine.
@@ -95,7 +94,14 @@ ReadStep nextDecoded(Job& job, AVFrame* f, Status& status)
             continue;
         }
         AVPacket* p = job.packet.p;
-        const int read = job.decoderFlushed ? AVERROR_EOF : av_read_frame(job.in.format, p);
+        int read = 0;
+        if (!job.held.empty()) {
+            av_packet_move_ref(p, job.held.front());
+            av_packet_free(&job.held.front());
+            job.held.pop_front();
+        } else {
+            read = job.decoderFlushed ? AVERROR_EOF : av_read_frame(job.in.format, p);
+        }
         if (read < 0) {
             if (read != AVERROR_EOF) {
                 status = damage(job, job.lastStamp,
@@ -190,85 +196,6 @@ ReadStep readFrame(Job& job, FrameJob& frameJob, Status& status)
     return ReadStep::frame;
 }
 
-// The runner's work step, on a worker: to words, through the filter in frame
-// order, and back to the encoder's format.
-void workFrame(Job& job, FrameJob& frameJob)
-{
-    FrameSlot* slot;
-    std::unique_ptr<PictureConverter> converter;
-    {
-        std::lock_guard lock(job.mutex);
-        slot = &job.slots.find(frameJob.index)->second;
-        converter = std::move(job.converters.back());
-        job.converters.pop_back();
-    }
-    AVFrame* frame = slot->decoded;
-    AVFrame* picture = slot->picture;
-    slot->format = static_cast<AVPixelFormat>(frame->format);
-    const PictureColours colours = picturesColours(frame);
-    const PictureColours back = job.modelChanged ? job.outputColours : colours;
-    uint32_t* words = frameJob.source.data();
-    const bool deep = job.deepFormat != AV_PIX_FMT_NONE;
-    if (deep ? !pictureToDeep(*converter, frame, colours, job.deepFormat)
-             : !pictureToWords(*converter, frame, colours, words))
-        slot->failure = WorkFailure::toWords;
-    else if (deep)
-        deepToWords(*converter, words);
-    // Time, duration, colour tags, aspect and side data (rotation, captions,
-    // HDR) as the decoded frame had them, none of an earlier frame's. Then
-    // the decoded picture goes back to the decoder at once.
-    while (picture->nb_side_data > 0)
-        av_frame_remove_side_data(picture, picture->side_data[0]->type);
-    av_dict_free(&picture->metadata);
-    if (av_frame_copy_props(picture, frame) < 0 && slot->failure == WorkFailure::none)
-        slot->failure = WorkFailure::props;
-    av_frame_unref(frame);
-    // In place: the analysis reads the whole frame before the first pixel is
-    // written, and each pixel is corrected on its own.
-    if (slot->failure != WorkFailure::none) {
-        skipVideoFrame(job.correction, job.turnstile, frameJob.index);
-    } else if (deep) {
-        // Analysed at 8 bits, corrected at the samples' own depth.
-        deepVideoTables(job.correction, job.turnstile, frameJob.index, words, job.width,
-                        job.height, slot->frameSeconds, bitsPerChannel(job.deepFormat),
-                        converter->tables);
-        const size_t rowSamples = size_t(converter->deep->linesize[0]) / 2;
-        const size_t count = rowSamples * size_t(job.height);
-        // Planes G, B, R: channels 1, 2, 0.
-        static constexpr int32_t channelOf[3] = {1, 2, 0};
-        for (int plane = 0; plane < 3; ++plane)
-            applyDeepPlane(converter->tables, channelOf[plane],
-                           reinterpret_cast<uint16_t*>(converter->deep->data[plane]), count);
-        if (!deepToPicture(*converter, back, picture)) slot->failure = WorkFailure::fromWords;
-    } else {
-        correctVideoFrame(job.correction, job.turnstile, frameJob.index, words, words, job.width,
-                          job.height, slot->frameSeconds);
-        if (!wordsToPicture(*converter, words, back, picture))
-            slot->failure = WorkFailure::fromWords;
-    }
-    std::lock_guard lock(job.mutex);
-    job.converters.push_back(std::move(converter));
-}
-
-// A worker's failure as the tool says it.
-Status workStatus(const Job& job, const FrameSlot& slot)
-{
-    const char* name = av_get_pix_fmt_name(slot.format);
-    const std::string format = name ? name : "an unknown pixel format";
-    switch (slot.failure) {
-    case WorkFailure::none:
-        return success();
-    case WorkFailure::toWords:
-        return badData(job.in.name + ": cannot convert its pictures (" + format + ")");
-    case WorkFailure::props:
-        return badData(job.in.name + ": out of memory");
-    case WorkFailure::fromWords:
-        break;
-    }
-    return badData(job.in.name + ": cannot convert its pictures back to " +
-                   av_get_pix_fmt_name(job.encoder.c->pix_fmt));
-}
-
 // The runner's emit step, on the calling thread, in frame order: the
 // corrected picture with the decoded frame's time, tags and side data to
 // the encoder, and what it has encoded to the output.
@@ -307,6 +234,13 @@ Status emitFrame(Job& job, FrameJob& frameJob)
     if (job.durations.size() > 1024) job.durations.erase(job.durations.begin());
     job.videoEnd = static_cast<double>(stamp + duration) * av_q2d(inBase);
 
+    // Dynamic metadata that turns up only later is left out as well, and
+    // said once.
+    const unsigned dropped = dropDynamicMetadata(picture) & ~job.dynamicNoted;
+    if (dropped != 0) {
+        job.dynamicNoted |= dropped;
+        printMessage(job.meter, job.in.name + ": " + droppedText(dropped));
+    }
     Status s = workStatus(job, slot);
     if (s.ok()) {
         const int sent = avcodec_send_frame(job.encoder.c, picture);

@@ -85,3 +85,52 @@ double declaredVideoSeconds(const AVFormatContext* format, const AVStream* st)
 }
 
 }  // namespace videojob
+
+namespace videojob {
+
+// Read ahead no further than this for the first frame.
+constexpr size_t probePackets = 512;
+constexpr size_t probeBytes = size_t{64} << 20;
+
+// The first frame's HDR metadata, which the encoder wants before it starts,
+// and the kinds of dynamic metadata it has (in job.dynamicNoted):
+// decoded apart on one thread, from packets read ahead and kept for the run
+// (nothing is read twice, so a pipe works too). A frame that does not decode
+// here just tells nothing: the run itself says what is wrong with it.
+void probeFirstFrame(Job& job)
+{
+    const AVCodecParameters* par = job.videoIn->codecpar;
+    Codec probe;
+    probe.c = avcodec_alloc_context3(job.decoder.c->codec);
+    if (!probe.c) throw std::bad_alloc();
+    if (avcodec_parameters_to_context(probe.c, par) < 0) throw std::bad_alloc();
+    probe.c->pkt_timebase = job.videoIn->time_base;
+    probe.c->thread_count = 1;
+    if (avcodec_open2(probe.c, job.decoder.c->codec, nullptr) < 0) return;
+    struct FrameRef {
+        AVFrame* f = newFrame();
+        ~FrameRef() { av_frame_free(&f); }
+    } frame;
+    size_t bytes = 0;
+    bool ended = false;
+    while (!ended && job.held.size() < probePackets && bytes < probeBytes) {
+        AVPacket* p = av_packet_alloc();
+        if (!p) throw std::bad_alloc();
+        if (av_read_frame(job.in.format, p) < 0) {
+            av_packet_free(&p);
+            avcodec_send_packet(probe.c, nullptr);  // the frames it holds back
+            ended = true;
+        } else {
+            job.held.push_back(p);
+            bytes += static_cast<size_t>(p->size);
+            if (p->stream_index != job.videoIndex || avcodec_send_packet(probe.c, p) < 0)
+                continue;
+        }
+        if (avcodec_receive_frame(probe.c, frame.f) < 0) continue;
+        takeFrameHdr(frame.f, job.hdr);
+        job.dynamicNoted |= dropDynamicMetadata(frame.f);
+        return;
+    }
+}
+
+}  // namespace videojob

@@ -50,6 +50,7 @@ Status setUpOutput(Job& job)
                     job.videoOut, job.notes);
     if (!s.ok()) return s;
     copyContainerInfo(job.in.format, job.out.format);
+    putStreamHdr(job.hdr, job.videoOut);
 
     // Time stamps pass in the input's own time base. AVI counts frames at one
     // rate: there a frame's time is its slot at that rate, and a gap between
@@ -75,6 +76,7 @@ Status setUpOutput(Job& job)
     setup.chromaLocation = par->chroma_location;
     setup.fieldOrder = par->field_order;
     setup.globalHeader = (container->flags & AVFMT_GLOBALHEADER) != 0;
+    setup.hdr = job.hdr;
     s = openEncoder(o, encoder, setup, job.encoder.c);
     if (!s.ok()) return s;
     if (avcodec_parameters_from_context(job.videoOut->codecpar, job.encoder.c) < 0)
@@ -121,8 +123,15 @@ int32_t threadCountFor(const Job&)
 Status transcode(Job& job)
 {
     const int32_t threads = threadCountFor(job);
-    for (int32_t i = 0; i < threads; ++i)
+    // The deep tables' memory is taken here, where running out of it ends
+    // the run with a message; on a worker they are only filled.
+    const int32_t deepBits = bitsPerChannel(job.deepFormat);
+    for (int32_t i = 0; i < threads; ++i) {
         job.converters.push_back(std::make_unique<PictureConverter>());
+        if (job.deepFormat != AV_PIX_FMT_NONE)
+            for (std::vector<uint16_t>& t : job.converters.back()->tables.channel)
+                t.reserve(size_t{1} << deepBits);
+    }
     FrameSteps steps;
     steps.read = [&](FrameJob& frameJob, Status& status) {
         return readFrame(job, frameJob, status);
@@ -188,6 +197,16 @@ Status runVideo(const VideoOptions& options)
     job.videoIn = job.in.format->streams[job.videoIndex];
     s = openDecoder(job.in, job.videoIn, job.decoder);
     if (!s.ok()) return s;
+    if (needsDolbyVision(job.videoIn))
+        return badData(job.in.name +
+                       ": its Dolby Vision video has its true colours only through its "
+                       "dynamic metadata, which a correction would make wrong");
+    // The container's HDR metadata first, then the stream's own.
+    takeStreamHdr(job.videoIn, job.hdr);
+    probeFirstFrame(job);
+    job.dynamicNoted |= streamDynamicKinds(job.videoIn);
+    if (job.dynamicNoted != 0)
+        job.notes.push_back(job.in.name + ": " + droppedText(job.dynamicNoted));
     s = setUpOutput(job);
     if (!s.ok()) return s;
 

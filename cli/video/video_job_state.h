@@ -1,8 +1,8 @@
 // What one run of velto video carries between its steps: the input and the
 // output, the decoder and the encoder, and the frames in flight. The steps
 // live in video_input.cpp (choosing and opening the stream), video_frames.cpp
-// (reading, correcting and writing frames) and video_job.cpp (setting up and
-// running the whole).
+// (reading and writing frames), frame_work.cpp (correcting them on the
+// workers) and video_job.cpp (setting up and running the whole).
 #pragma once
 
 #include <sys/stat.h>
@@ -22,6 +22,7 @@
 #include "cli/io/frame_queue.h"
 #include "cli/jobs/progress.h"
 #include "cli/video/frame_correction.h"
+#include "cli/video/hdr_metadata.h"
 #include "cli/video/media_files.h"
 #include "cli/video/picture_convert.h"
 #include "cli/video/stream_copy.h"
@@ -59,7 +60,7 @@ struct Codec {
 // (the runner's source, corrected in place).
 // What can go wrong on a worker, said on the calling thread: a worker must
 // not throw, and making a message may.
-enum class WorkFailure { none, toWords, props, fromWords };
+enum class WorkFailure { none, toWords, props, fromWords, memory };
 
 struct FrameSlot {
     AVFrame* decoded = nullptr;              // as the decoder made it, until it is in words
@@ -86,6 +87,11 @@ struct Job {
     // Deeper than 8 bits in and out: corrected in this planar R'G'B'.
     AVPixelFormat deepFormat = AV_PIX_FMT_NONE;
     Packet packet, encoded;
+    // Packets read ahead to find the first frame's HDR metadata, to be
+    // handled first.
+    std::deque<AVPacket*> held;
+    HdrMetadata hdr;
+    unsigned dynamicNoted = 0;  // the kinds of dynamic metadata said to be left out
     ProgressMeter meter;
     std::vector<std::string> notes;  // said once the output is under way
 
@@ -120,6 +126,7 @@ struct Job {
         }
         for (AVFrame*& f : spareDecoded) av_frame_free(&f);
         for (AVFrame*& f : sparePictures) av_frame_free(&f);
+        for (AVPacket*& p : held) av_packet_free(&p);
     }
 };
 
@@ -128,8 +135,9 @@ Status pickVideoStream(const MediaInput& in, int32_t wanted, int& index);
 Status openDecoder(const MediaInput& in, const AVStream* st, Codec& decoder);
 int64_t expectedFrames(const AVFormatContext* format, const AVStream* st);
 double declaredVideoSeconds(const AVFormatContext* format, const AVStream* st);
+void probeFirstFrame(Job& job);
 
-// video_frames.cpp
+// video_frames.cpp, frame_work.cpp
 bool isSaneTicks(int64_t ticks);
 AVFrame* newFrame();
 Status writeEncoded(Job& job);

@@ -146,6 +146,8 @@ std::string videoHelp()
            "  --quiet, -q      no progress on standard error\n"
            "  --help, -h       this text\n"
            "\n"
-           "Pictures deeper than 8 bits a channel are corrected at 8 bits and written\n"
-           "back in their own format. Other streams are copied as they are.\n";
+           "Pictures deeper than 8 bits a channel are corrected at their own depth. HDR\n"
+           "video keeps its colour tags, mastering display and light levels; its dynamic\n"
+           "metadata (Dolby Vision, HDR10+), which the correction would make wrong, is\n"
+           "left out, with a line that says so. Other streams are copied as they are.\n";
 }

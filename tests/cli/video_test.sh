@@ -19,10 +19,16 @@ fail() {
 probe() {  # probe FILE ARGS...: ffprobe's plain answer
     f=$1
     shift
-    ffprobe -v error "$@" -of csv=p=0 "$f"
+    # A stream with side data ends its line with a comma and adds empty ones.
+    ffprobe -v error "$@" -of csv=p=0 "$f" | sed 's/,$//' | grep -v '^$'
 }
 frame_times() {  # every video frame's time stamp, in decoding order
     probe "$1" -select_streams v:0 -show_entries frame=pts_time
+}
+frame_hdr() {  # the first frame's static HDR metadata
+    probe "$1" -select_streams v:0 -read_intervals %+#1 -show_entries \
+        frame_side_data=side_data_type,red_x,green_y,blue_x,white_point_y,min_luminance,max_luminance,max_content,max_average |
+        grep "Mastering\|Content light"
 }
 kinds() {  # the kinds of stream, in order
     probe "$1" -show_entries stream=codec_type | tr '\n' ' '
@@ -63,11 +69,20 @@ ffmpeg -v error -y -f lavfi -i "$cast,format=bgra" -t 0.6 -c:v ffv1 bgra.mkv ||
     fail "ffmpeg could not make bgra.mkv"
 ffmpeg -v error -y -f lavfi -i "nullsrc=s=1024x64:d=0.2,format=gray10le,geq=lum='64+X*876/1024',format=yuv420p10le" \
     -c:v ffv1 ramp.mkv || fail "ffmpeg could not make ramp.mkv"
-# Phone-like clips: 10-bit HEVC tagged PQ, 8-bit HEVC in mp4, VP9 in webm,
-# and Theora, which velto does not keep.
+# Phone-like clips: 10-bit HEVC tagged PQ, and HLG (a lossless 10-bit ramp
+# in mp4), both with a mastering display and light levels in the stream;
+# 10-bit H.264; 8-bit HEVC in mp4, VP9 in webm, and Theora, which velto does
+# not keep.
+hdr10="master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,1):max-cll=1000,400"
 ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -pix_fmt yuv420p10le -c:v libx265 \
-    -x265-params log-level=error -color_primaries bt2020 -color_trc smpte2084 \
+    -x265-params "log-level=error:hdr10=1:$hdr10" -color_primaries bt2020 -color_trc smpte2084 \
     -colorspace bt2020nc hdr.mkv || fail "ffmpeg could not make hdr.mkv"
+ffmpeg -v error -y -f lavfi -i "nullsrc=s=1024x64:d=0.2,format=gray10le,geq=lum='64+X*876/1024',format=yuv420p10le" \
+    -c:v libx265 -x265-params "log-level=error:lossless=1:hdr10=1:$hdr10" -tag:v hvc1 \
+    -color_primaries bt2020 -color_trc arib-std-b67 -colorspace bt2020nc hlg.mp4 ||
+    fail "ffmpeg could not make hlg.mp4"
+ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -pix_fmt yuv420p10le -c:v libx264 -preset ultrafast \
+    h264-10.mkv || fail "ffmpeg could not make h264-10.mkv"
 ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libx265 -x265-params log-level=error \
     hevc.mp4 || fail "ffmpeg could not make hevc.mp4"
 ffmpeg -v error -y -f lavfi -i "$cast" -t 0.4 -c:v libvpx-vp9 vp9.webm ||
@@ -123,6 +138,16 @@ while IFS='|' read -r input output args checks; do
                 fail "$output: codec, profile or size far from $input's" ;;
         hvc1) [ "$(probe "$output" -show_entries stream=codec_tag_string)" = hvc1 ] ||
             fail "$output: HEVC not tagged hvc1" ;;
+        hdr) # the first frame's mastering display and light levels, and the container's
+            [ -n "$(frame_hdr "$input")" ] && [ "$(frame_hdr "$output")" = "$(frame_hdr "$input")" ] &&
+            probe "$output" -select_streams v:0 -show_entries stream_side_data=side_data_type |
+                grep -q "Mastering display metadata" &&
+            probe "$output" -select_streams v:0 -show_entries stream_side_data=max_content,max_average |
+                grep -q "^1000,400$" || fail "$output: HDR metadata differs from $input's" ;;
+        sei) # the encoder was given the mastering display and light levels too
+            [ "$(ffmpeg -nostdin -v trace -i "$output" -frames:v 1 -c copy -bsf:v trace_headers -f null - 2>&1 |
+                 grep -c "Mastering Display Colour Volume$\|Content Light Level Information$")" -ge 2 ] ||
+                fail "$output: no mastering display or light level SEI" ;;
         deep) # a 10-bit ramp of 876 steps: corrected at 8 bits, it would keep under 350
             n=$(ffmpeg -nostdin -v error -i "$output" -frames:v 1 -f rawvideo -pix_fmt gray10le - |
                 od -An -v -tu2 -w2 | sort -u | wc -l)
@@ -138,8 +163,11 @@ even.avi|even-out.avi||times kinds
 full.mkv|sound-only-video.mp4|--drop-unsupported --steady 0|times
 odd.mkv|odd-out.mkv|--lossless|format times
 deep.mkv|deep-out.mkv||format
+h264-10.mkv|h264-10-out.mkv||format family
 ramp.mkv|ramp-out.mkv|--lossless|format deep
-hdr.mkv|hdr-out.mkv||format tags family
+hdr.mkv|hdr-out.mkv||format tags family hdr
+hlg.mp4|hlg-out.mp4|--crf 0|format tags hdr hvc1 deep
+hdr.mkv|hdr-h264.mkv|--codec libx264|sei
 theora.ogv|theora-out.mkv||fallback
 ramp.mkv|ramp-classic.mkv|--lossless --method classic --steady 0|format deep
 grey.mkv|grey-out.mkv|--steady 0 --lossless|format same
