@@ -9,6 +9,9 @@
 // one would make the picture vanish. Nothing else changes once
 // loaded (the engine picks its kernel on the first frame, thread-safely), so
 // any number of instances run at once, on any threads.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <mutex>
 #include <new>
@@ -47,7 +50,39 @@ struct Instance {
     // from several threads at once. The strips then take turns, so that the
     // state above is never written by two at a time.
     std::mutex turn;
+    // A strip is no picture of its own: measured alone, each strip of a frame
+    // would get a correction of its own and the frame would come out in
+    // bands. Strips are told by two calls for one time whose pictures touch
+    // in memory; from then on the instance passes frames through as they are.
+    double lastTime = 0.0;
+    uintptr_t lastIn = 0, lastOut = 0;
+    bool strips = false;
 };
+
+// b starts where a's strip of bytes ends, or ends where it starts.
+bool touching(uintptr_t a, uintptr_t b, uintptr_t bytes)
+{
+    return (a <= UINTPTR_MAX - bytes && a + bytes == b) || (b <= UINTPTR_MAX - bytes && b + bytes == a);
+}
+
+// Once a strip is seen: said once, and true from then on.
+bool cutIntoStrips(Instance& i, double time, const uint32_t* in, const uint32_t* out)
+{
+    const uintptr_t inAt = reinterpret_cast<uintptr_t>(in), outAt = reinterpret_cast<uintptr_t>(out);
+    const uintptr_t bytes = uintptr_t(i.width) * uintptr_t(i.height) * sizeof(uint32_t);
+    if (!i.strips && i.lastIn != 0 && time == i.lastTime && touching(i.lastIn, inAt, bytes) &&
+        touching(i.lastOut, outAt, bytes)) {
+        i.strips = true;
+        std::fputs("velto: the host runs the effect on strips of each frame (MLT's threads "
+                   "property on the filter), which cannot be corrected as one picture: frames "
+                   "pass through unchanged; leave threads unset\n",
+                   stderr);
+    }
+    i.lastTime = time;
+    i.lastIn = inAt;
+    i.lastOut = outAt;
+    return i.strips;
+}
 
 struct ParamText {
     const char* name;
@@ -139,6 +174,10 @@ void correct(f0r_instance_t instance, double time, const uint32_t* in, uint32_t*
     if (!instance || !in || !out) return;
     Instance& i = *static_cast<Instance*>(instance);
     const std::lock_guard<std::mutex> hold(i.turn);
+    if (cutIntoStrips(i, time, in, out)) {
+        if (in != out) std::memmove(out, in, size_t(i.width) * size_t(i.height) * sizeof(uint32_t));
+        return;
+    }
     if (i.steadyValue == 0.0 || i.neutral != i.lastNeutral) i.clock = FrameClock{};
     i.lastNeutral = i.neutral;
     if (i.neutral) correctNeutral(i, time, in, out);

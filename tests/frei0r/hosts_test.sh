@@ -160,4 +160,16 @@ for params in "" "Neutral=0"; do
         real_time=-2 || fail "melt real_time=-2 $params: failed"
     check "melt real_time=-2" 320x240 "$([ -n "$params" ] && echo 20,20,20 || echo neutral)"
 done
+# MLT's slices (threads on the filter) cut each frame into strips: the effect
+# tells them and passes frames through unchanged with one line, rather than
+# correct each strip as a picture of its own (bands). The first frame's first
+# strip comes before anything can be told.
+# MLT cuts no more strips than the machine has processors.
+if [ "$(nproc)" -lt 2 ]; then
+    echo "SKIPPED: melt threads=2: one processor, so MLT cuts no strips"
+elif ! run_melt in.mkv -filter frei0r.velto threads=2 -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra \
+    2>strips.err; then fail "melt threads=2: failed"
+elif grep -q "^velto: the host runs the effect on strips" strips.err &&
+    cmp -s -i $((320 * 240 * 4)) in.bgra out.bgra; then echo "melt threads=2: passed through, said"
+else fail "melt threads=2: not passed through with the line ($(head -c 200 strips.err))"; fi
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
