@@ -3,7 +3,8 @@
 # /usr/lib/x86_64-linux-gnu/obs-plugins, or where OBS_PLUGINS_PATH and
 # OBS_PLUGINS_DATA_PATH point): obs starts on a virtual display with a home of
 # its own, whose scene collection holds a media source playing a generated
-# clip with the filter velto_filter on it. Its log must list velto-obs.so
+# clip and an image source (drawn as a texture, as screen capture is), each
+# with the filter velto_filter on it. Its log must list velto-obs.so
 # among the loaded modules and the filter on the source, with no word of an
 # unknown source type; then obs is asked to quit as a user would (Ctrl+Q) and
 # must end cleanly, its log reporting no memory left allocated.
@@ -51,6 +52,8 @@ mkdir -p "$config/basic/scenes" "$config/basic/profiles/velto" || exit 1
 ffmpeg -nostdin -v error -y -f lavfi \
   -i "testsrc2=size=320x240:rate=25:duration=2,format=bgra,lutrgb=r=val*0.8+40:b=val*0.75" \
   -c:v ffv1 clip.mkv || { echo "FAIL: no clip"; exit 1; }
+# An image source: drawn as a texture each frame, as screen capture is.
+ffmpeg -nostdin -v error -y -i clip.mkv -frames:v 1 still.png || { echo "FAIL: no picture"; exit 1; }
 
 # FirstRun: no set-up wizard on the first start.
 cat >"$config/global.ini" <<EOF
@@ -76,11 +79,16 @@ cat >"$config/basic/scenes/velto.json" <<EOF
  "scene_order": [{"name": "Scene"}],
  "sources": [
   {"id": "scene", "versioned_id": "scene", "name": "Scene",
-   "settings": {"id_counter": 1, "items": [{"name": "clip", "id": 1, "visible": true}]}},
+   "settings": {"id_counter": 2, "items": [{"name": "clip", "id": 1, "visible": true},
+                                           {"name": "still", "id": 2, "visible": true}]}},
   {"id": "ffmpeg_source", "versioned_id": "ffmpeg_source", "name": "clip",
    "settings": {"local_file": "$PWD/clip.mkv", "looping": true},
    "filters": [{"id": "velto_filter", "versioned_id": "velto_filter",
-                "name": "Velto white balance", "settings": {}}]}
+                "name": "Velto white balance", "settings": {}}]},
+  {"id": "image_source", "versioned_id": "image_source", "name": "still",
+   "settings": {"file": "$PWD/still.png"},
+   "filters": [{"id": "velto_filter", "versioned_id": "velto_filter",
+                "name": "Velto white balance", "settings": {"method": "classic"}}]}
  ]}
 EOF
 
@@ -101,10 +109,10 @@ else
   sed -n '/Loaded Modules:/,/-----/p' obs-log.txt | grep -q ': *velto-obs\.so$' ||
     fail "velto-obs.so is not among the modules obs loaded (see $PWD/obs-log.txt)"
   grep -q "Source ID 'velto_filter' not found" obs-log.txt && fail "obs knows no source type velto_filter"
-  grep -q "^[0-9:.]*: *- filter: 'Velto white balance' (velto_filter)$" obs-log.txt ||
-    fail "the scene list has no Velto filter on the clip"
+  [ "$(grep -c "^[0-9:.]*: *- filter: 'Velto white balance' (velto_filter)$" obs-log.txt)" -eq 2 ] ||
+    fail "the scene list has not the Velto filter on both the clip and the picture"
   grep -q "Number of memory leaks: 0$" obs-log.txt ||
     fail "obs did not end cleanly: $(grep 'memory leaks' obs-log.txt)"
 fi
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
-echo "OBS Studio: velto-obs.so loaded, the filter on a media source, obs quit cleanly"
+echo "OBS Studio: velto-obs.so loaded, the filter on a media source and an image source, obs quit cleanly"
