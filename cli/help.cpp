@@ -128,8 +128,8 @@ std::string applyHelp()
            "AVIF are written where libheif has the encoder, at quality " +
            std::to_string(defaultHeifQuality) + " unless\n"
            "--quality or a lossy input says another. A 16-bit PNG or TIFF (or a 10-bit\n"
-           "HEIC or AVIF) is corrected at 16 bits and written so in a PNG or TIFF\n"
-           "(reduced to 8 for JPEG, WebP, HEIC, AVIF, Netpbm).\n"
+           "HEIC or AVIF) is corrected at 16 bits and written so in a PNG or TIFF, at\n"
+           "10 bits in a HEIC (reduced to 8 for JPEG, WebP, AVIF, Netpbm).\n"
            "A grey input whose output is still grey is written grey. The EXIF block\n"
            "(with its orientation), the ICC profile, XMP and the resolution (dpi) go on\n"
            "to a JPEG, PNG, TIFF or HEIC output as far as each holds them (a HEIC\n"

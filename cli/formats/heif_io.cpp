@@ -1,6 +1,7 @@
 // HEIF (HEVC pictures, .heic) and AVIF (AV1 pictures) through libheif: the
 // primary picture (at 16 bits when it has more than 8), its ICC profile, EXIF
-// block and XMP; written at 8 bits. libheif
+// block and XMP; written at 10 bits when the picture has deep samples, else
+// at 8. libheif
 // turns and mirrors the picture as the file's transforms say while it
 // decodes, so the rows come as they are shown: the EXIF orientation is then
 // set to 1, or another program would turn the picture a second time. On
@@ -113,6 +114,28 @@ bool fillPicture(const Image& image, heif_image* picture)
     return true;
 }
 
+// The deep samples rounded to 10 bits, as little-endian 16-bit words in the
+// picture's one plane (RRGGBB or RRGGBBAA).
+bool fillDeepPicture(const Image& image, heif_image* picture)
+{
+    if (heif_image_add_plane(picture, heif_channel_interleaved, image.width, image.height, 10)
+            .code != heif_error_Ok)
+        return false;
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+    if (!plane) return false;
+    const size_t samples = size_t(image.width) * size_t(deepChannels(image));
+    for (size_t y = 0; y < size_t(image.height); ++y) {
+        const uint16_t* in = image.deep.data() + y * samples;
+        uint8_t* row = plane + y * size_t(stride);
+        for (size_t i = 0; i < samples; ++i) {
+            const uint32_t v = (uint32_t{in[i]} * 1023 + 32767) / 65535;
+            row[2 * i] = uint8_t(v), row[2 * i + 1] = uint8_t(v >> 8);
+        }
+    }
+    return true;
+}
+
 // Samples of 9 to 16 bits (below range), little-endian, rounded to 16 bits.
 void takeDeep(const uint8_t* plane, size_t stride, uint32_t range, Image& image)
 {
@@ -218,12 +241,24 @@ Status encodeHeif(const Image& image, ImageFormat format, int32_t quality, const
     if (e.code != heif_error_Ok) return badData(cannot + libraryPhrase(e.message));
     heif_encoder_set_lossy_quality(encoder.get(), quality);
 
+    // libaom, as libheif 1.15 sets it up, stops the program on an assertion
+    // for a 10-bit picture (it is told the AV1 profile of 4:2:2 and 12 bits):
+    // an AVIF from that encoder is written at 8 bits.
+    const char* encoderName = heif_encoder_get_name(encoder.get());
+    const bool aom = format == ImageFormat::avif && encoderName &&
+                     std::strncmp(encoderName, "AOMedia", 7) == 0;
+    const bool deep = !image.deep.empty() && !aom;
+    if (!image.deep.empty() && aom)
+        noteLost(settings.lost, "the depth beyond 8 bits (libheif's AV1 encoder fails on 10 bits)");
+    const heif_chroma chroma =
+        deep ? (image.hasAlpha ? heif_chroma_interleaved_RRGGBBAA_LE
+                               : heif_chroma_interleaved_RRGGBB_LE)
+             : (image.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
     heif_image* rawPicture = nullptr;
-    e = heif_image_create(
-        image.width, image.height, heif_colorspace_RGB,
-        image.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &rawPicture);
+    e = heif_image_create(image.width, image.height, heif_colorspace_RGB, chroma, &rawPicture);
     Picture picture(rawPicture);
-    if (e.code != heif_error_Ok || !fillPicture(image, picture.get()))
+    if (e.code != heif_error_Ok ||
+        !(deep ? fillDeepPicture(image, picture.get()) : fillPicture(image, picture.get())))
         return badData(cannot + "out of memory");
     if (!image.icc.empty())
         heif_image_set_raw_color_profile(picture.get(), "prof", image.icc.data(), image.icc.size());
