@@ -68,7 +68,7 @@ BENCHMARK_CAPTURE(analyse, bgra_1080p_neutral, FilterMethod::neutral, width * 4)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(analyse, bgra_1080p_classic, FilterMethod::classic, width * 4)
     ->Unit(benchmark::kMillisecond);
-// Rows with gaps, as some GPUs stage them, are copied together first.
+// Rows with gaps, as some GPUs stage them, read where they lie.
 BENCHMARK_CAPTURE(analyse, bgra_1080p_neutral_row_gaps, FilterMethod::neutral, width * 4 + 256)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

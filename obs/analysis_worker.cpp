@@ -82,9 +82,11 @@ bool analysePicture(CorrectionState& state, std::vector<uint32_t>& rows,
                     const StagedPicture& p, uint32_t* maps)
 {
     const size_t rowBytes = size_t(p.width) * 4;
-    const uint32_t* words = reinterpret_cast<const uint32_t*>(p.bytes);
-    // The engine reads gap-free words; a GPU's rows are mostly that already.
-    if (p.linesize != rowBytes || reinterpret_cast<uintptr_t>(p.bytes) % alignof(uint32_t)) {
+    if (p.linesize < rowBytes) return false;
+    FrameView view{reinterpret_cast<const uint32_t*>(p.bytes), p.width, p.height,
+                   intptr_t(p.linesize - rowBytes)};
+    // The engine steps through whole words; a GPU's rows are that already.
+    if (p.linesize % 4 || reinterpret_cast<uintptr_t>(p.bytes) % alignof(uint32_t)) {
         try {
             rows.resize(size_t(p.width) * size_t(p.height));
         } catch (const std::bad_alloc&) {
@@ -93,9 +95,9 @@ bool analysePicture(CorrectionState& state, std::vector<uint32_t>& rows,
         for (int32_t y = 0; y < p.height; ++y)
             std::memcpy(&rows[size_t(y) * size_t(p.width)], p.bytes + size_t(y) * p.linesize,
                         rowBytes);
-        words = rows.data();
+        view = {rows.data(), p.width, p.height, 0};
     }
-    const FrameCorrection c = analyseFrame(state, p.settings, words, p.width, p.height, p.time);
+    const FrameCorrection c = analyseFrame(state, p.settings, view, p.time);
     correctionTables(c, maps);
     return true;
 }

@@ -52,7 +52,7 @@ bool takeMaps(AnalysisWorker& worker, uint64_t& serial, uint32_t* words);
 
 // One picture's analysis on the caller's thread (the worker's and the
 // benchmark's): the steady state stepped and the maps that follow; false
-// (the maps not written) where the memory for a gap-free copy of rows with
-// gaps cannot be had.
+// (the maps not written) for rows shorter than the width, or where the memory
+// for a copy of rows whose gap is not whole words cannot be had.
 bool analysePicture(CorrectionState& state, std::vector<uint32_t>& rows,
                     const StagedPicture& picture, uint32_t* maps);

@@ -2,6 +2,7 @@
 
 #include "engine/classic/bottom_up.h"
 #include "engine/classic/correct.h"
+#include "engine/classic/frame_pass.h"
 #include "engine/classic/steady_correct.h"
 #include "engine/neutral/light_estimate.h"
 #include "engine/neutral/neutral_gains.h"
@@ -20,6 +21,24 @@ FrameCorrection neutralCorrection(const NeutralShift& shift)
     c.kind = FrameCorrection::Kind::neutral;
     c.tables = neutralTables(neutralGains(shift), frameTransfer, TopByte::carried);
     return c;
+}
+
+// Every pixel corrected, in place; alpha kept.
+void applyCorrection(const FrameCorrection& correction, uint32_t* pixels, int32_t width,
+                     int32_t height)
+{
+    const FrameView view{pixels, width, height, 0};
+    switch (correction.kind) {
+    case FrameCorrection::Kind::classicFrame:
+        correctPixels(correction.levels, view, pixels, 0, TopByte::carried);
+        break;
+    case FrameCorrection::Kind::classicSteady:
+        correctSteadyPixels(correction.levels, pixels, pixels, width, height, TopByte::carried);
+        break;
+    case FrameCorrection::Kind::neutral:
+        correctNeutralPixels(correction.tables, view, pixels, 0);
+        break;
+    }
 }
 
 }  // namespace
@@ -41,8 +60,7 @@ FrameStep stepFrameTime(CorrectionState& state, uint64_t timestamp)
 }
 
 FrameCorrection analyseFrame(CorrectionState& state, const FilterSettings& settings,
-                             const uint32_t* pixels, int32_t width, int32_t height,
-                             uint64_t timestamp)
+                             const FrameView& view, uint64_t timestamp)
 {
     // A property changed: the steady state belongs to the old settings.
     if (!(settings == state.settings)) {
@@ -56,7 +74,6 @@ FrameCorrection analyseFrame(CorrectionState& state, const FilterSettings& setti
     }
     const bool steady = settings.steadySeconds > 0.0;
     const double weight = steadyWeight(settings.steadySeconds, step.seconds);
-    const FrameView view{pixels, width, height, 0};
 
     if (settings.method == FilterMethod::neutral && !steady)
         return neutralCorrection(neutralShift(estimateLight(view, frameTransfer),
@@ -70,8 +87,8 @@ FrameCorrection analyseFrame(CorrectionState& state, const FilterSettings& setti
     }
     BlockLevels levels;
     SceneSignature signature;
-    analyzeMeasuredBottomUp(settings.levels, pixels, width, height, levels,
-                            steady ? &signature : nullptr);
+    analyzeMeasuredBlocks(settings.levels, bottomUpView(view), levels,
+                          steady ? &signature : nullptr);
     FrameCorrection c;
     if (!steady) {
         c.kind = FrameCorrection::Kind::classicFrame;
@@ -82,23 +99,6 @@ FrameCorrection analyseFrame(CorrectionState& state, const FilterSettings& setti
     c.kind = FrameCorrection::Kind::classicSteady;
     c.levels = state.classic.levels;
     return c;
-}
-
-void applyCorrection(const FrameCorrection& correction, uint32_t* pixels, int32_t width,
-                     int32_t height)
-{
-    const FrameView view{pixels, width, height, 0};
-    switch (correction.kind) {
-    case FrameCorrection::Kind::classicFrame:
-        correctPixels(correction.levels, view, pixels, 0, TopByte::carried);
-        break;
-    case FrameCorrection::Kind::classicSteady:
-        correctSteadyPixels(correction.levels, pixels, pixels, width, height, TopByte::carried);
-        break;
-    case FrameCorrection::Kind::neutral:
-        correctNeutralPixels(correction.tables, view, pixels, 0);
-        break;
-    }
 }
 
 void identityTables(uint32_t* words)

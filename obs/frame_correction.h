@@ -1,9 +1,8 @@
 // The correction of one frame, on the engine's methods, as the command-line
 // tool runs them: a frame's analysis first (its levels or its light, stepped
 // through the steady state in frame order), then every pixel mapped through
-// one table per channel. The filter's two paths share it: the frames of
-// asynchronous sources are corrected here directly, and the textures of the
-// others get the tables (correctionTables) for a shader.
+// one table per channel, which the filter's shader applies on the GPU
+// (correctionTables).
 #pragma once
 
 #include <cstdint>
@@ -40,15 +39,10 @@ struct FrameStep {
 };
 FrameStep stepFrameTime(CorrectionState& state, uint64_t timestamp);
 
-// The analysis of width x height BGRA words, top row first without row gaps
-// (the top byte is alpha, never read), at the frame's time stamp.
+// The analysis of a picture of BGRA words, top row first, its rows' gap
+// whole words (the top byte is alpha, never read), at the frame's time stamp.
 FrameCorrection analyseFrame(CorrectionState& state, const FilterSettings& settings,
-                             const uint32_t* pixels, int32_t width, int32_t height,
-                             uint64_t timestamp);
-
-// Every pixel corrected, in place; alpha kept.
-void applyCorrection(const FrameCorrection& correction, uint32_t* pixels, int32_t width,
-                     int32_t height);
+                             const FrameView& view, uint64_t timestamp);
 
 // The maps that change nothing: word v holds v in blue, green and red.
 void identityTables(uint32_t* words);

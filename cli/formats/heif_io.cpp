@@ -91,14 +91,20 @@ heif_error writeToSink(heif_context*, const void* data, size_t size, void* conte
     return {heif_error_Encoding_error, heif_suberror_Cannot_write_output_data, ""};
 }
 
+// The picture's one interleaved plane, of the image's size and bits a sample.
+uint8_t* addPlane(heif_image* picture, const Image& image, int bits, int& stride)
+{
+    if (heif_image_add_plane(picture, heif_channel_interleaved, image.width, image.height, bits)
+            .code != heif_error_Ok)
+        return nullptr;
+    return heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+}
+
 // The words as interleaved RGB or RGBA bytes in the picture's one plane.
 bool fillPicture(const Image& image, heif_image* picture)
 {
-    if (heif_image_add_plane(picture, heif_channel_interleaved, image.width, image.height, 8)
-            .code != heif_error_Ok)
-        return false;
     int stride = 0;
-    uint8_t* plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+    uint8_t* plane = addPlane(picture, image, 8, stride);
     if (!plane) return false;
     const size_t channels = image.hasAlpha ? 4 : 3;
     for (int32_t y = 0; y < image.height; ++y) {
@@ -118,11 +124,8 @@ bool fillPicture(const Image& image, heif_image* picture)
 // picture's one plane (RRGGBB or RRGGBBAA).
 bool fillDeepPicture(const Image& image, heif_image* picture)
 {
-    if (heif_image_add_plane(picture, heif_channel_interleaved, image.width, image.height, 10)
-            .code != heif_error_Ok)
-        return false;
     int stride = 0;
-    uint8_t* plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+    uint8_t* plane = addPlane(picture, image, 10, stride);
     if (!plane) return false;
     const size_t samples = size_t(image.width) * size_t(deepChannels(image));
     for (size_t y = 0; y < size_t(image.height); ++y) {

@@ -35,16 +35,7 @@ void dropAlpha(Image& image)
 
 void flattenOnto(Image& image, uint32_t colour)
 {
-    for (uint32_t& w : image.words) {
-        const uint32_t a = w >> 24;
-        uint32_t out = 0;
-        for (int shift = 0; shift < 24; shift += 8) {
-            const uint32_t c = w >> shift & 0xFF, under = colour >> shift & 0xFF;
-            out |= (c * a + under * (255 - a) + 127) / 255 << shift;
-        }
-        w = out;
-    }
-    if (image.hasAlpha && !image.deep.empty()) {  // the same at 16 bits, into three samples
+    if (image.hasAlpha && !image.deep.empty()) {  // at 16 bits, into three samples
         const size_t count = image.deep.size() / 4;
         for (size_t i = 0; i < count; ++i) {
             const uint64_t a = image.deep[i * 4 + 3];
@@ -57,6 +48,16 @@ void flattenOnto(Image& image, uint32_t colour)
         image.deep.resize(count * 3);
         image.hasAlpha = false;
         wordsFromDeep(image);  // what the analysis reads follows the 16-bit picture
+        return;
+    }
+    for (uint32_t& w : image.words) {
+        const uint32_t a = w >> 24;
+        uint32_t out = 0;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const uint32_t c = w >> shift & 0xFF, under = colour >> shift & 0xFF;
+            out |= (c * a + under * (255 - a) + 127) / 255 << shift;
+        }
+        w = out;
     }
     image.hasAlpha = false;
 }

@@ -38,28 +38,25 @@ bool rowsReadable(TIFF* tiff, const Layout& l)
            (l.planar == PLANARCONFIG_CONTIG || l.samples == 1);
 }
 
-// The samples of one row, 8 or 16 bits, into words and deep (16 bits).
+// The samples of one row, grey spread to the three colours: 8 bits straight
+// into words, 16 bits into deep (the words follow from those at the end).
 void takeRow(const uint8_t* row, const Layout& l, uint32_t width, uint32_t* words, uint16_t* deep)
 {
-    const uint32_t channels = l.alpha ? 4 : 3;
+    const uint32_t colours = l.grey ? 1 : 3, channels = l.alpha ? 4 : 3;
     for (uint32_t x = 0; x < width; ++x) {
         uint16_t s[4] = {0, 0, 0, 0xFFFF};
-        for (uint32_t c = 0; c < (l.grey ? 1u : 3u) + (l.alpha ? 1u : 0u); ++c) {
+        for (uint32_t c = 0; c < colours + (l.alpha ? 1u : 0u); ++c) {
             const size_t at = size_t{x} * l.samples + c;
-            uint16_t v = 0;
-            if (l.bits == 16)
-                std::memcpy(&v, row + at * 2, 2);  // libtiff gives host order
-            else
-                v = static_cast<uint16_t>(row[at] * 257);
-            s[l.grey && c == 1 ? 3 : c] = v;
+            uint16_t v = row[at];
+            if (l.bits == 16) std::memcpy(&v, row + at * 2, 2);  // libtiff gives host order
+            s[c < colours ? c : 3] = v;
         }
         if (l.grey) s[1] = s[2] = s[0];
-        uint32_t w = uint32_t{scaleSample(s[0], 65535)} << 16 |
-                     uint32_t{scaleSample(s[1], 65535)} << 8 | scaleSample(s[2], 65535);
-        if (l.alpha) w |= uint32_t{scaleSample(s[3], 65535)} << 24;
-        words[x] = w;
         if (deep)
-            for (uint32_t c = 0; c < channels; ++c) deep[size_t{x} * channels + c] = s[c];
+            std::copy(s, s + channels, deep + size_t{x} * channels);
+        else
+            words[x] = (l.alpha ? uint32_t{s[3]} << 24 : 0u) | uint32_t{s[0]} << 16 |
+                       uint32_t{s[1]} << 8 | s[2];
     }
 }
 
@@ -85,6 +82,7 @@ const char* readRows(TIFF* tiff, const Layout& l, Image& image, bool keepGoing,
                                    : image.deep.data() + size_t{y} * width * (l.alpha ? 4 : 3));
         tellProgress(progress, y, height);
     }
+    if (!image.deep.empty()) wordsFromDeep(image);
     return nullptr;
 }
 

@@ -2,10 +2,18 @@
 
 #include "engine/classic/frame_pass.h"
 
-FrameView bottomUpView(const uint32_t* topRowFirst, int32_t width, int32_t height)
+FrameView bottomUpView(const FrameView& v)
 {
     // From the end of one row back to the start of the row above it.
-    return {topRowFirst + intptr_t{height - 1} * width, width, height, -intptr_t{8} * width};
+    const intptr_t rowWords = intptr_t{v.width} + v.rowGap / intptr_t{sizeof(uint32_t)};
+    const intptr_t rowBytes = intptr_t{v.width} * intptr_t{sizeof(uint32_t)};
+    return {v.pixels + intptr_t{v.height - 1} * rowWords, v.width, v.height,
+            -(2 * rowBytes + v.rowGap)};
+}
+
+FrameView bottomUpView(const uint32_t* topRowFirst, int32_t width, int32_t height)
+{
+    return bottomUpView(FrameView{topRowFirst, width, height, 0});
 }
 
 void correctFrame(const Strengths& user, const uint32_t* source, uint32_t* destination,

@@ -15,8 +15,11 @@
 #include "engine/frame_view.h"
 #include "engine/scene_change.h"
 
-// A view of width x height words stored top row first that walks them bottom
-// row first: it starts at the last row and steps back one row per row.
+// A view of a picture stored top row first that walks it bottom row first:
+// it starts at the last row and steps back one row per row. The rows' gap
+// must be whole words.
+FrameView bottomUpView(const FrameView& topRowFirst);
+// The same for width x height words without gaps.
 FrameView bottomUpView(const uint32_t* topRowFirst, int32_t width, int32_t height);
 
 // The frame pass as the plug-in runs it: source and destination both top row
