@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "cli/formats/tiff_order.h"
+
 namespace {
 
 constexpr uint16_t orientationTag = 0x0112;
@@ -9,28 +11,21 @@ constexpr uint16_t shortType = 3;
 
 struct TiffStream {
     const std::vector<uint8_t>& bytes;
-    bool little;
+    TiffOrder order;
 
     bool has(size_t at, size_t count) const
     {
         return at <= bytes.size() && count <= bytes.size() - at;
     }
-    uint32_t u16(size_t at) const
-    {
-        return little ? uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8
-                      : uint32_t{bytes[at]} << 8 | uint32_t{bytes[at + 1]};
-    }
-    uint32_t u32(size_t at) const
-    {
-        return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
-    }
+    uint32_t u16(size_t at) const { return order.u16(&bytes[at]); }
+    uint32_t u32(size_t at) const { return order.u32(&bytes[at]); }
 };
 
 // Where the orientation's value lies in the block, or 0 when it has none.
 size_t orientationAt(const std::vector<uint8_t>& exif)
 {
     if (exif.size() < 8 || exif[0] != exif[1] || (exif[0] != 'I' && exif[0] != 'M')) return 0;
-    const TiffStream tiff{exif, exif[0] == 'I'};
+    const TiffStream tiff{exif, {exif[0] == 'I'}};
     if (tiff.u16(2) != 42) return 0;
     const size_t directory = tiff.u32(4);
     if (!tiff.has(directory, 2)) return 0;
@@ -51,7 +46,7 @@ int32_t exifOrientation(const std::vector<uint8_t>& exif)
 {
     const size_t at = orientationAt(exif);
     if (at == 0) return 0;
-    const uint32_t value = TiffStream{exif, exif[0] == 'I'}.u16(at);
+    const uint32_t value = TiffStream{exif, {exif[0] == 'I'}}.u16(at);
     return value >= 1 && value <= 8 ? static_cast<int32_t>(value) : 0;
 }
 
@@ -75,7 +70,7 @@ bool exifBeyondOrientation(const std::vector<uint8_t>& exif)
 {
     if (exif.empty()) return false;
     if (orientationAt(exif) == 0) return true;
-    const TiffStream tiff{exif, exif[0] == 'I'};
+    const TiffStream tiff{exif, {exif[0] == 'I'}};
     const size_t directory = tiff.u32(4);
     // orientationAt found the directory, so its count and entry are in the block.
     if (tiff.u16(directory) != 1 || !tiff.has(directory + 14, 4)) return true;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "cli/formats/tiff_order.h"
+
 namespace {
 
 // The bytes of one value of each TIFF field type (1 BYTE to 13 IFD), 0 for
@@ -17,34 +19,7 @@ constexpr uint16_t orientationTag = 0x0112;
 constexpr size_t mostEntries = 1000;
 constexpr uint64_t mostValueBytes = uint64_t{1} << 24;
 
-struct Order {
-    bool little;
-    uint32_t u16(const uint8_t* p) const
-    {
-        return little ? uint32_t{p[0]} | uint32_t{p[1]} << 8 : uint32_t{p[0]} << 8 | p[1];
-    }
-    uint32_t u32(const uint8_t* p) const
-    {
-        return little ? u16(p) | u16(p + 2) << 16 : u16(p) << 16 | u16(p + 2);
-    }
-    void put16(std::vector<uint8_t>& out, uint32_t v) const
-    {
-        const uint8_t a = uint8_t(v), b = uint8_t(v >> 8);
-        out.push_back(little ? a : b);
-        out.push_back(little ? b : a);
-    }
-    void put32(std::vector<uint8_t>& out, uint32_t v) const
-    {
-        put16(out, little ? v & 0xFFFF : v >> 16);
-        put16(out, little ? v >> 16 : v & 0xFFFF);
-    }
-    void set32(std::vector<uint8_t>& out, size_t at, uint32_t v) const
-    {
-        std::vector<uint8_t> four;
-        put32(four, v);
-        for (size_t i = 0; i < 4; ++i) out[at + i] = four[i];
-    }
-};
+using Order = TiffOrder;
 
 // One entry as it will be written: its 12 bytes, and its value's bytes when
 // they lie outside the entry.
