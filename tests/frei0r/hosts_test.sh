@@ -54,11 +54,19 @@ check() {  # check WHAT SIZE LEVELS|neutral[:PERCENT] [TOOL OPTIONS]: out.bgra a
     rm -f out.bgra
 }
 # melt 7.12 now and then waits forever before its first frame, with or without
-# an effect (one run in a hundred on a busy machine): such a run is tried again.
+# an effect (one run in a hundred on a busy machine), and now and then ends at
+# once with success and an empty file: such a run is tried again, three times.
 run_melt() {
+    out=
+    for arg; do case $arg in avformat:*) out=${arg#avformat:} ;; esac; done
     for attempt in 1 2 3; do
-        timeout -k 5 30 melt -quiet "$@" </dev/null && return 0
-        case $? in 124 | 137) ;; *) return 1 ;; esac
+        [ -z "$out" ] || rm -f "$out"
+        timeout -k 5 30 melt -quiet "$@" </dev/null
+        case $? in
+        0) [ -z "$out" ] || [ -s "$out" ] && return 0 ;;
+        124 | 137) ;;
+        *) return 1 ;;
+        esac
     done
     return 1
 }
@@ -89,14 +97,7 @@ run_host() {  # run_host HOST SIZE RATE PARAMETERS: in.bgra (ffmpeg) or in.mkv (
         # shellcheck disable=SC2086
         set -- $4
         unset IFS
-        # On a busy machine melt now and then ends at once with success and an
-        # empty file: tried again, and three empty runs fail.
-        for attempt in 1 2 3; do
-            run_melt in.mkv -filter frei0r.velto "$@" -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra ||
-                return 1
-            [ -s out.bgra ] && return 0
-        done
-        return 1
+        run_melt in.mkv -filter frei0r.velto "$@" -consumer avformat:out.bgra f=rawvideo pix_fmt=bgra
     fi
 }
 
