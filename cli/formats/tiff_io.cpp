@@ -107,13 +107,14 @@ void readTags(TIFF* tiff, const std::vector<uint8_t>& bytes, Image& image)
         image.icc.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + count);
     if (TIFFGetField(tiff, TIFFTAG_XMLPACKET, &count, &data) && data)
         image.xmp.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + count);
-    // The EXIF directory becomes an EXIF block with the orientation in it; or
-    // an orientation other than 1 a block of its own.
+    // The EXIF and GPS directories become an EXIF block with the orientation
+    // in it; or an orientation other than 1 a block of its own.
     uint16_t orientation = 0;
     if (!TIFFGetField(tiff, TIFFTAG_ORIENTATION, &orientation) || orientation > 8) orientation = 0;
-    uint64_t exifAt = 0;
-    if (TIFFGetField(tiff, TIFFTAG_EXIFIFD, &exifAt))
-        image.exif = exifFromTiff(bytes, exifAt, orientation);
+    uint64_t exifAt = 0, gpsAt = 0;
+    TIFFGetField(tiff, TIFFTAG_EXIFIFD, &exifAt);
+    TIFFGetField(tiff, TIFFTAG_GPSIFD, &gpsAt);
+    image.exif = exifFromTiff(bytes, exifAt, gpsAt, orientation);
     if (image.exif.empty() && orientation >= 2) setExifOrientation(image.exif, orientation);
     float x = 0, y = 0;
     uint16_t unit = RESUNIT_INCH;
@@ -307,8 +308,8 @@ Status encodeTiff(const Image& image, const std::string& name, const ByteSink& s
     // The orientation went as a tag; the rest of an EXIF block goes as the
     // file's EXIF directory.
     if (exifBeyondOrientation(image.exif) && !addExifToTiff(bytes, image.exif))
-        noteLost(settings.lost, "part of the EXIF block (a GPS directory, or tags a TIFF takes "
-                                "no copy of)");
+        noteLost(settings.lost, "part of the EXIF block (the interoperability directory, or tags "
+                                "a TIFF takes no copy of)");
     return sink.write(sink.context, bytes.data(), bytes.size()) ? success()
                                                                 : Status{exitBadData, ""};
 }
