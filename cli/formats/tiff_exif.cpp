@@ -35,7 +35,8 @@ void turnOrder(uint8_t* value, uint64_t size, uint32_t type)
 {
     const uint32_t step = elementBytes(type);
     if (step == 1) return;
-    for (uint64_t at = 0; at + step <= size; at += step) std::reverse(value + at, value + at + step);
+    for (uint64_t at = 0; at + step <= size; at += step)
+        std::reverse(value + at, value + at + step);
 }
 
 // One entry of a directory, moved into another stream: its 12 bytes in that
@@ -67,8 +68,7 @@ enum class Damaged { skip, refuse };
 // when the directory lies outside the block, or an entry is damaged and
 // damaged is refuse. valueBytes counts the values over every directory read.
 bool readDirectory(const std::vector<uint8_t>& block, const Order& from, const Order& to,
-                   uint64_t offset, Damaged damaged, uint64_t& valueBytes,
-                   std::vector<Moved>& out)
+                   uint64_t offset, Damaged damaged, uint64_t& valueBytes, std::vector<Moved>& out)
 {
     if (offset > block.size() || block.size() - offset < 2) return false;
     const size_t count = from.u16(&block[offset]);
@@ -117,8 +117,8 @@ bool dropInteroperability(std::vector<Moved>& entries)
 
 // Writes a directory of entries after the stream's end, their values after
 // it; returns where it starts.
-uint32_t appendDirectory(std::vector<uint8_t>& file, const Order& order, std::vector<Moved>& entries,
-                         uint32_t next)
+uint32_t appendDirectory(std::vector<uint8_t>& file, const Order& order,
+                         std::vector<Moved>& entries, uint32_t next)
 {
     std::sort(entries.begin(), entries.end(),
               [](const Moved& a, const Moved& b) { return a.tag < b.tag; });
@@ -150,8 +150,8 @@ bool tiffHeader(const std::vector<uint8_t>& s)
 
 }  // namespace
 
-std::vector<uint8_t> exifFromTiff(const std::vector<uint8_t>& file, uint64_t exifAt,
-                                  uint64_t gpsAt, int32_t orientation)
+std::vector<uint8_t> exifFromTiff(const std::vector<uint8_t>& file, uint64_t exifAt, uint64_t gpsAt,
+                                  int32_t orientation)
 {
     if (!tiffHeader(file)) return {};
     const Order order{file[0] == 'I'};

@@ -13,8 +13,8 @@
 // none) in its first directory; empty when neither directory lies in the
 // file. Entries whose values lie outside it, and the pointer to the
 // interoperability directory, are left out.
-std::vector<uint8_t> exifFromTiff(const std::vector<uint8_t>& file, uint64_t exifAt,
-                                  uint64_t gpsAt, int32_t orientation);
+std::vector<uint8_t> exifFromTiff(const std::vector<uint8_t>& file, uint64_t exifAt, uint64_t gpsAt,
+                                  int32_t orientation);
 
 // Adds the EXIF block's EXIF and GPS directories, and its first directory's
 // descriptive tags (make, model, software, date, artist, copyright,

@@ -286,7 +286,9 @@ TEST(Image, TiffExifAndGpsDirectoriesTravelAsAnExifBlock)
         EXPECT_EQ(exifOrientation(in.exif), 6);
         const std::string block(in.exif.begin(), in.exif.end());
         EXPECT_NE(block.find(text), std::string::npos) << gps;
-        const uint8_t entry[] = {uint8_t(gps ? 0x25 : 0x69), uint8_t(gps ? 0x88 : 0x87), 4, 0, 1, 0, 0, 0};
+        // The pointer's entry (tag 0x8825 or 0x8769, type IFD, one value).
+        const uint8_t low = gps ? 0x25 : 0x69, high = gps ? 0x88 : 0x87;
+        const uint8_t entry[] = {low, high, 4, 0, 1, 0, 0, 0};
         const auto pointer =
             std::search(in.exif.begin(), in.exif.end(), std::begin(entry), std::end(entry));
         ASSERT_NE(pointer, in.exif.end()) << "no pointer to the directory in the block: " << gps;
@@ -300,7 +302,8 @@ TEST(Image, TiffExifAndGpsDirectoriesTravelAsAnExifBlock)
         EXPECT_EQ(lost, "");
         EXPECT_EQ(decoded(bytes).exif, in.exif);
         Image other = in;
-        other.exif[size_t(pointer - in.exif.begin()) + 1] = 0x99;  // the pointer as tag 0x9925 or 0x9969
+        // The pointer as tag 0x9925 or 0x9969, which no TIFF directory takes.
+        other.exif[size_t(pointer - in.exif.begin()) + 1] = 0x99;
         ASSERT_TRUE(encodeImage(other, ImageFormat::tiff, "out", bytes, {0, &lost}).ok());
         EXPECT_NE(lost.find("part of the EXIF block"), std::string::npos) << lost;
         EXPECT_EQ(exifOrientation(decoded(bytes).exif), 6);
