@@ -47,13 +47,20 @@ struct Moved {
     std::vector<uint8_t> value;
 };
 
-Moved pointerEntry(const Order& order, uint16_t tag, uint32_t at)
+// An entry of one value: a SHORT (type 3, as the orientation) or a LONG
+// (type 4, as a pointer to a directory).
+Moved oneValue(const Order& order, uint16_t tag, uint32_t type, uint32_t value)
 {
     std::vector<uint8_t> bytes;
     order.put16(bytes, tag);
-    order.put16(bytes, 4);
+    order.put16(bytes, type);
     order.put32(bytes, 1);
-    order.put32(bytes, at);
+    if (type == 3) {
+        order.put16(bytes, value);
+        order.put16(bytes, 0);
+    } else {
+        order.put32(bytes, value);
+    }
     Moved m{tag, {}, {}};
     std::copy(bytes.begin(), bytes.end(), m.entry);
     return m;
@@ -168,20 +175,10 @@ std::vector<uint8_t> exifFromTiff(const std::vector<uint8_t>& file, uint64_t exi
         if (at == 0 || !readDirectory(file, order, order, at, Damaged::skip, valueBytes, entries))
             continue;
         dropInteroperability(entries);
-        first.push_back(pointerEntry(order, tag, appendDirectory(out, order, entries, 0)));
+        first.push_back(oneValue(order, tag, 4, appendDirectory(out, order, entries, 0)));
     }
     if (first.empty()) return {};
-    if (orientation > 0) {
-        Moved m{orientationTag, {}, {}};
-        std::vector<uint8_t> entry;
-        order.put16(entry, orientationTag);
-        order.put16(entry, 3);
-        order.put32(entry, 1);
-        order.put16(entry, uint32_t(orientation));
-        order.put16(entry, 0);
-        std::copy(entry.begin(), entry.end(), m.entry);
-        first.push_back(std::move(m));
-    }
+    if (orientation > 0) first.push_back(oneValue(order, orientationTag, 3, uint32_t(orientation)));
     order.set32(out, 4, appendDirectory(out, order, first, 0));
     return out;
 }
@@ -248,7 +245,7 @@ bool addExifToTiff(std::vector<uint8_t>& file, const std::vector<uint8_t>& exif)
     for (const auto& [tag, entries] :
          {std::pair{exifPointerTag, &exifEntries}, std::pair{gpsPointerTag, &gpsEntries}})
         if (!entries->empty())
-            first.push_back(pointerEntry(to, tag, appendDirectory(file, to, *entries, 0)));
+            first.push_back(oneValue(to, tag, 4, appendDirectory(file, to, *entries, 0)));
     to.set32(file, 4, appendDirectory(file, to, first, next));
     return complete;
 }
